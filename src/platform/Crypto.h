@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <initializer_list>
+#include <optional>
+
+namespace clipwren {
+
+// SHA-256 over the parts, in order, as if they were one byte string.
+QByteArray sha256(std::initializer_list<QByteArrayView> parts);
+
+// Standard Base64 (RFC 4648 alphabet, '=' padding), one line.
+QByteArray base64Encode(QByteArrayView bytes);
+
+// Decodes standard Base64 and rejects anything else: characters outside the alphabet
+// (white space and line breaks included), '=' anywhere but the last one or two places,
+// and a length that is not a multiple of 4. The empty text is valid and yields no bytes.
+std::optional<QByteArray> base64DecodeStrict(QByteArrayView text);
+
+// 64 bits from the system's cryptographically secure source.
+quint64 secureRandom64();
+
+}  // namespace clipwren

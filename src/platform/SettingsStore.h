@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace clipwren {
+
+// The user's saved settings: text values under short keys, in a file only its owner can
+// read, because it holds the pairing code.
+class SettingsStore {
+public:
+    // The text stored under key, or the empty text when the key holds none.
+    QString text(const QString& key) const;
+    void setText(const QString& key, const QString& value);
+
+    // Where the settings live (for diagnostics and tests).
+    static QString fileName();
+};
+
+}  // namespace clipwren

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+#include <QUuid>
+
+namespace clipwren {
+
+// A new random UUID in its 36-character upper-case form with hyphens.
+inline QString newUuidText() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+}  // namespace clipwren

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <functional>
+#include <optional>
+
+namespace clipwren {
+
+// A frame: 4-byte big-endian body length N, then N bytes of UTF-8 JSON.
+inline constexpr quint32 maxFrameBody = 25'165'824;  // 0x1800000
+
+// Spare bytes after the end of every cut body (see cutFrames).
+inline constexpr qsizetype bodySlack = 64;
+
+// Prefixes the length; nothing when the JSON text is empty or longer than maxFrameBody.
+std::optional<QByteArray> encodeFrame(const QByteArray& json);
+
+enum class CutResult { NeedMore, Corrupt };
+
+// Cuts every complete frame off the front of buffer, in stream order, and hands each body to
+// onFrame after it has left the buffer. Stops at the first corrupt length (0 or above
+// maxFrameBody) and reports it, leaving the buffer from that length on untouched.
+// Bodies come with bodySlack bytes of spare capacity, so a JSON parser can read them in place.
+CutResult cutFrames(QByteArray& buffer, const std::function<void(QByteArray body)>& onFrame);
+
+}  // namespace clipwren

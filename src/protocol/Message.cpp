@@ -1,0 +1,102 @@
+#include "protocol/Message.h"
+
+#include "platform/Crypto.h"
+#include "platform/Uuid.h"
+
+namespace clipwren {
+
+namespace {
+
+bool hasLoneSurrogate(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void appendJsonString(QByteArray& out, const QByteArray& utf8) {
+    static constexpr char hex[] = "0123456789abcdef";
+    out.append('"');
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out.append('\\').append(c);
+        } else if (byte < 0x20) {
+            out.append("\\u00").append(hex[byte >> 4]).append(hex[byte & 0xF]);
+        } else {
+            out.append(c);
+        }
+    }
+    out.append('"');
+}
+
+}  // namespace
+
+Message& Message::set(const char* key, const QString& value) {
+    m_entries.emplace_back(key, value);
+    return *this;
+}
+
+Message& Message::set(const char* key, qint64 value) {
+    m_entries.emplace_back(key, value);
+    return *this;
+}
+
+Message& Message::setBase64(const char* key, QByteArray base64) {
+    m_entries.emplace_back(key, Base64Text{std::move(base64)});
+    return *this;
+}
+
+std::optional<QByteArray> Message::toJson() const {
+    qsizetype size = 2;
+    for (const auto& [key, value] : m_entries) {
+        size += qsizetype(std::strlen(key)) + 4;
+        if (const auto* base64 = std::get_if<Base64Text>(&value)) size += base64->text.size() + 2;
+    }
+    QByteArray json;
+    json.reserve(size + 256);
+    json.append('{');
+    for (const auto& [key, value] : m_entries) {
+        if (json.size() > 1) json.append(',');
+        appendJsonString(json, QByteArray(key));
+        json.append(':');
+        if (const auto* text = std::get_if<QString>(&value)) {
+            if (hasLoneSurrogate(*text)) return std::nullopt;
+            appendJsonString(json, text->toUtf8());
+        } else if (const auto* number = std::get_if<qint64>(&value)) {
+            json.append(QByteArray::number(*number));
+        } else {
+            json.append('"').append(std::get<Base64Text>(value).text).append('"');
+        }
+    }
+    json.append('}');
+    return json;
+}
+
+Message helloMessage(const QString& token, const QString& deviceID) {
+    Message hello;
+    hello.set("type", QStringLiteral("hello"))
+        .set("token", token)
+        .set("v", protocolVersion)
+        .set("device", deviceID);
+    return hello;
+}
+
+Message clipMessage(const QString& kind, const QByteArray& bytes, const QString& token,
+                    const QString& deviceID) {
+    Message clip;
+    clip.set("v", protocolVersion)
+        .set("device", deviceID)
+        .set("id", newUuidText())
+        .set("kind", kind)
+        .setBase64("data", base64Encode(bytes))
+        .set("token", token);
+    return clip;
+}
+
+}  // namespace clipwren

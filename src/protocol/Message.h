@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace clipwren {
+
+// A message object: string keys mapped to strings or integers, written as compact JSON.
+class Message {
+public:
+    Message& set(const char* key, const QString& value);
+    Message& set(const char* key, qint64 value);
+    // Base64 text holds nothing that JSON escapes, so it is written as it is.
+    Message& setBase64(const char* key, QByteArray base64);
+
+    // The UTF-8 JSON text; nothing when a string cannot be written as UTF-8 (a lone
+    // surrogate).
+    std::optional<QByteArray> toJson() const;
+
+private:
+    struct Base64Text {
+        QByteArray text;
+    };
+    using Value = std::variant<QString, qint64, Base64Text>;
+    std::vector<std::pair<const char*, Value>> m_entries;
+};
+
+inline constexpr qint64 protocolVersion = 1;
+
+Message helloMessage(const QString& token, const QString& deviceID);
+// "data" is the Base64 of bytes; "id" a new UUID.
+Message clipMessage(const QString& kind, const QByteArray& bytes, const QString& token,
+                    const QString& deviceID);
+
+}  // namespace clipwren

@@ -1,0 +1,40 @@
+#include "service/PairingCode.h"
+
+#include <QTextBoundaryFinder>
+
+namespace clipwren::pairing {
+
+__extension__ using uint128 = unsigned __int128;
+
+quint64 boundedDraw(quint64 n, const RandomSource& random) {
+    uint128 m = uint128(random()) * n;
+    auto low = quint64(m);
+    if (low < n) {
+        const quint64 threshold = (0 - n) % n;  // (2^64 - n) mod n
+        while (low < threshold) {
+            m = uint128(random()) * n;
+            low = quint64(m);
+        }
+    }
+    return quint64(m >> 64);
+}
+
+QString generateCode(const RandomSource& random) {
+    QString code;
+    code.reserve(generatedLength);
+    for (int i = 0; i < generatedLength; ++i) {
+        code.append(alphabet[qsizetype(boundedDraw(quint64(alphabet.size()), random))]);
+    }
+    return code;
+}
+
+qsizetype perceivedLength(const QString& text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (finder.toNextBoundary() != -1) ++count;
+    return count;
+}
+
+bool isLongEnough(const QString& code) { return perceivedLength(code) >= minimumLength; }
+
+}  // namespace clipwren::pairing

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+
+namespace clipwren::pairing {
+
+// No I, O, 0 or 1: a code read aloud or off a screen cannot be mistyped.
+inline constexpr QStringView alphabet = u"ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+inline constexpr int generatedLength = 16;
+inline constexpr int minimumLength = 16;
+
+using RandomSource = std::function<quint64()>;
+
+// An index below n, uniform, without modulo bias (multiply-and-shift with rejection).
+quint64 boundedDraw(quint64 n, const RandomSource& random);
+
+// A new code: generatedLength characters, each drawn uniformly from the alphabet.
+QString generateCode(const RandomSource& random);
+
+// Length in user-perceived characters (extended grapheme clusters).
+qsizetype perceivedLength(const QString& text);
+
+bool isLongEnough(const QString& code);
+
+}  // namespace clipwren::pairing

@@ -1,0 +1,213 @@
+#include "service/SyncService.h"
+
+#include "clipboard/ChangeWatcher.h"
+#include "clipboard/InboundApply.h"
+#include "platform/Crypto.h"
+#include "platform/QtPasteboard.h"
+#include "platform/TlsConnection.h"
+#include "platform/Uuid.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
+#include "service/PairingCode.h"
+
+#include <QPointer>
+
+namespace clipwren {
+
+namespace {
+
+const QString hostKey = QStringLiteral("host");
+const QString tokenKey = QStringLiteral("token");
+
+}  // namespace
+
+SyncService::SyncService(ConnectionFactory connectionFactory, QObject* parent)
+    : QObject(parent),
+      m_host(m_settings.text(hostKey)),
+      m_token(m_settings.text(tokenKey)),
+      m_status(QStringLiteral("Inserisci IP e token per avviare")),
+      m_deviceID(QStringLiteral("mac-") + newUuidText()),
+      m_connectionFactory(std::move(connectionFactory)) {}
+
+SyncService::~SyncService() = default;
+
+SyncService::ConnectionFactory SyncService::tlsConnectionFactory() {
+    return [](const QString& host, quint16 port) {
+        return std::make_unique<TlsConnection>(host, port);
+    };
+}
+
+// Every assignment announces itself first, even when the value does not change.
+void SyncService::assignHost(const QString& value) {
+    Q_EMIT objectWillChange();
+    m_host = value;
+}
+
+void SyncService::assignToken(const QString& value) {
+    Q_EMIT objectWillChange();
+    m_token = value;
+}
+
+void SyncService::assignConnected(bool value) {
+    Q_EMIT objectWillChange();
+    m_isConnected = value;
+}
+
+void SyncService::assignStatus(const QString& value) {
+    Q_EMIT objectWillChange();
+    m_status = value;
+}
+
+void SyncService::setHost(const QString& host) { assignHost(host); }
+
+void SyncService::setToken(const QString& token) { assignToken(token); }
+
+void SyncService::generateToken() {
+    assignToken(pairing::generateCode(&secureRandom64));
+    m_settings.setText(tokenKey, m_token);
+}
+
+void SyncService::copyToken() {
+    if (m_token.isEmpty()) return;
+    QtPasteboard pasteboard;
+    pasteboard.clearContents();
+    pasteboard.setString(m_token);
+    assignStatus(QStringLiteral("Token copiato: incollalo nel comando su Kubuntu"));
+}
+
+void SyncService::start() {
+    const QString address = m_host.trimmed();
+    if (address.isEmpty() || !pairing::isLongEnough(m_token)) {
+        assignStatus(QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri"));
+        return;
+    }
+    m_settings.setText(hostKey, address);
+    m_settings.setText(tokenKey, m_token);
+    stop();
+    assignStatus(QStringLiteral("Connessione a ") + address + QChar(0x2026));
+
+    m_connection = m_connectionFactory(address, port);
+    const quint64 generation = ++m_generation;
+    connect(m_connection.get(), &Connection::stateChanged, this,
+            [this, generation](Connection::State state, const QString& error) {
+                onMain([this, generation, state, error] { handle(generation, state, error); });
+            });
+    m_connection->start();
+}
+
+void SyncService::stop() {
+    m_timer.reset();
+    if (m_connection) m_connection.release()->cancel();  // it reports cancelled, then goes
+    assignConnected(false);
+    m_buffer = QByteArray();
+}
+
+bool SyncService::isCurrent(quint64 generation) const {
+    return m_connection && generation == m_generation;
+}
+
+void SyncService::onMain(std::function<void()> task) {
+    // Queued with the service as context: a task whose service is gone never runs.
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+void SyncService::handle(quint64 generation, Connection::State state, const QString& error) {
+    if (state == Connection::State::Cancelled) {
+        assignConnected(false);
+        return;
+    }
+    // A connection replaced since it reported has nothing more to say.
+    if (!isCurrent(generation)) return;
+    switch (state) {
+        case Connection::State::Waiting:
+            assignStatus(QStringLiteral("In attesa: ") + error);
+            break;
+        case Connection::State::Failed:
+            assignConnected(false);
+            assignStatus(QStringLiteral("Connessione fallita: ") + error);
+            break;
+        case Connection::State::Ready:
+            becomeReady();
+            break;
+        default:
+            break;
+    }
+}
+
+void SyncService::becomeReady() {
+    assignConnected(true);
+    assignStatus(QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
+    recordPresentContent(QtPasteboard(), m_lastDigest);
+    sendJSON(helloMessage(m_token, m_deviceID));
+    if (m_connection) receive();
+
+    m_timer = std::make_unique<QTimer>();
+    m_timer->setTimerType(Qt::PreciseTimer);
+    m_timer->setInterval(pollIntervalMs);
+    connect(m_timer.get(), &QTimer::timeout, this, &SyncService::poll, Qt::QueuedConnection);
+    m_timer->start();
+}
+
+void SyncService::sendJSON(const Message& message) {
+    const auto json = message.toJson();
+    if (!json) return;
+    const auto frame = encodeFrame(*json);
+    if (!frame || !m_connection) return;
+    const quint64 generation = m_generation;
+    m_connection->send(*frame, [self = QPointer(this), generation](std::optional<QString> error) {
+        if (!self || !error) return;
+        self->onMain([self, generation, error] {
+            if (self->isCurrent(generation)) self->assignStatus(QStringLiteral("Invio fallito: ") + *error);
+        });
+    });
+}
+
+void SyncService::receive() {
+    if (!m_connection) return;
+    const quint64 generation = m_generation;
+    m_connection->receive(1, readMaximum,
+                          [self = QPointer(this), generation](Connection::Received chunk) {
+                              if (!self) return;
+                              self->onMain([self, generation, chunk = std::move(chunk)] {
+                                  self->received(generation, chunk);
+                              });
+                          });
+}
+
+void SyncService::received(quint64 generation, Connection::Received chunk) {
+    // Bytes of an earlier stream must never reach this connection's buffer.
+    if (!isCurrent(generation)) return;
+    m_buffer.append(chunk.bytes);
+    parseFrames();
+    if (!chunk.error && !chunk.isComplete) {
+        receive();
+    } else if (chunk.error) {
+        assignStatus(QStringLiteral("Connessione interrotta"));
+    }
+}
+
+void SyncService::parseFrames() {
+    const CutResult result =
+        cutFrames(m_buffer, [this](const QByteArray& body) { apply(body); });
+    if (result == CutResult::Corrupt) {
+        stop();
+        // Otherwise the panel would go on claiming that sync is active.
+        assignStatus(QStringLiteral("Connessione interrotta"));
+    }
+}
+
+void SyncService::apply(const QByteArray& body) {
+    const auto clip = m_reader.read(body, m_token, m_deviceID);
+    if (!clip) return;
+    QtPasteboard pasteboard;
+    if (const auto error = applyClip(*clip, pasteboard, m_lastDigest)) {
+        assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + *error);
+    }
+}
+
+void SyncService::poll() {
+    const auto payload = takeNewContent(QtPasteboard(), m_lastDigest);
+    if (payload) sendJSON(clipMessage(payload->kind, payload->bytes, m_token, m_deviceID));
+}
+
+}  // namespace clipwren

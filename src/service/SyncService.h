@@ -1,0 +1,105 @@
+#pragma once
+
+#include "clipboard/ClipboardPayload.h"
+#include "platform/Connection.h"
+#include "platform/SettingsStore.h"
+#include "protocol/ClipMessageReader.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace clipwren {
+
+class Message;
+
+// The program's one service object: the settings the user edits, what the panel shows, and
+// the bridge to the peer (connection, watcher timer, receive buffer, last known content).
+// Everything runs on the main thread; every platform callback queues its work there and
+// holds the service weakly.
+class SyncService : public QObject {
+    Q_OBJECT
+
+public:
+    using ConnectionFactory =
+        std::function<std::unique_ptr<Connection>(const QString& host, quint16 port)>;
+
+    static constexpr int pollIntervalMs = 450;
+    static constexpr qsizetype readMaximum = 65'536;
+
+    // Loads "host" and "token" from the saved settings; connects to nothing.
+    explicit SyncService(ConnectionFactory connectionFactory = tlsConnectionFactory(),
+                         QObject* parent = nullptr);
+    ~SyncService() override;
+
+    static ConnectionFactory tlsConnectionFactory();
+
+    const QString& host() const { return m_host; }
+    void setHost(const QString& host);
+    const QString& token() const { return m_token; }
+    void setToken(const QString& token);
+    bool isConnected() const { return m_isConnected; }
+    const QString& status() const { return m_status; }
+    const QString& deviceID() const { return m_deviceID; }
+
+    void start();
+    void stop();
+    void generateToken();
+    void copyToken();
+
+    // The bridge's private state, read-only, for diagnostics and tests.
+    const QByteArray& receiveBuffer() const { return m_buffer; }
+    const std::optional<QByteArray>& lastDigest() const { return m_lastDigest; }
+    bool isWatching() const { return m_timer != nullptr; }
+
+Q_SIGNALS:
+    // Emitted immediately before every assignment to host, token, isConnected and status.
+    void objectWillChange();
+
+private:
+    void assignHost(const QString& value);
+    void assignToken(const QString& value);
+    void assignConnected(bool value);
+    void assignStatus(const QString& value);
+
+    bool isCurrent(quint64 generation) const;
+    void onMain(std::function<void()> task);
+    void handle(quint64 generation, Connection::State state, const QString& error);
+    void becomeReady();
+    void sendJSON(const Message& message);
+    void receive();
+    void received(quint64 generation, Connection::Received chunk);
+    void parseFrames();
+    void apply(const QByteArray& body);
+    void poll();
+
+    // In the order the service is built.
+    QString m_host;
+    QString m_token;
+    bool m_isConnected = false;
+    QString m_status;
+    std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<QTimer> m_timer;
+    std::optional<QByteArray> m_lastDigest;
+    QByteArray m_buffer;
+
+public:
+    static constexpr quint16 port = 47832;
+    static constexpr qint64 maxBytes = clipwren::maxBytes;
+
+private:
+    const QString m_deviceID;
+
+    // Tells a connection's late reports and completions from the current connection's.
+    quint64 m_generation = 0;
+    ConnectionFactory m_connectionFactory;
+    SettingsStore m_settings;
+    ClipMessageReader m_reader;
+};
+
+}  // namespace clipwren

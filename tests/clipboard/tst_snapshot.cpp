@@ -1,0 +1,181 @@
+#include "clipboard/ChangeWatcher.h"
+#include "clipboard/Digest.h"
+#include "clipboard/Snapshot.h"
+#include "platform/QtPasteboard.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace clipwren;
+
+namespace {
+
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, format).write(image);
+    return bytes;
+}
+
+QImage sampleImage() {
+    QImage image(7, 5, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    image.setPixel(3, 2, qRgb(250, 10, 20));
+    return image;
+}
+
+// What another program would put on the clipboard.
+void offer(std::initializer_list<std::pair<QString, QByteArray>> formats,
+           const QList<QUrl>& urls = {}) {
+    auto* mime = new QMimeData;
+    if (!urls.isEmpty()) mime->setUrls(urls);
+    for (const auto& [format, bytes] : formats) mime->setData(format, bytes);
+    QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+const QString png = QStringLiteral("image/png");
+const QString tiff = QStringLiteral("image/tiff");
+const QString text = QStringLiteral("text/plain");
+
+}  // namespace
+
+class SnapshotTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QUrl makeFile(const QString& name, const QByteArray& contents) {
+        QFile file(m_dir.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(contents);
+        return QUrl::fromLocalFile(file.fileName());
+    }
+
+    QUrl makeSparseFile(const QString& name, qint64 size) {
+        QFile file(m_dir.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.resize(size);
+        return QUrl::fromLocalFile(file.fileName());
+    }
+
+    static std::optional<ClipboardPayload> snapshot() { return clipboardPayload(QtPasteboard()); }
+
+private Q_SLOTS:
+    void fileComesFirstAndOnlyTheFirstFile() {
+        const QUrl first = makeFile(QStringLiteral("nine.txt1"), QByteArray("a\0b", 3));
+        const QUrl second = makeFile(QStringLiteral("second.txt"), "2");
+        offer({{png, "png bytes"}, {text, "words"}}, {first, second});
+        const auto payload = snapshot();
+        QVERIFY(payload);
+        QCOMPARE(payload->kind, QStringLiteral("file"));
+        QCOMPARE(payload->bytes, QByteArray("nine.txt1\0a\0b", 13));
+
+        const QUrl accented = makeFile(QStringLiteral("caff\u00e8.txt"), "hi");
+        offer({}, {QUrl(QStringLiteral("https://example.org/a.txt")), accented});
+        QCOMPARE(snapshot()->bytes, QByteArray("caff\xc3\xa8.txt\0hi", 13));
+    }
+
+    void rejectedFileFallsThroughToImageThenText() {
+        const QUrl empty = makeFile(QStringLiteral("empty"), QByteArray());
+        offer({{png, "png bytes"}, {text, "words"}}, {empty});
+        QCOMPARE(snapshot()->kind, QStringLiteral("image"));
+        QCOMPARE(snapshot()->bytes, QByteArray("png bytes"));
+
+        offer({{text, "words"}}, {QUrl::fromLocalFile(m_dir.path())});  // a folder
+        QCOMPARE(snapshot()->kind, QStringLiteral("text"));
+        QCOMPARE(snapshot()->bytes, QByteArray("words"));
+
+        offer({{text, "gone"}}, {QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("missing")))});
+        QCOMPARE(snapshot()->bytes, QByteArray("gone"));
+    }
+
+    void fileSizeLimitIsInclusive() {
+        const QUrl atLimit = makeSparseFile(QStringLiteral("limit.bin"), 12'582'912);
+        offer({{text, "beside"}}, {atLimit});
+        auto payload = snapshot();
+        QCOMPARE(payload->kind, QStringLiteral("file"));
+        QCOMPARE(payload->bytes.size(), qsizetype(9 + 1 + 12'582'912));
+        // The watcher drops it (payload above the limit) without touching lastDigest.
+        std::optional<QByteArray> lastDigest = QByteArray("previous");
+        QVERIFY(!takeNewContent(QtPasteboard(), lastDigest));
+        QCOMPARE(lastDigest, std::optional<QByteArray>("previous"));
+
+        const QUrl above = makeSparseFile(QStringLiteral("above.bin"), 12'582'913);
+        offer({{text, "beside"}}, {above});
+        payload = snapshot();
+        QCOMPARE(payload->kind, QStringLiteral("text"));
+        QCOMPARE(payload->bytes, QByteArray("beside"));
+    }
+
+    void pngIsTakenAsStoredAndBeforeTiff() {
+        offer({{png, QByteArray()}, {tiff, encoded(sampleImage(), "TIFF")}});
+        QCOMPARE(snapshot()->kind, QStringLiteral("image"));
+        QCOMPARE(snapshot()->bytes, QByteArray());  // not validated, not even for length
+    }
+
+    void tiffIsConvertedToPng() {
+        offer({{tiff, encoded(sampleImage(), "TIFF")}, {text, "words"}});
+        const auto payload = snapshot();
+        QCOMPARE(payload->kind, QStringLiteral("image"));
+        QVERIFY(payload->bytes.startsWith("\x89PNG\r\n\x1a\n"));
+        QCOMPARE(QImage::fromData(payload->bytes, "PNG").convertToFormat(QImage::Format_RGB32),
+                 sampleImage());
+
+        offer({{tiff, "II*\0 not really a tiff"}, {text, "words"}});
+        QCOMPARE(snapshot()->kind, QStringLiteral("text"));
+        offer({{tiff, "garbage"}});
+        QVERIFY(!snapshot());
+    }
+
+    void textAndNothing() {
+        offer({{text, "\xc3\xa8 testo"}});
+        QCOMPARE(snapshot()->kind, QStringLiteral("text"));
+        QCOMPARE(snapshot()->bytes, QByteArray("\xc3\xa8 testo"));
+
+        offer({{text, ""}});
+        QVERIFY(!snapshot());
+        QGuiApplication::clipboard()->clear();
+        QVERIFY(!snapshot());
+        offer({{QStringLiteral("application/x-other"), "x"}});
+        QVERIFY(!snapshot());
+    }
+
+    void watcherSendsEachNewContentOnce() {
+        std::optional<QByteArray> lastDigest;
+        const auto take = [&] { return takeNewContent(QtPasteboard(), lastDigest); };
+        offer({{text, "A"}});
+        QCOMPARE(take()->bytes, QByteArray("A"));
+        QVERIFY(!take());
+        offer({{text, "B"}});
+        QCOMPARE(take()->bytes, QByteArray("B"));
+        offer({{text, "A"}});
+        QCOMPARE(take()->bytes, QByteArray("A"));
+        QCOMPARE(lastDigest, std::optional<QByteArray>(contentDigest("text", "A")));
+
+        // Same bytes under another kind are another content.
+        offer({{png, "A"}});
+        QCOMPARE(take()->kind, QStringLiteral("image"));
+
+        // An empty clipboard keeps lastDigest: the last content does not go again.
+        QGuiApplication::clipboard()->clear();
+        QVERIFY(!take());
+        offer({{png, "A"}});
+        QVERIFY(!take());
+
+        // Present at connect time: recorded, never sent.
+        offer({{text, "present"}});
+        recordPresentContent(QtPasteboard(), lastDigest);
+        QVERIFY(!take());
+    }
+};
+
+QTEST_MAIN(SnapshotTest)
+#include "tst_snapshot.moc"

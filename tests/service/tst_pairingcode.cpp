@@ -1,0 +1,102 @@
+#include "platform/Crypto.h"
+#include "service/PairingCode.h"
+
+#include <QTest>
+
+#include <array>
+#include <deque>
+
+using namespace clipwren;
+using namespace clipwren::pairing;
+
+namespace {
+RandomSource sequence(std::deque<quint64> values) {
+    return [values = std::move(values)]() mutable {
+        const quint64 next = values.front();
+        values.pop_front();
+        return next;
+    };
+}
+}  // namespace
+
+class PairingCodeTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void generatedCodesUseTheAlphabetOnly() {
+        for (int i = 0; i < 2000; ++i) {
+            const QString code = generateCode(&secureRandom64);
+            QCOMPARE(code.size(), 16);
+            for (const QChar c : code) QVERIFY2(alphabet.contains(c), qPrintable(code));
+            QVERIFY(!code.contains(u'I') && !code.contains(u'O') && !code.contains(u'0') &&
+                    !code.contains(u'1'));
+        }
+    }
+
+    void everyPositionIsUniform() {
+        constexpr int codes = 32 * 400;
+        std::array<std::array<int, 32>, 16> counts{};
+        for (int i = 0; i < codes; ++i) {
+            const QString code = generateCode(&secureRandom64);
+            for (int p = 0; p < 16; ++p) ++counts[p][alphabet.indexOf(code[p])];
+        }
+        // Chi-square with 31 degrees of freedom; 61.1 is the 0.999 quantile, so a fair
+        // generator fails one position in a thousand runs at most, a biased one every time.
+        const double expected = codes / 32.0;
+        for (int p = 0; p < 16; ++p) {
+            double chi = 0;
+            for (int count : counts[p]) chi += (count - expected) * (count - expected) / expected;
+            QVERIFY2(chi < 61.1, qPrintable(QStringLiteral("position %1: %2").arg(p).arg(chi)));
+        }
+    }
+
+    void boundedDrawTakesTopBitsForThirtyTwo() {
+        QCOMPARE(boundedDraw(32, sequence({0})), 0u);
+        QCOMPARE(boundedDraw(32, sequence({~quint64(0)})), 31u);
+        QCOMPARE(boundedDraw(32, sequence({quint64(5) << 59 | 12345})), 5u);
+        // Threshold 0: even a product whose low half is 0 is taken, one draw per character.
+        int draws = 0;
+        const QString code = generateCode([&draws] { ++draws; return quint64(0); });
+        QCOMPARE(code, QString(16, u'A'));
+        QCOMPARE(draws, 16);
+    }
+
+    void boundedDrawRejectsBelowTheThreshold() {
+        // n = 10: threshold (2^64 - 10) mod 10 = 6.
+        // r = 1844674407370955162: 10r = 2^64 + 4, low 4 < 6, rejected.
+        // r = 0: low 0, rejected. r = 1844674407370955163: 10r = 2^64 + 14, index 1.
+        QCOMPARE(boundedDraw(10, sequence({1844674407370955162ull, 0,
+                                           1844674407370955163ull})),
+                 1u);
+        // 10 (2^64 - 1) = 9 * 2^64 + (2^64 - 10): index 9 at once.
+        QCOMPARE(boundedDraw(10, sequence({~quint64(0)})), 9u);
+        // n = 3: threshold 1; r = 0 is rejected, r = 2^63 gives 3 * 2^63 = 2^64 + 2^63.
+        QCOMPARE(boundedDraw(3, sequence({0, quint64(1) << 63})), 1u);
+    }
+
+    void lengthCountsUserPerceivedCharacters() {
+        QCOMPARE(perceivedLength(QString()), 0);
+        QCOMPARE(perceivedLength(QStringLiteral("ABCDEFGHJKLMNPQ")), 15);
+        QVERIFY(!isLongEnough(QStringLiteral("ABCDEFGHJKLMNPQ")));
+        QVERIFY(isLongEnough(QStringLiteral("ABCDEFGHJKLMNPQR")));
+        QVERIFY(isLongEnough(QStringLiteral("abc def ghi jklm")));  // any text will do
+
+        // e + combining acute accent, 16 times: 32 code points, 16 characters.
+        const QString accented = QStringLiteral("e\u0301").repeated(16);
+        QCOMPARE(perceivedLength(accented), 16);
+        QVERIFY(isLongEnough(accented));
+        QVERIFY(!isLongEnough(QStringLiteral("e\u0301").repeated(15)));
+
+        // Flags are pairs of regional indicators; a family is one ZWJ sequence.
+        const QString italy = QString::fromUtf8("\xf0\x9f\x87\xae\xf0\x9f\x87\xb9");
+        QCOMPARE(perceivedLength(italy.repeated(16)), 16);
+        const QString family = QString::fromUtf8(
+            "\xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x91\xa7");
+        QCOMPARE(perceivedLength(family), 1);
+        QVERIFY(!isLongEnough(family.repeated(15)));
+        QVERIFY(isLongEnough(family.repeated(16)));
+    }
+};
+
+QTEST_GUILESS_MAIN(PairingCodeTest)
+#include "tst_pairingcode.moc"

@@ -1,0 +1,56 @@
+#include "support/FakeConnection.h"
+
+#include <QtEndian>
+
+namespace clipwren::test {
+
+void FakeConnection::send(const QByteArray& bytes, SendCompletion done) {
+    sent.append(bytes);
+    m_sends.push_back(std::move(done));
+}
+
+void FakeConnection::receive(qsizetype, qsizetype max, ReceiveCompletion done) {
+    ++reads;
+    lastReadMax = max;
+    m_read = std::move(done);
+}
+
+void FakeConnection::deliver(const QByteArray& bytes, bool isComplete,
+                             std::optional<QString> error) {
+    Q_ASSERT(m_read);
+    ReceiveCompletion done = std::exchange(m_read, nullptr);
+    done(Received{bytes, isComplete, std::move(error)});
+}
+
+void FakeConnection::completeSend(std::optional<QString> error) {
+    Q_ASSERT(!m_sends.empty());
+    SendCompletion done = std::move(m_sends.front());
+    m_sends.erase(m_sends.begin());
+    done(std::move(error));
+}
+
+void FakeConnection::abandon() {
+    abandoned = true;
+    m_read = nullptr;
+    m_sends.clear();
+}
+
+SyncService::ConnectionFactory FakeNetwork::factory() {
+    return [this](const QString& host, quint16 port) {
+        auto connection = std::make_unique<FakeConnection>(host, port);
+        made.append(connection.get());
+        return connection;
+    };
+}
+
+QList<QByteArray> frameBodies(const QList<QByteArray>& frames) {
+    QList<QByteArray> bodies;
+    for (const QByteArray& frame : frames) {
+        const quint32 length = qFromBigEndian<quint32>(frame.constData());
+        Q_ASSERT(qsizetype(length) + 4 == frame.size());
+        bodies.append(frame.sliced(4));
+    }
+    return bodies;
+}
+
+}  // namespace clipwren::test

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/Connection.h"
+#include "service/SyncService.h"
+
+#include <QList>
+#include <QPointer>
+
+#include <vector>
+
+namespace clipwren::test {
+
+// A connection whose every report and completion the test triggers by hand: for the cases a
+// real socket cannot produce at a chosen moment.
+class FakeConnection final : public Connection {
+    Q_OBJECT
+
+public:
+    FakeConnection(QString host, quint16 port) : host(std::move(host)), port(port) {}
+
+    void start() override { started = true; }
+    void send(const QByteArray& bytes, SendCompletion done) override;
+    void receive(qsizetype min, qsizetype max, ReceiveCompletion done) override;
+
+    void report(State state, const QString& error = QString()) {
+        Q_EMIT stateChanged(state, error);
+    }
+    // Completes the pending read.
+    void deliver(const QByteArray& bytes, bool isComplete = false,
+                 std::optional<QString> error = std::nullopt);
+    // Completes the oldest pending send.
+    void completeSend(std::optional<QString> error = std::nullopt);
+    bool hasPendingRead() const { return m_read != nullptr; }
+
+    QString host;
+    quint16 port;
+    bool started = false;
+    bool abandoned = false;
+    int reads = 0;
+    qsizetype lastReadMax = 0;
+    QList<QByteArray> sent;
+
+protected:
+    void abandon() override;
+
+private:
+    ReceiveCompletion m_read;
+    std::vector<SendCompletion> m_sends;
+};
+
+// Hands the service fake connections and keeps track of them.
+class FakeNetwork {
+public:
+    SyncService::ConnectionFactory factory();
+    FakeConnection* last() const { return made.isEmpty() ? nullptr : made.last().data(); }
+    QList<QPointer<FakeConnection>> made;
+};
+
+// The JSON bodies of the frames in bytes.
+QList<QByteArray> frameBodies(const QList<QByteArray>& frames);
+
+}  // namespace clipwren::test

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace clipwren::test {
+
+// Points the user's settings and data folders at a fresh temporary folder, for the rest of
+// the process. Call before anything reads settings or standard paths.
+void isolateUserFolders();
+
+QString configHome();
+QString dataHome();
+
+// Runs the event loop for ms milliseconds.
+void spin(int ms);
+
+}  // namespace clipwren::test
