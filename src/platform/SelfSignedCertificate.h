@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace clipwren {
+
+// A new P-256 key and a self-signed certificate for it, both in PEM. Our peers identify each
+// other by the pairing code; the certificate only gives TLS something to present.
+struct SelfSignedCertificate {
+    QByteArray certificatePem;
+    QByteArray privateKeyPem;
+
+    static std::optional<SelfSignedCertificate> generate(const QString& commonName,
+                                                         int validDays = 3650);
+};
+
+// SHA-256 fingerprint of a PEM certificate as upper-case hex pairs joined by colons.
+QString certificateFingerprint(const QByteArray& certificatePem);
+
+}  // namespace clipwren

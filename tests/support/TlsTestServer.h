@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QPointer>
+#include <QSslServer>
+#include <QSslSocket>
+
+namespace clipwren::test {
+
+// A real TLS server on 127.0.0.1 that plays the peer, with a self-signed certificate made
+// for the test run.
+class TlsTestServer : public QObject {
+    Q_OBJECT
+
+public:
+    TlsTestServer();
+
+    // Listens on 127.0.0.1, on port (0: any free port).
+    bool listen(quint16 port = 0);
+    void close();
+    quint16 port() const { return m_server.serverPort(); }
+
+    // The next client whose TLS session is up; nullptr after timeoutMs.
+    QSslSocket* waitForClient(int timeoutMs = 10000);
+
+    // Reads until count messages from client have arrived; fewer after timeoutMs.
+    QList<QJsonObject> readMessages(QSslSocket* client, int count, int timeoutMs = 10000);
+    // Sends one frame holding json.
+    static void sendFrame(QSslSocket* client, const QByteArray& json);
+
+private:
+    QSslServer m_server;
+    QHash<QSslSocket*, QByteArray> m_buffers;
+};
+
+}  // namespace clipwren::test
