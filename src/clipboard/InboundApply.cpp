@@ -19,7 +19,7 @@ std::optional<QString> storeFile(const QByteArray& data, Pasteboard& pasteboard)
     if (!isValidUtf8(name) || contentsSize < 1 || contentsSize > maxBytes) return std::nullopt;
 
     const auto stored = ReceivedFiles::store(QString::fromUtf8(name),
-                                             data.sliced(separator + 1));
+                                             QByteArrayView(data).sliced(separator + 1));
     if (!stored.error.isEmpty()) return stored.error;
     pasteboard.clearContents();
     pasteboard.writeFileURL(stored.path);

@@ -25,7 +25,7 @@ QString ReceivedFiles::storedName(const QString& name) {
     return last.toString();
 }
 
-ReceivedFiles::Stored ReceivedFiles::store(const QString& name, const QByteArray& contents) {
+ReceivedFiles::Stored ReceivedFiles::store(const QString& name, QByteArrayView contents) {
     const QString root = folder();
     if (root.isEmpty()) {
         return {QString(), QStringLiteral("cartella dei dati dell'utente non disponibile")};
@@ -37,7 +37,7 @@ ReceivedFiles::Stored ReceivedFiles::store(const QString& name, const QByteArray
 
     const QString path = fileFolder + u'/' + storedName(name);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() ||
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents.data(), contents.size()) != contents.size() ||
         !file.commit()) {
         return {QString(), file.errorString()};
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace clipwren {
@@ -19,7 +19,7 @@ public:
 
     // Stores contents under the last component of name; a name that leaves nothing usable
     // ("", ".", "..", only slashes) is stored as "file". Written atomically.
-    static Stored store(const QString& name, const QByteArray& contents);
+    static Stored store(const QString& name, QByteArrayView contents);
 
     static QString storedName(const QString& name);
 };

@@ -112,8 +112,11 @@ void SyncService::onMain(std::function<void()> task) {
 }
 
 void SyncService::handle(quint64 generation, Connection::State state, const QString& error) {
+    const bool replaced = m_connection && generation != m_generation;
     if (state == Connection::State::Cancelled) {
-        assignConnected(false);
+        // A cancelled connection follows a stop; once a newer connection exists, its late
+        // report must not mark that one disconnected.
+        if (!replaced) assignConnected(false);
         return;
     }
     // A connection replaced since it reported has nothing more to say.
@@ -141,7 +144,7 @@ void SyncService::becomeReady() {
     sendJSON(helloMessage(m_token, m_deviceID));
     if (m_connection) receive();
 
-    m_timer = std::make_unique<QTimer>();
+    m_timer = std::make_unique<QTimer>(this);  // a child, so it can be found while it runs
     m_timer->setTimerType(Qt::PreciseTimer);
     m_timer->setInterval(pollIntervalMs);
     connect(m_timer.get(), &QTimer::timeout, this, &SyncService::poll, Qt::QueuedConnection);

@@ -1,5 +1,11 @@
 #include "support/FakeConnection.h"
 
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QTest>
 #include <QtEndian>
 
 namespace clipwren::test {
@@ -51,6 +57,44 @@ QList<QByteArray> frameBodies(const QList<QByteArray>& frames) {
         bodies.append(frame.sliced(4));
     }
     return bodies;
+}
+
+}  // namespace clipwren::test
+
+namespace clipwren::test {
+
+FakeBridge::FakeBridge() : service(network.factory()) {
+    service.setHost(QStringLiteral("127.0.0.1"));
+    service.setToken(QStringLiteral("ABCDEFGHJKLMNPQR"));
+}
+
+void FakeBridge::connect() {
+    service.start();
+    connection = network.last();
+    connection->report(Connection::State::Ready);
+    QTRY_VERIFY_WITH_TIMEOUT(service.isConnected(), 5000);
+}
+
+void FakeBridge::deliver(const QByteArray& bytes) {
+    QTRY_VERIFY_WITH_TIMEOUT(connection->hasPendingRead(), 5000);
+    connection->deliver(bytes);
+    QTest::qWait(0);  // the completion queues its work; let it run
+    QCoreApplication::processEvents();
+}
+
+QByteArray FakeBridge::clipFrame(const QString& kind, const QByteArray& bytes,
+                                 const QString& token) {
+    const Message message =
+        clipMessage(kind, bytes, token.isNull() ? service.token() : token, QStringLiteral("linux-peer"));
+    return *encodeFrame(*message.toJson());
+}
+
+QList<QJsonObject> FakeBridge::sentMessages() const {
+    QList<QJsonObject> messages;
+    for (const QByteArray& body : frameBodies(connection->sent)) {
+        messages.append(QJsonDocument::fromJson(body).object());
+    }
+    return messages;
 }
 
 }  // namespace clipwren::test

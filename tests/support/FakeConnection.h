@@ -3,6 +3,7 @@
 #include "platform/Connection.h"
 #include "service/SyncService.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QPointer>
 
@@ -58,5 +59,27 @@ public:
 
 // The JSON bodies of the frames in bytes.
 QList<QByteArray> frameBodies(const QList<QByteArray>& frames);
+
+}  // namespace clipwren::test
+
+namespace clipwren::test {
+
+// A service on a fake connection that has reported ready, as after "Connetti".
+struct FakeBridge {
+    FakeBridge();
+    // Starts (again) and reports ready; connection is then the new connection.
+    void connect();
+    // Delivers bytes to the pending read and lets the service handle them.
+    void deliver(const QByteArray& bytes);
+    // A clip message from the peer, framed, with the service's token unless given.
+    QByteArray clipFrame(const QString& kind, const QByteArray& bytes,
+                         const QString& token = QString());
+    // The JSON objects of the frames sent so far on the current connection.
+    QList<QJsonObject> sentMessages() const;
+
+    FakeNetwork network;
+    SyncService service;
+    FakeConnection* connection = nullptr;
+};
 
 }  // namespace clipwren::test

@@ -1,0 +1,129 @@
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
+#include "support/FakeConnection.h"
+#include "support/TestEnvironment.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtEndian>
+
+using namespace clipwren;
+
+namespace {
+
+QByteArray lengthField(quint32 length) {
+    QByteArray field(4, Qt::Uninitialized);
+    qToBigEndian(length, field.data());
+    return field;
+}
+
+// Every text the clipboard has shown, in order, ignoring the empty moments in between.
+class ClipboardTexts {
+public:
+    ClipboardTexts() {
+        QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, &m_context, [this] {
+            const QString text = QGuiApplication::clipboard()->text();
+            if (!text.isEmpty()) texts.append(text);
+        });
+    }
+    QStringList texts;
+
+private:
+    QObject m_context;
+};
+
+}  // namespace
+
+class FramesTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { test::isolateUserFolders(); }
+    void init() { QGuiApplication::clipboard()->clear(); }
+
+    void outboundFraming() {
+        const auto frame = encodeFrame("{}");
+        QCOMPARE(*frame, QByteArray("\x00\x00\x00\x02{}", 6));
+        QVERIFY(!encodeFrame(QByteArray()));
+        QCOMPARE(encodeFrame(QByteArray(maxFrameBody, 'x'))->size(), qsizetype(maxFrameBody) + 4);
+        QVERIFY(!encodeFrame(QByteArray(maxFrameBody + 1, 'x')));
+
+        // A message that cannot be written as UTF-8 is not sent at all.
+        Message broken;
+        broken.set("token", QString(QChar(0xD800)));
+        QVERIFY(!broken.toJson());
+
+        const auto hello = helloMessage(QStringLiteral("quote\" back\\ \x01"), QStringLiteral("mac-1")).toJson();
+        const QJsonObject parsed = QJsonDocument::fromJson(*hello).object();
+        QCOMPARE(parsed.size(), 4);
+        QCOMPARE(parsed[QStringLiteral("token")].toString(), QStringLiteral("quote\" back\\ \x01"));
+        QCOMPARE(parsed[QStringLiteral("v")].toInt(), 1);
+    }
+
+    void framesAreCutInStreamOrder() {
+        test::FakeBridge bridge;
+        bridge.connect();
+        ClipboardTexts seen;
+
+        // A length field split over two reads gives one frame, after the second read.
+        const QByteArray one = bridge.clipFrame(QStringLiteral("text"), "one");
+        bridge.deliver(one.left(2));
+        QVERIFY(seen.texts.isEmpty());
+        QCOMPARE(bridge.service.receiveBuffer(), one.left(2));
+        bridge.deliver(one.mid(2));
+        QCOMPARE(seen.texts, QStringList{QStringLiteral("one")});
+        QVERIFY(bridge.service.receiveBuffer().isEmpty());
+
+        // Three frames and three bytes of a fourth in one read.
+        const QByteArray fourth = bridge.clipFrame(QStringLiteral("text"), "four");
+        bridge.deliver(bridge.clipFrame(QStringLiteral("text"), "a") +
+                       bridge.clipFrame(QStringLiteral("text"), "b") +
+                       bridge.clipFrame(QStringLiteral("text"), "c") + fourth.left(3));
+        QCOMPARE(seen.texts, (QStringList{QStringLiteral("one"), QStringLiteral("a"),
+                                          QStringLiteral("b"), QStringLiteral("c")}));
+        QCOMPARE(bridge.service.receiveBuffer(), fourth.left(3));
+        bridge.deliver(fourth.mid(3));
+        QCOMPARE(seen.texts.last(), QStringLiteral("four"));
+
+        // The smallest body: an empty object is cut (and ignored), the stream goes on.
+        bridge.deliver(QByteArray("\x00\x00\x00\x02{}", 6) + bridge.clipFrame(QStringLiteral("text"), "after"));
+        QCOMPARE(seen.texts.last(), QStringLiteral("after"));
+        QVERIFY(bridge.service.isConnected());
+        QCOMPARE(bridge.connection->reads, 6);  // the first read, then one after each delivery
+        QCOMPARE(bridge.connection->lastReadMax, 65'536);
+    }
+
+    void largestLengthWaitsForItsBody() {
+        test::FakeBridge bridge;
+        bridge.connect();
+        bridge.deliver(lengthField(maxFrameBody) + "{");
+        QVERIFY(bridge.service.isConnected());
+        QCOMPARE(bridge.service.receiveBuffer().size(), 5);
+        QVERIFY(bridge.connection->hasPendingRead());
+    }
+
+    void corruptLengthStopsAtOnce() {
+        for (const quint32 length : {0u, quint32(maxFrameBody) + 1, 0xFFFFFFFFu}) {
+            QGuiApplication::clipboard()->clear();  // else "kept" is known at connect time
+            test::FakeBridge bridge;
+            bridge.connect();
+            ClipboardTexts seen;
+            const QPointer<test::FakeConnection> connection = bridge.connection;
+            // A frame before the bad length keeps its effect; one after it is never looked at.
+            bridge.deliver(bridge.clipFrame(QStringLiteral("text"), "kept") + lengthField(length) +
+                           bridge.clipFrame(QStringLiteral("text"), "never"));
+            QCOMPARE(seen.texts, QStringList{QStringLiteral("kept")});
+            QVERIFY(!bridge.service.isConnected());
+            QVERIFY(bridge.service.receiveBuffer().isEmpty());
+            QVERIFY(!bridge.service.isWatching());
+            QCOMPARE(bridge.service.status(), QStringLiteral("Connessione interrotta"));
+            QTRY_VERIFY(connection.isNull());  // cancelled, then gone
+        }
+    }
+};
+
+QTEST_MAIN(FramesTest)
+#include "tst_frames.moc"
