@@ -1,0 +1,100 @@
+#include "ClipwrenPlusApp.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include "ClipboardIcons.h"
+#include "ControlPanel.h"
+#include "PopupPlacement.h"
+#include "StatusPrinter.h"
+#include "TrayItem.h"
+
+namespace clipwren {
+
+ClipwrenPlusApp::ClipwrenPlusApp(SyncService::ConnectionFactory connectionFactory, QObject* parent)
+    : QObject(parent), m_connectionFactory(std::move(connectionFactory)) {}
+
+ClipwrenPlusApp::~ClipwrenPlusApp() {
+    // The panel and the tray item look at the service: they go first.
+    delete m_panel;
+    m_statusPrinter.reset();
+    m_tray.reset();
+}
+
+SyncService& ClipwrenPlusApp::sync() {
+    if (!m_sync) m_sync = new SyncService(m_connectionFactory, this);
+    return *m_sync;
+}
+
+void ClipwrenPlusApp::setRevealToken(bool reveal) {
+    m_revealToken = reveal;
+    Q_EMIT revealTokenChanged();
+}
+
+void ClipwrenPlusApp::launch(const LaunchOptions& options) {
+    QGuiApplication::setWindowIcon(icons::outline());
+    if (options.printStatus) m_statusPrinter = std::make_unique<StatusPrinter>(sync());
+    m_tray = std::make_unique<TrayItem>(sync());
+    connect(m_tray.get(), &TrayItem::clicked, this, &ClipwrenPlusApp::openPanel);
+    m_asWindow = !QSystemTrayIcon::isSystemTrayAvailable();
+    if (m_asWindow) {
+        openPanel();
+    } else {
+        m_tray->show();
+    }
+    if (options.connect) connectIfSaved();
+}
+
+void ClipwrenPlusApp::connectIfSaved() {
+    // As if "Connetti" were pressed once, and only when there is something to connect to.
+    if (!sync().host().isEmpty() && !sync().token().isEmpty()) connectOrDisconnect(sync());
+}
+
+ControlPanel* ClipwrenPlusApp::panel() const {
+    return m_panel;
+}
+
+void ClipwrenPlusApp::openPanel() {
+    if (!m_panel) {
+        m_panel = new ControlPanel(*this);
+        if (m_asWindow) {
+            m_panel->installEventFilter(this);
+        } else {
+            // A popup closes on a click elsewhere; the next click on the icon builds it anew.
+            m_panel->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+            m_panel->setAttribute(Qt::WA_DeleteOnClose);
+        }
+    }
+    if (!m_asWindow) {
+        m_panel->adjustSize();
+        const QPoint pointer = QCursor::pos();
+        const QRect icon = m_tray ? m_tray->geometry() : QRect();
+        const QScreen* screen = QGuiApplication::screenAt(icon.isValid() ? icon.center() : pointer);
+        if (!screen) screen = QGuiApplication::primaryScreen();
+        m_panel->move(popupPosition(m_panel->size(), icon, pointer, screen->availableGeometry()));
+    }
+    m_panel->showNormal();
+    m_panel->raise();
+    m_panel->activateWindow();
+}
+
+bool ClipwrenPlusApp::eventFilter(QObject* watched, QEvent* event) {
+    // Without a tray, closing the window would leave a running program with nothing on the
+    // screen: it goes to the task bar instead. Only quitting closes it.
+    if (watched == m_panel && event->type() == QEvent::Close && !m_quitting) {
+        event->ignore();
+        m_panel->showMinimized();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ClipwrenPlusApp::quit() {
+    m_quitting = true;
+    QApplication::quit();
+}
+
+}  // namespace clipwren

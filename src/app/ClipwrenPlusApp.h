@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+#include "LaunchOptions.h"
+#include "service/SyncService.h"
+
+namespace clipwren {
+
+class ControlPanel;
+class StatusPrinter;
+class TrayItem;
+
+// The program: the one SyncService of the run, the one piece of view state the panel needs
+// (revealToken), the tray item and the panel it opens.
+class ClipwrenPlusApp : public QObject {
+    Q_OBJECT
+
+public:
+    // connectionFactory reaches the service, so that tests can point it elsewhere.
+    explicit ClipwrenPlusApp(
+        SyncService::ConnectionFactory connectionFactory = SyncService::tlsConnectionFactory(),
+        QObject* parent = nullptr);
+    ~ClipwrenPlusApp() override;
+
+    // Made on first use, then the same for the whole run.
+    SyncService& sync();
+
+    // Whether the panel shows the pairing code in clear; false at every launch.
+    bool revealToken() const { return m_revealToken; }
+    void setRevealToken(bool reveal);
+
+    // Puts the program on screen: the tray item, or the panel as an ordinary window where
+    // there is no tray, so that the program is never invisible. Nothing connects unless
+    // options.connect asks for it.
+    void launch(const LaunchOptions& options = {});
+
+    // Opens the panel (built anew if it was closed), next to the tray icon where there is
+    // one, as a window otherwise.
+    void openPanel();
+    ControlPanel* panel() const;
+    TrayItem* trayItem() const { return m_tray.get(); }
+
+    // Ends the event loop at once: no stop(), nothing saved.
+    void quit();
+
+Q_SIGNALS:
+    void revealTokenChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void connectIfSaved();
+
+    SyncService::ConnectionFactory m_connectionFactory;
+    SyncService* m_sync = nullptr;  // a child: it lives as long as the program
+    bool m_revealToken = false;
+    bool m_asWindow = false;
+    bool m_quitting = false;
+    std::unique_ptr<TrayItem> m_tray;
+    std::unique_ptr<StatusPrinter> m_statusPrinter;
+    QPointer<ControlPanel> m_panel;
+};
+
+}  // namespace clipwren

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace clipwren {
+
+class ClipwrenPlusApp;
+class SyncService;
+
+// What the connect button does: it follows isConnected at the moment of the click, not the
+// label, which may not have been redrawn yet.
+void connectOrDisconnect(SyncService& sync);
+
+// The whole user interface: title, status line, address and pairing code, the actions and
+// quit. It keeps nothing of its own: every value it shows lives in the service or in the
+// application, and it redraws from them after each change.
+class ControlPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ControlPanel(ClipwrenPlusApp& app, QWidget* parent = nullptr);
+
+private:
+    void redraw();
+
+    ClipwrenPlusApp& m_app;
+    SyncService& m_sync;
+    QLabel* m_status;
+    QLineEdit* m_host;
+    QLineEdit* m_token;
+    QPushButton* m_reveal;
+    QPushButton* m_connect;
+};
+
+}  // namespace clipwren

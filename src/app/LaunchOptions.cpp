@@ -1,0 +1,30 @@
+#include "LaunchOptions.h"
+
+#include <QCommandLineParser>
+
+namespace clipwren {
+
+namespace {
+const QString connectName = QStringLiteral("connect");
+const QString printStatusName = QStringLiteral("print-status");
+}  // namespace
+
+void describeLaunchOptions(QCommandLineParser& parser) {
+    parser.setApplicationDescription(
+        QStringLiteral("Clipwren+: tiene gli appunti di questo computer allineati con quelli "
+                       "di una macchina Linux, su una connessione TLS."));
+    parser.addHelpOption();
+    parser.addOption(QCommandLineOption(
+        connectName, QStringLiteral("All'avvio si connette, come con \"Connetti\", se IP e "
+                                    "codice di pairing sono salvati.")));
+    parser.addOption(QCommandLineOption(
+        printStatusName,
+        QStringLiteral("Scrive su standard output il testo di stato all'avvio e poi ogni nuovo "
+                       "testo di stato, una riga ciascuno, subito (per script e test).")));
+}
+
+LaunchOptions readLaunchOptions(const QCommandLineParser& parser) {
+    return {.connect = parser.isSet(connectName), .printStatus = parser.isSet(printStatusName)};
+}
+
+}  // namespace clipwren

@@ -1,0 +1,22 @@
+#include "PopupPlacement.h"
+
+#include <algorithm>
+
+namespace clipwren {
+
+namespace {
+constexpr int gap = 4;
+}  // namespace
+
+QPoint popupPosition(QSize size, QRect icon, QPoint pointer, QRect area) {
+    const QRect anchor = icon.isValid() ? icon : QRect(pointer, QSize(1, 1));
+    int x = anchor.center().x() - size.width() / 2;
+    int y = anchor.bottom() + 1 + gap;
+    if (y + size.height() > area.bottom() + 1) y = anchor.top() - gap - size.height();
+    // A popup larger than the area keeps its top-left corner visible.
+    x = std::max(area.left(), std::min(x, area.right() + 1 - size.width()));
+    y = std::max(area.top(), std::min(y, area.bottom() + 1 - size.height()));
+    return {x, y};
+}
+
+}  // namespace clipwren

@@ -1,0 +1,16 @@
+#pragma once
+
+class QCoreApplication;
+
+namespace clipwren {
+
+// Before the application object exists: where an X server is available, use it. Under
+// Wayland a program in the background cannot read the clipboard, and this one always is.
+// An explicit QT_QPA_PLATFORM is left alone.
+void preferX11Platform();
+
+// Installs Qt's own Italian texts, so that the error descriptions in the status line read in
+// the same language as the rest of it. False when the translation is not installed.
+bool installPlatformTranslation(QCoreApplication& application);
+
+}  // namespace clipwren

@@ -1,0 +1,201 @@
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "AppTestSupport.h"
+#include "LaunchOptions.h"
+#include "PopupPlacement.h"
+#include "Startup.h"
+#include "StatusPrinter.h"
+#include "platform/SettingsStore.h"
+#include "support/FakeConnection.h"
+#include "support/TestEnvironment.h"
+
+using namespace clipwren;
+using test::part;
+
+class LaunchTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { test::isolateUserFolders(); }
+    void init() { test::clearSettings(); }
+
+    void oneServiceHoweverOftenThePanelIsRebuilt() {
+        test::FakeNetwork network;
+        ClipwrenPlusApp app(network.factory());
+        app.launch();
+        SyncService* service = &app.sync();
+        QTest::keyClicks(part<QLineEdit>(app, "host"), QStringLiteral("10.0.0.7"));
+        QTest::mouseClick(part<QPushButton>(app, "reveal"), Qt::LeftButton);
+
+        for (int round = 0; round < 3; ++round) {
+            delete app.panel();  // what closing the popup does
+            QVERIFY(!app.panel());
+            app.openPanel();
+            QVERIFY(app.panel());
+            QCOMPARE(&app.sync(), service);
+            QCOMPARE(part<QLineEdit>(app, "host")->text(), QStringLiteral("10.0.0.7"));
+            QCOMPARE(part<QLineEdit>(app, "token")->echoMode(), QLineEdit::Normal);
+        }
+        QCOMPARE(app.findChildren<SyncService*>().size(), 1);
+        // The rebuilt panel still edits and follows that one service.
+        QTest::keyClicks(part<QLineEdit>(app, "token"), QStringLiteral("xyz"));
+        QCOMPARE(service->token(), QStringLiteral("xyz"));
+        service->generateToken();
+        QTRY_COMPARE(part<QLineEdit>(app, "token")->text(), service->token());
+    }
+
+    void closingTheWindowKeepsTheProgramOnScreen() {
+        ClipwrenPlusApp app;
+        app.launch();
+        QVERIFY(!app.panel()->close());
+        QVERIFY(app.panel());
+        QVERIFY(app.panel()->isVisible());
+    }
+
+    void connectOption_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<bool>("connect");
+        QTest::addColumn<QString>("status");
+        const QString idle = QStringLiteral("Inserisci IP e token per avviare");
+        const QString code = test::validCode;
+        const QString address = QStringLiteral("192.168.1.20");
+        QTest::newRow("saved, asked")
+            << address << code << true << QStringLiteral("Connessione a 192.168.1.20\u2026");
+        QTest::newRow("saved, not asked") << address << code << false << idle;
+        QTest::newRow("no address") << QString() << code << true << idle;
+        QTest::newRow("no code") << address << QString() << true << idle;
+        QTest::newRow("short code, as Connetti would")
+            << address << QStringLiteral("abc") << true
+            << QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri");
+    }
+
+    void connectOption() {
+        QFETCH(QString, host);
+        QFETCH(QString, token);
+        QFETCH(bool, connect);
+        QFETCH(QString, status);
+        SettingsStore store;
+        if (!host.isEmpty()) store.setText(QStringLiteral("host"), host);
+        if (!token.isEmpty()) store.setText(QStringLiteral("token"), token);
+        test::FakeNetwork network;
+        ClipwrenPlusApp app(network.factory());
+        app.launch({.connect = connect});
+        QCOMPARE(app.sync().status(), status);
+        QCOMPARE(network.made.size(), status.startsWith(QStringLiteral("Connessione a")) ? 1 : 0);
+        if (!network.made.isEmpty()) QCOMPARE(network.last()->host, host);
+    }
+
+    void launchOptionsAreParsedAndListed() {
+        QCommandLineParser parser;
+        describeLaunchOptions(parser);
+        QVERIFY(parser.parse({QStringLiteral("clipwren-plus"), QStringLiteral("--connect"),
+                              QStringLiteral("--print-status")}));
+        LaunchOptions options = readLaunchOptions(parser);
+        QVERIFY(options.connect && options.printStatus);
+
+        QCommandLineParser plain;
+        describeLaunchOptions(plain);
+        QVERIFY(plain.parse({QStringLiteral("clipwren-plus")}));
+        options = readLaunchOptions(plain);
+        QVERIFY(!options.connect && !options.printStatus);
+        for (const char* listed : {"--help", "--connect", "--print-status"}) {
+            QVERIFY2(plain.helpText().contains(QLatin1String(listed)), listed);
+        }
+    }
+
+    void printsEachNewStatusOnce() {
+        test::FakeNetwork network;
+        SyncService service(network.factory());
+        QStringList lines;
+        StatusPrinter printer(service, [&lines](const QString& line) { lines.append(line); });
+        service.setHost(QStringLiteral("127.0.0.1"));
+        service.start();  // no code: rejected
+        service.start();  // the same text again is no news
+        service.setToken(test::validCode);
+        service.start();
+        network.last()->report(Connection::State::Ready);
+        QTRY_COMPARE(lines.size(), 4);
+        QCOMPARE(lines,
+                 (QStringList{
+                     QStringLiteral("Inserisci IP e token per avviare"),
+                     QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri"),
+                     QStringLiteral("Connessione a 127.0.0.1\u2026"),
+                     QStringLiteral("Connesso \u2022 sincronizzazione attiva"),
+                 }));
+    }
+
+    void quitEndsTheEventLoopWithoutStop() {
+        test::FakeNetwork network;
+        ClipwrenPlusApp app(network.factory());
+        app.launch();
+        QTest::keyClicks(part<QLineEdit>(app, "host"), QStringLiteral("127.0.0.1"));
+        QTest::keyClicks(part<QLineEdit>(app, "token"), test::validCode);
+        QTest::mouseClick(part<QPushButton>(app, "connect"), Qt::LeftButton);
+        network.last()->report(Connection::State::Ready);
+        QTRY_VERIFY(app.sync().isConnected());
+
+        QPushButton* quit = part<QPushButton>(app, "quit");
+        QTimer::singleShot(0, quit, [quit] { QTest::mouseClick(quit, Qt::LeftButton); });
+        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });  // rescue only
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(app.sync().isConnected());
+        QVERIFY(network.last() && !network.last()->abandoned);
+    }
+
+    void popupHangsFromTheIcon_data() {
+        QTest::addColumn<QRect>("icon");
+        QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<QPoint>("expected");
+        const QPoint anywhere(700, 400);
+        QTest::newRow("bar at the top") << QRect(900, 0, 24, 24) << anywhere << QPoint(761, 28);
+        QTest::newRow("bar at the bottom")
+            << QRect(900, 1056, 24, 24) << anywhere << QPoint(761, 852);
+        QTest::newRow("icon in the corner, kept on screen")
+            << QRect(1896, 0, 24, 24) << anywhere << QPoint(1620, 28);
+        QTest::newRow("tray that does not say, at the pointer")
+            << QRect() << QPoint(10, 500) << QPoint(0, 505);
+    }
+
+    void popupHangsFromTheIcon() {
+        QFETCH(QRect, icon);
+        QFETCH(QPoint, pointer);
+        QFETCH(QPoint, expected);
+        QCOMPARE(popupPosition(QSize(300, 200), icon, pointer, QRect(0, 0, 1920, 1080)), expected);
+    }
+
+    void iconsTellTheTwoStatesApart() {
+        const QImage outline = test::picture(icons::outline());
+        const QImage filled = test::picture(icons::filled());
+        QVERIFY(!outline.isNull() && !filled.isNull());
+        QVERIFY(outline != filled);
+        QVERIFY(outline.pixelColor(16, 16).alpha() < filled.pixelColor(16, 16).alpha());
+    }
+
+    void x11IsPreferredWhereADisplayExists() {
+        const QByteArray display = qgetenv("DISPLAY");
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        qputenv("DISPLAY", ":42");
+        qunsetenv("QT_QPA_PLATFORM");
+        preferX11Platform();
+        QCOMPARE(qgetenv("QT_QPA_PLATFORM"), QByteArray("xcb"));
+        qputenv("QT_QPA_PLATFORM", "wayland");
+        preferX11Platform();
+        QCOMPARE(qgetenv("QT_QPA_PLATFORM"), QByteArray("wayland"));
+        qunsetenv("DISPLAY");
+        qunsetenv("QT_QPA_PLATFORM");
+        preferX11Platform();
+        QVERIFY(!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"));
+
+        display.isNull() ? qunsetenv("DISPLAY") : qputenv("DISPLAY", display);
+        platform.isNull() ? qunsetenv("QT_QPA_PLATFORM") : qputenv("QT_QPA_PLATFORM", platform);
+    }
+};
+
+QTEST_MAIN(LaunchTest)
+#include "tst_app_launch.moc"

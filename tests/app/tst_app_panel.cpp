@@ -1,0 +1,236 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "AppTestSupport.h"
+#include "Startup.h"
+#include "platform/SettingsStore.h"
+#include "platform/TlsConnection.h"
+#include "support/FakeConnection.h"
+#include "support/TestEnvironment.h"
+#include "support/TlsTestServer.h"
+
+using namespace clipwren;
+using test::part;
+
+namespace {
+
+// The panel of a launched program on a fake network, with the handles the tests press.
+struct Launched {
+    explicit Launched(SyncService::ConnectionFactory factory = SyncService::tlsConnectionFactory())
+        : app(std::move(factory)) {
+        app.launch();
+    }
+    explicit Launched(test::FakeNetwork& network) : Launched(network.factory()) {}
+
+    QLabel* status() const { return part<QLabel>(app, "status"); }
+    QLineEdit* host() const { return part<QLineEdit>(app, "host"); }
+    QLineEdit* token() const { return part<QLineEdit>(app, "token"); }
+    QPushButton* button(const char* name) const { return part<QPushButton>(app, name); }
+    void click(const char* name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void type(const QString& address, const QString& code) const {
+        QTest::keyClicks(host(), address);
+        QTest::keyClicks(token(), code);
+    }
+
+    ClipwrenPlusApp app;
+};
+
+}  // namespace
+
+class PanelTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        test::isolateUserFolders();
+        QVERIFY(installPlatformTranslation(*QCoreApplication::instance()));
+    }
+    void init() { test::clearSettings(); }
+
+    void launchShowsSavedValuesMaskedAndDisconnected() {
+        SettingsStore store;
+        store.setText(QStringLiteral("host"), QStringLiteral("192.168.1.20"));
+        store.setText(QStringLiteral("token"), test::validCode);
+        test::FakeNetwork network;
+        Launched panel(network);
+
+        QVERIFY(panel.app.panel()->isVisible());  // no tray here: an ordinary window
+        QCOMPARE(panel.app.panel()->windowTitle(), QStringLiteral("Clipwren+"));
+        QCOMPARE(part<QLabel>(panel.app, "title")->text(), QStringLiteral("Clipwren+"));
+        QVERIFY(part<QLabel>(panel.app, "title")->font().bold());
+        QCOMPARE(panel.status()->text(), QStringLiteral("Inserisci IP e token per avviare"));
+        QCOMPARE(panel.host()->text(), QStringLiteral("192.168.1.20"));
+        QCOMPARE(panel.host()->placeholderText(), QStringLiteral("IP Linux"));
+        QCOMPARE(panel.host()->width(), 240);
+        QCOMPARE(panel.token()->text(), test::validCode);
+        QCOMPARE(panel.token()->placeholderText(), QStringLiteral("Codice pairing"));
+        QCOMPARE(panel.token()->width(), 210);
+        QCOMPARE(panel.token()->echoMode(), QLineEdit::Password);
+        QCOMPARE(panel.button("reveal")->text(), QStringLiteral("Mostra"));
+        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+        QCOMPARE(panel.button("generate")->text(), QStringLiteral("Genera token"));
+        QCOMPARE(panel.button("copy")->text(), QStringLiteral("Copia token"));
+        QCOMPARE(panel.button("quit")->text(), QStringLiteral("Esci da Clipwren+"));
+        QCOMPARE(panel.app.panel()->layout()->spacing(), 10);
+        QCOMPARE(panel.app.panel()->layout()->contentsMargins(), QMargins(12, 12, 12, 12));
+        QCOMPARE(panel.app.trayItem()->icon().toolTip(), QStringLiteral("Clipwren+"));
+        QVERIFY(test::showsOutlineIcon(panel.app));
+        QCoreApplication::processEvents();
+        QVERIFY(network.made.isEmpty());
+    }
+
+    void revealKeepsTheTypedTextInBothForms() {
+        Launched panel;
+        QTest::keyClicks(panel.token(), QStringLiteral("abc"));
+        panel.click("reveal");
+        QCOMPARE(panel.token()->echoMode(), QLineEdit::Normal);
+        QCOMPARE(panel.button("reveal")->text(), QStringLiteral("Nascondi"));
+        QCOMPARE(panel.token()->text(), QStringLiteral("abc"));
+
+        QTest::keyClicks(panel.token(), QStringLiteral("def"));
+        panel.click("reveal");
+        QCOMPARE(panel.token()->echoMode(), QLineEdit::Password);
+        QCOMPARE(panel.button("reveal")->text(), QStringLiteral("Mostra"));
+        QCOMPARE(panel.token()->text(), QStringLiteral("abcdef"));
+        QCOMPARE(panel.app.sync().token(), QStringLiteral("abcdef"));
+
+        // Typing in the middle: the redraw that follows leaves the cursor where it was.
+        QTest::keyClick(panel.token(), Qt::Key_Home);
+        QTest::keyClick(panel.token(), Qt::Key_X);
+        QCoreApplication::processEvents();
+        QCOMPARE(panel.token()->text(), QStringLiteral("xabcdef"));
+        QCOMPARE(panel.token()->cursorPosition(), 1);
+    }
+
+    void returnInEitherFieldDoesNothing() {
+        test::FakeNetwork network;
+        Launched panel(network);
+        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
+        QSignalSpy changes(&panel.app.sync(), &SyncService::objectWillChange);
+        QTest::keyClick(panel.host(), Qt::Key_Return);
+        QTest::keyClick(panel.token(), Qt::Key_Return);
+        panel.click("reveal");
+        QTest::keyClick(panel.token(), Qt::Key_Enter);
+        QCoreApplication::processEvents();
+        QCOMPARE(changes.count(), 0);
+        QVERIFY(network.made.isEmpty());
+        QCOMPARE(panel.status()->text(), QStringLiteral("Inserisci IP e token per avviare"));
+    }
+
+    void shortCodeIsRejectedAndTheButtonStaysOnConnect() {
+        test::FakeNetwork network;
+        Launched panel(network);
+        panel.type(QStringLiteral("127.0.0.1"), test::validCode.chopped(1));
+        panel.click("connect");
+        QTRY_COMPARE(panel.status()->text(),
+                     QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri"));
+        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+        QVERIFY(network.made.isEmpty());
+    }
+
+    void generateAndCopyWorkWhileConnected() {
+        test::FakeNetwork network;
+        Launched panel(network);
+        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
+        panel.click("connect");
+        QCOMPARE(network.made.size(), 1);
+        network.last()->report(Connection::State::Ready);
+        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        QVERIFY(test::showsFilledIcon(panel.app));
+
+        panel.click("generate");
+        QTRY_VERIFY(panel.token()->text() != test::validCode);
+        QCOMPARE(panel.token()->text(), panel.app.sync().token());
+        QCOMPARE(panel.token()->text().size(), 16);
+
+        panel.click("copy");
+        QTRY_COMPARE(panel.status()->text(),
+                     QStringLiteral("Token copiato: incollalo nel comando su Kubuntu"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), panel.app.sync().token());
+        // Neither action touched the connection.
+        QCOMPARE(network.made.size(), 1);
+        QVERIFY(!network.last()->abandoned);
+        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+
+        panel.click("connect");
+        QVERIFY(network.last()->abandoned);  // stop, not a new start
+        QCOMPARE(network.made.size(), 1);
+        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+        QTRY_VERIFY(test::showsOutlineIcon(panel.app));
+    }
+
+    void followsARealTlsConnectionUntilThePeerGoes() {
+        test::TlsTestServer server;
+        QVERIFY(server.listen());
+        const quint16 port = server.port();
+        Launched panel([port](const QString& host, quint16) {
+            return std::make_unique<TlsConnection>(host, port);
+        });
+        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
+        panel.click("connect");
+        QSslSocket* client = server.waitForClient();
+        QVERIFY(client);
+        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        QCOMPARE(panel.status()->text(), QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
+        QVERIFY(test::showsFilledIcon(panel.app));
+
+        client->close();
+        QTRY_VERIFY(panel.status()->text().startsWith(QStringLiteral("Connessione fallita: ")));
+        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+        QVERIFY(test::showsOutlineIcon(panel.app));
+        // The description is Qt's own, in Italian like the rest of the line.
+        QVERIFY2(!panel.status()->text().contains(QStringLiteral("closed")),
+                 qPrintable(panel.status()->text()));
+    }
+
+    void staleDisconnectLabelStillStarts() {
+        test::FakeNetwork network;
+        Launched panel(network);
+        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
+        panel.click("connect");
+        network.last()->report(Connection::State::Ready);
+        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+
+        // The service takes the failure; the panel has not redrawn yet.
+        network.last()->report(Connection::State::Failed, QStringLiteral("Rete irraggiungibile"));
+        QCoreApplication::sendPostedEvents(&panel.app.sync(), QEvent::MetaCall);
+        QVERIFY(!panel.app.sync().isConnected());
+        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+
+        panel.click("connect");
+        QCOMPARE(network.made.size(), 2);
+        QVERIFY(network.last()->started);
+        QTRY_COMPARE(panel.status()->text(), QStringLiteral("Connessione a 127.0.0.1\u2026"));
+        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+    }
+
+    void longStatusWrapsInsteadOfBeingCut() {
+        test::FakeNetwork network;
+        Launched panel(network);
+        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
+        panel.click("connect");
+        QTRY_VERIFY(panel.status()->text().startsWith(QStringLiteral("Connessione a ")));
+        const int width = panel.app.panel()->width();
+
+        const QString reason = QStringLiteral(
+                                   "la rete non risponde e nessun tentativo "
+                                   "riesce ad arrivare alla macchina indicata")
+                                   .repeated(4);
+        network.last()->report(Connection::State::Failed, reason);
+        QTRY_COMPARE(panel.status()->text(), QStringLiteral("Connessione fallita: ") + reason);
+        QLabel* status = panel.status();
+        QVERIFY(status->heightForWidth(status->width()) > 3 * status->fontMetrics().height());
+        QTRY_VERIFY(status->height() >= status->heightForWidth(status->width()));
+        QCOMPARE(panel.app.panel()->width(), width);
+        QVERIFY(panel.app.panel()->rect().contains(status->geometry()));
+    }
+};
+
+QTEST_MAIN(PanelTest)
+#include "tst_app_panel.moc"
