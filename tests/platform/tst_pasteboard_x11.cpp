@@ -2,6 +2,7 @@
 // the snapshot reads, and what we write is what xclip reads back, byte for byte.
 #include "clipboard/Snapshot.h"
 #include "platform/QtPasteboard.h"
+#include "support/TestEnvironment.h"
 
 #include <QBuffer>
 #include <QDeadlineTimer>
@@ -15,15 +16,6 @@ using namespace clipwren;
 
 namespace {
 
-QByteArray samplePng() {
-    QImage image(16, 9, QImage::Format_ARGB32);
-    image.fill(qRgba(10, 200, 30, 128));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "PNG").write(image);
-    return bytes;
-}
 
 // Runs xclip while our event loop keeps serving the clipboard we may own.
 QByteArray xclip(const QStringList& arguments, const QByteArray& input = {}) {
@@ -65,7 +57,7 @@ private Q_SLOTS:
         QCOMPARE(payload->kind, QStringLiteral("text"));
         QCOMPARE(payload->bytes, text);
 
-        const QByteArray png = samplePng();
+        const QByteArray png = test::samplePng();
         offerWithXclip(QStringLiteral("image/png"), png);
         QTRY_VERIFY(clipboardPayload(QtPasteboard())->kind == QStringLiteral("image"));
         QCOMPARE(clipboardPayload(QtPasteboard())->bytes, png);
@@ -89,7 +81,7 @@ private Q_SLOTS:
         QCOMPARE(xclip({QStringLiteral("-o")}), text.toUtf8());
         QCOMPARE(clipboardPayload(QtPasteboard())->bytes, text.toUtf8());
 
-        const QByteArray png = samplePng();
+        const QByteArray png = test::samplePng();
         pasteboard.clearContents();
         pasteboard.setPNG(png);
         QCOMPARE(xclip({QStringLiteral("-t"), QStringLiteral("image/png"), QStringLiteral("-o")}),

@@ -8,11 +8,9 @@
 #include "support/TestEnvironment.h"
 #include "support/TlsTestServer.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
-#include <QImage>
 #include <QJsonDocument>
 #include <QMimeData>
 #include <QSettings>
@@ -219,12 +217,7 @@ private Q_SLOTS:
         QCOMPARE(decodedData(messages[0]), QByteArray("dal Mac"));
         QCOMPARE(messages[0][QStringLiteral("id")].toString().size(), 36);
 
-        QImage image(4, 4, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
+        const QByteArray png = test::samplePng();
         auto* mime = new QMimeData;
         mime->setData(QStringLiteral("image/png"), png);
         clipboard()->setMimeData(mime);

@@ -1,7 +1,9 @@
 #include "support/TestEnvironment.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,10 +23,27 @@ void isolateUserFolders() {
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
 }
 
-QString configHome() { return root().path() + QStringLiteral("/config"); }
+QString configHome() {
+    return root().path() + QStringLiteral("/config");
+}
 
-QString dataHome() { return root().path() + QStringLiteral("/data"); }
+QString dataHome() {
+    return root().path() + QStringLiteral("/data");
+}
 
-void spin(int ms) { QTest::qWait(ms); }
+QByteArray samplePng() {
+    QImage image(16, 9, QImage::Format_ARGB32);
+    image.fill(qRgba(30, 120, 220, 200));
+    image.setPixel(3, 4, qRgba(255, 0, 0, 255));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+void spin(int ms) {
+    QTest::qWait(ms);
+}
 
 }  // namespace clipwren::test

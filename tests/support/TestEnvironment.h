@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace clipwren::test {
@@ -10,6 +11,9 @@ void isolateUserFolders();
 
 QString configHome();
 QString dataHome();
+
+// A small PNG image with some transparency.
+QByteArray samplePng();
 
 // Runs the event loop for ms milliseconds.
 void spin(int ms);

@@ -1,0 +1,61 @@
+#include "ClipboardMirror.h"
+
+#include "clipboard/ChangeWatcher.h"
+#include "clipboard/InboundApply.h"
+#include "platform/Pasteboard.h"
+#include "platform/Uuid.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
+
+namespace clipwren::peer {
+
+ClipboardMirror::ClipboardMirror(QString token, Pasteboard& pasteboard, QObject* parent)
+    : QObject(parent),
+      m_token(std::move(token)),
+      m_deviceID(QStringLiteral("linux-") + newUuidText()),
+      m_pasteboard(pasteboard) {
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(pollIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &ClipboardMirror::poll);
+}
+
+void ClipboardMirror::begin() {
+    recordPresentContent(m_pasteboard, m_lastDigest);
+    m_timer.start();
+}
+
+void ClipboardMirror::end() {
+    m_timer.stop();
+}
+
+void ClipboardMirror::poll() {
+    const auto payload = takeNewContent(m_pasteboard, m_lastDigest);
+    if (!payload) return;
+    const auto json = clipMessage(payload->kind, payload->bytes, m_token, m_deviceID).toJson();
+    const auto frame = json ? encodeFrame(*json) : std::nullopt;
+    if (!frame) return;
+    Q_EMIT frameReady(*frame);
+    Q_EMIT sent(payload->kind, payload->bytes.size());
+}
+
+void ClipboardMirror::receive(const QByteArray& body) {
+    const auto clip = m_reader.read(body, m_token, m_deviceID);
+    if (!clip) return;
+    const QString kind = QString::fromUtf8(clip->kind);
+    const std::optional<QByteArray> before = m_lastDigest;
+    const auto error = applyClip(*clip, m_pasteboard, m_lastDigest);
+    if (m_lastDigest == before) {
+        Q_EMIT alreadyKnown(kind, clip->data.size());
+        return;
+    }
+    Q_EMIT applied(kind, clip->data.size());
+    if (error) {
+        Q_EMIT fileNotStored(*error);
+    } else if (kind == u"file") {
+        // A stored file is what the clipboard now offers; nothing offered, nothing stored.
+        const QList<QUrl> files = m_pasteboard.fileURLs();
+        if (!files.isEmpty()) Q_EMIT fileStored(files.first().toLocalFile());
+    }
+}
+
+}  // namespace clipwren::peer

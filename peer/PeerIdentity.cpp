@@ -1,0 +1,100 @@
+#include "PeerIdentity.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QStandardPaths>
+#include <QSysInfo>
+
+#include "platform/SelfSignedCertificate.h"
+
+namespace clipwren::peer {
+
+namespace {
+
+constexpr QFile::Permissions ownerOnlyFolder =
+    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+constexpr QFile::Permissions ownerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
+
+QString certificatePath(const QString& folder) {
+    return folder + QStringLiteral("/certificate.pem");
+}
+QString keyPath(const QString& folder) {
+    return folder + QStringLiteral("/key.pem");
+}
+
+std::optional<QByteArray> readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return file.readAll();
+}
+
+std::optional<PeerIdentity> readIdentity(const QString& folder) {
+    const auto certificate = readAll(certificatePath(folder));
+    const auto key = readAll(keyPath(folder));
+    if (!certificate || !key) return std::nullopt;
+    if (QSslCertificate(*certificate, QSsl::Pem).isNull() ||
+        QSslKey(*key, QSsl::Ec, QSsl::Pem, QSsl::PrivateKey).isNull()) {
+        return std::nullopt;
+    }
+    // A key copied in by hand may be readable by others; it is ours to keep private.
+    QFile::setPermissions(keyPath(folder), ownerOnlyFile);
+    return PeerIdentity{*certificate, *key, certificateFingerprint(*certificate), false};
+}
+
+// Created with owner-only permissions, so the key is never readable by others, not even
+// while it is being written.
+QString writeKey(const QString& path, const QByteArray& pem) {
+    QFile::remove(path);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnlyFile) ||
+        file.write(pem) != pem.size() || !file.flush()) {
+        return file.errorString();
+    }
+    return QString();
+}
+
+QString writeCertificate(const QString& path, const QByteArray& pem) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(pem) != pem.size() || !file.commit()) {
+        return file.errorString();
+    }
+    return QString();
+}
+
+}  // namespace
+
+QString defaultIdentityFolder() {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : data + QStringLiteral("/ClipwrenPlus/peer");
+}
+
+IdentityResult loadOrCreateIdentity(const QString& folder) {
+    if (folder.isEmpty()) {
+        return {std::nullopt, QStringLiteral("cartella dei dati dell'utente non disponibile")};
+    }
+    if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, ownerOnlyFolder)) {
+        return {std::nullopt, QStringLiteral("non riesco a preparare la cartella ") + folder};
+    }
+    if (auto kept = readIdentity(folder)) return {std::move(kept), QString()};
+
+    const auto made = SelfSignedCertificate::generate(QStringLiteral("clipwren-peer ") +
+                                                      QSysInfo::machineHostName());
+    if (!made) return {std::nullopt, QStringLiteral("non riesco a creare il certificato")};
+    // The key first: a certificate without its key is never left behind as if complete.
+    QFile::remove(certificatePath(folder));
+    if (QString error = writeKey(keyPath(folder), made->privateKeyPem); !error.isEmpty()) {
+        return {std::nullopt, keyPath(folder) + QStringLiteral(": ") + error};
+    }
+    if (QString error = writeCertificate(certificatePath(folder), made->certificatePem);
+        !error.isEmpty()) {
+        return {std::nullopt, certificatePath(folder) + QStringLiteral(": ") + error};
+    }
+    return {PeerIdentity{made->certificatePem, made->privateKeyPem,
+                         certificateFingerprint(made->certificatePem), true},
+            QString()};
+}
+
+}  // namespace clipwren::peer

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace clipwren::peer {
+
+// The certificate the peer presents and its key. Clients accept any certificate, so its
+// fingerprint is what a user can compare by eye to know they reached this machine.
+struct PeerIdentity {
+    QByteArray certificatePem;
+    QByteArray privateKeyPem;
+    QString fingerprint;   // SHA-256, upper-case hex pairs joined by colons
+    bool created = false;  // made by this call rather than read back
+};
+
+struct IdentityResult {
+    std::optional<PeerIdentity> identity;
+    QString error;
+};
+
+// ClipwrenPlus/peer under the user's data folder.
+QString defaultIdentityFolder();
+
+// Reads the certificate and key kept in folder, or makes and keeps new ones when they are
+// missing or unreadable. The folder is kept at 0700 and the key at 0600, so only the user
+// can read the key.
+IdentityResult loadOrCreateIdentity(const QString& folder);
+
+}  // namespace clipwren::peer

@@ -1,0 +1,61 @@
+#include "PeerLog.h"
+
+#include "ClipboardMirror.h"
+#include "PeerServer.h"
+
+namespace clipwren::peer {
+
+namespace {
+QString sized(const QString& kind, qsizetype size) {
+    return kind + QStringLiteral(", ") + QString::number(size) + QStringLiteral(" byte");
+}
+}  // namespace
+
+PeerLog::PeerLog(bool quiet, std::FILE* out, QObject* parent)
+    : QObject(parent), m_quiet(quiet), m_out(out) {}
+
+void PeerLog::line(const QString& text) {
+    if (m_quiet) return;
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
+    std::fflush(m_out);
+}
+
+void PeerLog::watch(const PeerServer& server) {
+    connect(&server, &PeerServer::connected, this,
+            [this](const QString& who) { line(QStringLiteral("Connessione da ") + who); });
+    connect(&server, &PeerServer::authenticated, this, [this](const QString& who) {
+        line(QStringLiteral("Autenticata ") + who + QStringLiteral(": sincronizzazione attiva"));
+    });
+    connect(&server, &PeerServer::rejected, this, [this](const QString& who, const QString& why) {
+        line(QStringLiteral("Rifiutata ") + who + QStringLiteral(": ") + why);
+    });
+    connect(&server, &PeerServer::replaced, this, [this](const QString& who) {
+        line(QStringLiteral("Sostituita ") + who + QStringLiteral(" da una connessione nuova"));
+    });
+    connect(&server, &PeerServer::clientClosed, this,
+            [this](const QString& who) { line(QStringLiteral("Chiusa ") + who); });
+    connect(&server, &PeerServer::strangerLeft, this, [this](const QString& who) {
+        line(QStringLiteral("Chiusa ") + who + QStringLiteral(" senza codice"));
+    });
+}
+
+void PeerLog::watch(const ClipboardMirror& mirror) {
+    connect(&mirror, &ClipboardMirror::sent, this, [this](const QString& kind, qsizetype size) {
+        line(QStringLiteral("Inviato: ") + sized(kind, size));
+    });
+    connect(&mirror, &ClipboardMirror::applied, this, [this](const QString& kind, qsizetype size) {
+        line(QStringLiteral("Applicato: ") + sized(kind, size));
+    });
+    connect(&mirror, &ClipboardMirror::alreadyKnown, this,
+            [this](const QString& kind, qsizetype size) {
+                line(QStringLiteral("Già presente, ignorato: ") + sized(kind, size));
+            });
+    connect(&mirror, &ClipboardMirror::fileStored, this,
+            [this](const QString& path) { line(QStringLiteral("File salvato: ") + path); });
+    connect(&mirror, &ClipboardMirror::fileNotStored, this, [this](const QString& error) {
+        line(QStringLiteral("Non riesco a salvare il file ricevuto: ") + error);
+    });
+}
+
+}  // namespace clipwren::peer

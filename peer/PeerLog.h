@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdio>
+
+namespace clipwren::peer {
+
+class ClipboardMirror;
+class PeerServer;
+
+// One line per event on standard output, flushed at once so a watching program sees each
+// line as it happens; nothing at all when quiet.
+class PeerLog : public QObject {
+    Q_OBJECT
+
+public:
+    PeerLog(bool quiet, std::FILE* out = stdout, QObject* parent = nullptr);
+
+    void line(const QString& text);
+    void watch(const PeerServer& server);
+    void watch(const ClipboardMirror& mirror);
+
+private:
+    bool m_quiet;
+    std::FILE* m_out;
+};
+
+}  // namespace clipwren::peer

@@ -1,0 +1,93 @@
+#include "PeerOptions.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+
+#include "service/PairingCode.h"
+
+namespace clipwren::peer {
+
+namespace {
+
+QString withoutLineEnding(QString text) {
+    while (text.endsWith(u'\n') || text.endsWith(u'\r')) text.chop(1);
+    return text;
+}
+
+ParsedOptions failure(const QString& error) {
+    return {std::nullopt, false, error};
+}
+
+}  // namespace
+
+QString peerUsage() {
+    return QStringLiteral(
+        "Uso: clipwren-peer [--token CODICE | --token-file FILE] [--listen INDIRIZZO]\n"
+        "                   [--port PORTA] [--quiet]\n"
+        "\n"
+        "Tiene gli appunti di questa macchina Linux allineati con Clipwren+.\n"
+        "\n"
+        "  --token CODICE      il codice di abbinamento (almeno 16 caratteri)\n"
+        "  --token-file FILE   legge il codice dalla prima riga di FILE\n"
+        "                      (senza nessuno dei due, il codice si legge dall'input)\n"
+        "  --listen INDIRIZZO  ascolta solo su questo indirizzo (predefinito: tutti)\n"
+        "  --port PORTA        porta TCP (predefinita: 47832)\n"
+        "  --quiet             non scrive nulla sugli eventi\n"
+        "  --help              mostra questo aiuto\n");
+}
+
+ParsedOptions parsePeerOptions(const QStringList& arguments, const CodeInput& readCode) {
+    QCommandLineParser parser;
+    const QCommandLineOption token(QStringLiteral("token"), QString(), QStringLiteral("code"));
+    const QCommandLineOption tokenFile(QStringLiteral("token-file"), QString(),
+                                       QStringLiteral("file"));
+    const QCommandLineOption listen(QStringLiteral("listen"), QString(), QStringLiteral("address"));
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("port"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"));
+    const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
+    parser.addOptions({token, tokenFile, listen, port, quiet, help});
+    if (!parser.parse(arguments)) return failure(parser.errorText());
+    if (parser.isSet(help)) return {std::nullopt, true, QString()};
+    if (!parser.positionalArguments().isEmpty()) {
+        return failure(QStringLiteral("argomento inatteso: ") + parser.positionalArguments()[0]);
+    }
+
+    PeerOptions options;
+    options.quiet = parser.isSet(quiet);
+    if (parser.isSet(listen) && !options.listenAddress.setAddress(parser.value(listen))) {
+        return failure(QStringLiteral("indirizzo non valido: ") + parser.value(listen));
+    }
+    if (parser.isSet(port)) {
+        bool ok = false;
+        const uint value = parser.value(port).toUInt(&ok);
+        if (!ok || value > 65535) {
+            return failure(QStringLiteral("porta non valida: ") + parser.value(port));
+        }
+        options.port = quint16(value);
+    }
+
+    if (parser.isSet(token) && parser.isSet(tokenFile)) {
+        return failure(QStringLiteral("usa --token oppure --token-file, non entrambi"));
+    }
+    if (parser.isSet(token)) {
+        options.token = parser.value(token);
+    } else if (parser.isSet(tokenFile)) {
+        QFile file(parser.value(tokenFile));
+        if (!file.open(QIODevice::ReadOnly)) {
+            return failure(QStringLiteral("non riesco a leggere ") + file.fileName() +
+                           QStringLiteral(": ") + file.errorString());
+        }
+        options.token = withoutLineEnding(QString::fromUtf8(file.readLine()));
+    } else {
+        const auto line = readCode();
+        if (!line) return failure(QStringLiteral("nessun codice di abbinamento in ingresso"));
+        options.token = withoutLineEnding(*line);
+    }
+    if (!pairing::isLongEnough(options.token)) {
+        return failure(QStringLiteral("il codice di abbinamento deve avere almeno %1 caratteri")
+                           .arg(pairing::minimumLength));
+    }
+    return {options, false, QString()};
+}
+
+}  // namespace clipwren::peer

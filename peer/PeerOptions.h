@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace clipwren::peer {
+
+inline constexpr quint16 defaultPort = 47832;
+
+struct PeerOptions {
+    QString token;
+    QHostAddress listenAddress{QHostAddress::Any};
+    quint16 port = defaultPort;
+    bool quiet = false;
+};
+
+struct ParsedOptions {
+    std::optional<PeerOptions> options;  // absent when help was asked for or on an error
+    bool help = false;
+    QString error;  // why the command line cannot be used
+};
+
+// One line of input without its line ending; absent when nothing could be read.
+using CodeInput = std::function<std::optional<QString>()>;
+
+// Reads the command line (arguments[0] is the program). The code comes from --token, from
+// --token-file or, when neither is given, from readCode, so it need not show in the
+// process list.
+ParsedOptions parsePeerOptions(const QStringList& arguments, const CodeInput& readCode);
+
+QString peerUsage();
+
+}  // namespace clipwren::peer

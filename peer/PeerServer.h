@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "protocol/ClipMessageReader.h"
+
+class QSslSocket;
+class QTimer;
+
+namespace clipwren::peer {
+
+struct PeerIdentity;
+
+// The TLS server the tray program connects to. A connection is a stranger until one of its
+// messages carries the pairing code: until then it gets nothing and nothing it sends is
+// passed on. Strangers are few, brief and small; of the connections that showed the code,
+// only the newest is kept.
+class PeerServer : public QObject {
+    Q_OBJECT
+
+public:
+    struct Limits {
+        int authenticationTimeoutMs = 10'000;
+        int maxStrangers = 8;
+        // A hello is a few hundred bytes: a stranger may not make us hold a 24 MiB frame.
+        quint32 maxStrangerFrame = 64 * 1024;
+        // Unread bytes wait in the kernel, not in our memory, when frames come faster than
+        // they are applied.
+        qint64 readBufferSize = 1 << 20;
+    };
+
+    PeerServer(QString token, const PeerIdentity& identity, Limits limits,
+               QObject* parent = nullptr);
+    PeerServer(QString token, const PeerIdentity& identity, QObject* parent = nullptr);
+    ~PeerServer() override;
+
+    bool listen(const QHostAddress& address, quint16 port);
+    QString errorString() const;
+    QHostAddress serverAddress() const;
+    quint16 serverPort() const;
+
+    bool hasClient() const { return !m_client.isNull(); }
+    // Sends a frame to the connection that showed the code; nothing when there is none.
+    bool send(const QByteArray& frame);
+
+Q_SIGNALS:
+    void connected(const QString& who);
+    void authenticated(const QString& who);
+    void rejected(const QString& who, const QString& reason);
+    void replaced(const QString& who);
+    // The connection that showed the code has gone.
+    void clientClosed(const QString& who);
+    // A stranger went away by itself, without showing the code.
+    void strangerLeft(const QString& who);
+    // A frame body from the connection that showed the code, the one that showed it included.
+    void frameReceived(const QByteArray& body);
+
+private:
+    class Listener;
+
+    void onAccepted(QSslSocket* socket);
+    void onReadyRead(QSslSocket* socket);
+    bool admitsStranger() const;
+    void handleFrame(QSslSocket* socket, const QByteArray& body);
+    void authenticate(QSslSocket* socket);
+    void reject(QSslSocket* socket, const QString& reason);
+    enum class Announce { No, Yes };
+    void drop(QSslSocket* socket, Announce announce);
+    void forget(QSslSocket* socket);
+
+    QString m_token;
+    Limits m_limits;
+    std::unique_ptr<Listener> m_listener;
+    ClipMessageReader m_reader;
+    QHash<QSslSocket*, QByteArray> m_buffers;
+    QHash<QSslSocket*, QTimer*> m_strangers;  // each with its authentication deadline
+    QHash<QSslSocket*, QString> m_names;      // kept: a closed socket no longer knows its peer
+    QPointer<QSslSocket> m_client;
+};
+
+}  // namespace clipwren::peer

@@ -1,0 +1,147 @@
+// clipwren-peer: the Linux side of Clipwren+. A TLS server on port 47832 that keeps this
+// machine's clipboard in step with the one client that shows the pairing code.
+#include <termios.h>
+#include <unistd.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "ClipboardMirror.h"
+#include "PeerIdentity.h"
+#include "PeerLog.h"
+#include "PeerOptions.h"
+#include "PeerServer.h"
+#include "SignalWatcher.h"
+#include "platform/QtPasteboard.h"
+
+using namespace clipwren;
+using namespace clipwren::peer;
+
+namespace {
+
+constexpr int exitUsage = 1;
+constexpr int exitNoClipboard = 2;
+
+void printError(const QString& text) {
+    std::fputs((QStringLiteral("clipwren-peer: ") + text + u'\n').toLocal8Bit().constData(),
+               stderr);
+}
+
+// One line from standard input; on a terminal, asked for and not echoed.
+std::optional<QString> readCodeFromInput() {
+    const bool terminal = ::isatty(STDIN_FILENO) == 1;
+    termios saved{};
+    if (terminal) {
+        std::fputs("Codice di abbinamento: ", stderr);
+        std::fflush(stderr);
+        if (::tcgetattr(STDIN_FILENO, &saved) == 0) {
+            termios silent = saved;
+            silent.c_lflag &= ~tcflag_t(ECHO);
+            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+        }
+    }
+    std::string line;
+    const bool read = bool(std::getline(std::cin, line));
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputs("\n", stderr);
+    }
+    if (!read) return std::nullopt;
+    return QString::fromStdString(line);
+}
+
+QString displayDescription() {
+    const QByteArray display = qgetenv("DISPLAY");
+    return display.isEmpty() ? QStringLiteral("WAYLAND_DISPLAY=") +
+                                   QString::fromLocal8Bit(qgetenv("WAYLAND_DISPLAY"))
+                             : QStringLiteral("DISPLAY=") + QString::fromLocal8Bit(display);
+}
+
+// Qt ends the process when no platform can start; we end it first, saying why.
+void failWhenPlatformCannotStart(QtMsgType type, const QMessageLogContext&, const QString&) {
+    if (type != QtFatalMsg) return;
+    printError(QStringLiteral("non raggiungo gli appunti: la sessione grafica (") +
+               displayDescription() + QStringLiteral(") non risponde"));
+    std::_Exit(exitNoClipboard);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    const ParsedOptions parsed = parsePeerOptions(arguments, readCodeFromInput);
+    if (parsed.help) {
+        std::fputs(peerUsage().toLocal8Bit().constData(), stdout);
+        return EXIT_SUCCESS;
+    }
+    if (!parsed.options) {
+        printError(parsed.error);
+        std::fputs(peerUsage().toLocal8Bit().constData(), stderr);
+        return exitUsage;
+    }
+    const PeerOptions& options = *parsed.options;
+
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        printError(QStringLiteral(
+            "non raggiungo gli appunti: né DISPLAY né WAYLAND_DISPLAY sono impostati. "
+            "Avvialo dentro la sessione grafica dell'utente."));
+        return exitNoClipboard;
+    }
+    // Under Wayland a program in the background cannot read the clipboard through Qt's
+    // Wayland platform; through XWayland it can.
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb");
+
+    const QtMessageHandler previousHandler = qInstallMessageHandler(failWhenPlatformCannotStart);
+    QGuiApplication app(argc, argv);
+    qInstallMessageHandler(previousHandler);
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    if (!QGuiApplication::clipboard()) {
+        printError(QStringLiteral("non raggiungo gli appunti di ") + displayDescription());
+        return exitNoClipboard;
+    }
+
+    PeerLog log(options.quiet);
+    const IdentityResult identity = loadOrCreateIdentity(defaultIdentityFolder());
+    if (!identity.identity) {
+        printError(QStringLiteral("certificato non disponibile: ") + identity.error);
+        return EXIT_FAILURE;
+    }
+
+    PeerServer server(options.token, *identity.identity);
+    log.watch(server);
+    if (!server.listen(options.listenAddress, options.port)) {
+        printError(QStringLiteral("non posso ascoltare su ") + options.listenAddress.toString() +
+                   u':' + QString::number(options.port) + QStringLiteral(": ") +
+                   server.errorString());
+        return EXIT_FAILURE;
+    }
+
+    QtPasteboard pasteboard;
+    ClipboardMirror mirror(options.token, pasteboard);
+    log.watch(mirror);
+    QObject::connect(&server, &PeerServer::authenticated, &mirror, &ClipboardMirror::begin);
+    QObject::connect(&server, &PeerServer::clientClosed, &mirror, &ClipboardMirror::end);
+    QObject::connect(&server, &PeerServer::frameReceived, &mirror, &ClipboardMirror::receive);
+    QObject::connect(&mirror, &ClipboardMirror::frameReady, &server, &PeerServer::send);
+
+    SignalWatcher signalWatcher({SIGINT, SIGTERM});
+    QObject::connect(&signalWatcher, &SignalWatcher::caught, &app, [&log](int) {
+        log.line(QStringLiteral("Arresto"));
+        QGuiApplication::quit();
+    });
+
+    const QString address = server.serverAddress() == QHostAddress::Any
+                                ? QStringLiteral("tutti gli indirizzi")
+                                : server.serverAddress().toString();
+    log.line(QStringLiteral("In ascolto su ") + address + QStringLiteral(", porta ") +
+             QString::number(server.serverPort()) +
+             (identity.identity->created ? QStringLiteral(" (certificato nuovo)") : QString()));
+    log.line(QStringLiteral("Impronta SHA-256 del certificato: ") + identity.identity->fingerprint);
+    return app.exec();
+}

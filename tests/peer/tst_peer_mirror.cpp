@@ -1,0 +1,166 @@
+// The peer's clipboard side on a real (offscreen) clipboard: what it sends, what it applies,
+// and that nothing goes back where it came from.
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ClipboardMirror.h"
+#include "platform/QtPasteboard.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
+#include "support/TestEnvironment.h"
+
+using namespace clipwren;
+using namespace clipwren::peer;
+
+namespace {
+
+const QString code = QStringLiteral("K7MZQ4RT9WXC2HPV");
+const QString macDevice = QStringLiteral("mac-7D3F0C2A-4B1E-4F7A-9C55-0123456789AB");
+
+QByteArray body(const QString& kind, const QByteArray& bytes, const QString& token = code,
+                const QString& device = macDevice) {
+    return *clipMessage(kind, bytes, token, device).toJson();
+}
+
+
+QJsonObject messageIn(const QByteArray& frame) {
+    QByteArray buffer = frame;
+    QJsonObject message;
+    const CutResult result = cutFrames(
+        buffer, [&](const QByteArray& json) { message = QJsonDocument::fromJson(json).object(); });
+    return result == CutResult::NeedMore && buffer.isEmpty() ? message : QJsonObject();
+}
+
+}  // namespace
+
+class PeerMirrorTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { test::isolateUserFolders(); }
+
+    void sendsEachNewContentOnce() {
+        QtPasteboard pasteboard;
+        ClipboardMirror mirror(code, pasteboard);
+        QSignalSpy frames(&mirror, &ClipboardMirror::frameReady);
+        QSignalSpy sent(&mirror, &ClipboardMirror::sent);
+        QVERIFY(mirror.deviceID().contains(QRegularExpression(QStringLiteral(
+            "^linux-[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"))));
+
+        // What is there when a client is admitted stays here.
+        pasteboard.setString(QStringLiteral("già qui"));
+        mirror.begin();
+        QVERIFY(mirror.isWatching());
+        mirror.poll();
+        QCOMPARE(frames.count(), 0);
+
+        pasteboard.setString(QStringLiteral("nuovo ✓"));
+        mirror.poll();
+        mirror.poll();
+        QCOMPARE(frames.count(), 1);
+        const QJsonObject message = messageIn(frames.at(0).at(0).toByteArray());
+        QCOMPARE(message.value(QStringLiteral("v")).toInt(), 1);
+        QCOMPARE(message.value(QStringLiteral("device")).toString(), mirror.deviceID());
+        QCOMPARE(message.value(QStringLiteral("token")).toString(), code);
+        QCOMPARE(message.value(QStringLiteral("kind")).toString(), QStringLiteral("text"));
+        QCOMPARE(message.value(QStringLiteral("data")).toString(),
+                 QString::fromLatin1(QStringLiteral("nuovo ✓").toUtf8().toBase64()));
+        QCOMPARE(message.value(QStringLiteral("id")).toString().size(), 36);
+        QCOMPARE(sent.at(0).at(0).toString(), QStringLiteral("text"));
+        QCOMPARE(sent.at(0).at(1).value<qsizetype>(), QStringLiteral("nuovo ✓").toUtf8().size());
+
+        // The timer runs the watch on its own.
+        pasteboard.setPNG(test::samplePng());
+        QTRY_COMPARE(frames.count(), 2);
+        QCOMPARE(messageIn(frames.at(1).at(0).toByteArray()).value(QStringLiteral("kind")),
+                 QStringLiteral("image"));
+
+        mirror.end();
+        QVERIFY(!mirror.isWatching());
+        // A later admission takes what is there as known again.
+        pasteboard.setString(QStringLiteral("mentre nessuno ascoltava"));
+        mirror.begin();
+        mirror.poll();
+        QCOMPARE(frames.count(), 2);
+    }
+
+    void appliesWhatPassesAndEchoesNothing() {
+        QtPasteboard pasteboard;
+        ClipboardMirror mirror(code, pasteboard);
+        QSignalSpy frames(&mirror, &ClipboardMirror::frameReady);
+        QSignalSpy applied(&mirror, &ClipboardMirror::applied);
+        QSignalSpy known(&mirror, &ClipboardMirror::alreadyKnown);
+        QSignalSpy stored(&mirror, &ClipboardMirror::fileStored);
+        pasteboard.setString(QStringLiteral("prima"));
+        mirror.begin();
+
+        // Not for us: another code, our own device, a hello. Nothing changes.
+        mirror.receive(body(QStringLiteral("text"), "intruso", QStringLiteral("K7MZQ4RT9WXC2HPW")));
+        mirror.receive(body(QStringLiteral("text"), "eco", code, mirror.deviceID()));
+        mirror.receive(*helloMessage(code, macDevice).toJson());
+        QCOMPARE(applied.count(), 0);
+        QCOMPARE(known.count(), 0);
+        QCOMPARE(pasteboard.string(), QStringLiteral("prima"));
+
+        mirror.receive(body(QStringLiteral("text"), "dal Mac"));
+        QCOMPARE(pasteboard.string(), QStringLiteral("dal Mac"));
+        QCOMPARE(applied.count(), 1);
+        QCOMPARE(applied.at(0).at(0).toString(), QStringLiteral("text"));
+        mirror.receive(body(QStringLiteral("text"), "dal Mac"));  // a repeat with a new id
+        QCOMPARE(applied.count(), 1);
+        QCOMPARE(known.count(), 1);
+
+        const QByteArray png = test::samplePng();
+        mirror.receive(body(QStringLiteral("image"), png));
+        QCOMPARE(pasteboard.data(Pasteboard::DataType::PNG), png);
+
+        const QByteArray contents("riga\0con zero\n", 14);
+        mirror.receive(body(QStringLiteral("file"), QByteArray("nota.txt") + '\0' + contents));
+        QCOMPARE(applied.count(), 3);
+        QCOMPARE(stored.count(), 1);
+        const QString path = stored.at(0).at(0).toString();
+        const QString received = test::dataHome() + QStringLiteral("/ClipwrenPlus/Received/");
+        QVERIFY2(path.startsWith(received), qPrintable(path));
+        QVERIFY(path.endsWith(QStringLiteral("/nota.txt")));
+        QCOMPARE(QDir(received).relativeFilePath(path).count(u'/'), 1);  // <UUID>/nota.txt
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), contents);
+        QCOMPARE(pasteboard.fileURLs(), QList<QUrl>{QUrl::fromLocalFile(path)});
+
+        // What arrived is on the clipboard now, and goes nowhere.
+        mirror.poll();
+        QCOMPARE(frames.count(), 0);
+    }
+
+    void saysWhenAFileCannotBeStored() {
+        QtPasteboard pasteboard;
+        ClipboardMirror mirror(code, pasteboard);
+        QSignalSpy stored(&mirror, &ClipboardMirror::fileStored);
+        QSignalSpy failed(&mirror, &ClipboardMirror::fileNotStored);
+        // A plain file where the received-files folder should be.
+        const QString blocked = test::dataHome() + QStringLiteral("/ClipwrenPlus/Received");
+        QDir(blocked).removeRecursively();
+        QVERIFY(QDir().mkpath(test::dataHome() + QStringLiteral("/ClipwrenPlus")));
+        QFile blocker(blocked);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+
+        mirror.receive(body(QStringLiteral("file"), QByteArray("a.txt") + '\0' + "hi"));
+        QCOMPARE(stored.count(), 0);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(!failed.at(0).at(0).toString().isEmpty());
+        QVERIFY(pasteboard.fileURLs().isEmpty());
+        QFile::remove(blocked);
+    }
+};
+
+QTEST_MAIN(PeerMirrorTest)
+#include "tst_peer_mirror.moc"

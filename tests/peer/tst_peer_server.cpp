@@ -1,0 +1,271 @@
+// Who the peer lets in, against real TLS clients on 127.0.0.1: nothing flows before a
+// message carries the pairing code; strangers are few, brief and small; only the newest
+// admitted connection is kept.
+#include <QDeadlineTimer>
+#include <QSignalSpy>
+#include <QSslSocket>
+#include <QTcpSocket>
+#include <QTest>
+#include <QtEndian>
+#include <memory>
+
+#include "PeerIdentity.h"
+#include "PeerServer.h"
+#include "platform/SelfSignedCertificate.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
+
+using namespace clipwren;
+using namespace clipwren::peer;
+
+namespace {
+
+const QString code = QStringLiteral("K7MZQ4RT9WXC2HPV");
+const QString wrongCode = QStringLiteral("K7MZQ4RT9WXC2HPW");
+
+const PeerIdentity& identity() {
+    static const PeerIdentity made = [] {
+        const auto certificate = *SelfSignedCertificate::generate(QStringLiteral("peer-test"));
+        return PeerIdentity{certificate.certificatePem, certificate.privateKeyPem,
+                            certificateFingerprint(certificate.certificatePem), true};
+    }();
+    return made;
+}
+
+QByteArray frame(const Message& message) {
+    return *encodeFrame(*message.toJson());
+}
+
+QByteArray hello(const QString& token) {
+    return frame(helloMessage(token, QStringLiteral("mac-TEST")));
+}
+
+QByteArray clip(const QString& token, const QByteArray& text) {
+    return frame(clipMessage(QStringLiteral("text"), text, token, QStringLiteral("mac-TEST")));
+}
+
+QByteArray header(quint32 length) {
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(length, bytes.data());
+    return bytes;
+}
+
+template <typename Condition>
+bool waitFor(Condition condition, int timeoutMs = 10000) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// A TLS client that, like the tray program, accepts whatever certificate it is shown.
+class Client {
+public:
+    explicit Client(quint16 port) {
+        socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+        QObject::connect(&socket, &QSslSocket::readyRead, [this] { received += socket.readAll(); });
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+    }
+    bool waitEncrypted() {
+        return waitFor([this] { return socket.isEncrypted(); });
+    }
+    bool waitClosed() {
+        return waitFor([this] { return socket.state() == QAbstractSocket::UnconnectedState; });
+    }
+    bool isOpen() const { return socket.state() == QAbstractSocket::ConnectedState; }
+    void send(const QByteArray& bytes) { socket.write(bytes); }
+
+    QSslSocket socket;
+    QByteArray received;
+};
+
+struct Spies {
+    explicit Spies(PeerServer& server)
+        : connected(&server, &PeerServer::connected),
+          authenticated(&server, &PeerServer::authenticated),
+          rejected(&server, &PeerServer::rejected),
+          replaced(&server, &PeerServer::replaced),
+          clientClosed(&server, &PeerServer::clientClosed),
+          frames(&server, &PeerServer::frameReceived) {}
+
+    QString lastRejection() const {
+        return rejected.isEmpty() ? QString() : rejected.last().at(1).toString();
+    }
+
+    QSignalSpy connected, authenticated, rejected, replaced, clientClosed, frames;
+};
+
+}  // namespace
+
+class PeerServerTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void onlyTheCodeOpensTheWay() {
+        PeerServer server(code, identity());
+        Spies spies(server);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+
+        // A wrong code in the hello, in a clip, or no message at all: closed, nothing passed on.
+        for (const QByteArray& attempt :
+             {hello(wrongCode), clip(wrongCode, "intruso"), frame(Message().set("v", 1)),
+              *encodeFrame("not json"), hello(code.toLower())}) {
+            Client stranger(server.serverPort());
+            QVERIFY(stranger.waitEncrypted());
+            stranger.send(attempt);
+            QVERIFY(stranger.waitClosed());
+            QCOMPARE(spies.lastRejection(), QStringLiteral("codice errato"));
+            QVERIFY(stranger.received.isEmpty());
+        }
+        QCOMPARE(spies.rejected.count(), 5);
+        QCOMPARE(spies.frames.count(), 0);
+        QCOMPARE(spies.authenticated.count(), 0);
+
+        // Before its hello, a connection is sent nothing; after it, everything.
+        Client client(server.serverPort());
+        QVERIFY(client.waitEncrypted());
+        QTRY_COMPARE(spies.connected.count(), 6);
+        QVERIFY(!server.hasClient());
+        QVERIFY(!server.send(clip(code, "prima")));
+        client.send(hello(code));
+        QTRY_COMPARE(spies.authenticated.count(), 1);
+        QVERIFY(server.hasClient());
+        QCOMPARE(spies.frames.count(), 1);  // the hello itself, for the clipboard side to judge
+        const QByteArray after = clip(code, "dopo");
+        QVERIFY(server.send(after));
+        QTRY_COMPARE(client.received, after);
+
+        // Once in, its frames are passed on in order, however they are split.
+        const QByteArray first = clip(code, "uno");
+        const QByteArray second = clip(code, QByteArray(300'000, 'x'));
+        const QByteArray both = first + second;
+        client.send(both.left(3));
+        QTest::qWait(0);
+        client.send(both.mid(3));
+        QTRY_COMPARE(spies.frames.count(), 3);
+        QCOMPARE(spies.frames.at(1).at(0).toByteArray(), first.mid(4));
+        QCOMPARE(spies.frames.at(2).at(0).toByteArray(), second.mid(4));
+        QVERIFY(client.isOpen());
+
+        // A clip carrying the code admits a connection as well as a hello does.
+        Client other(server.serverPort());
+        QVERIFY(other.waitEncrypted());
+        other.send(clip(code, "subito"));
+        QTRY_COMPARE(spies.authenticated.count(), 2);
+        QCOMPARE(spies.frames.count(), 4);
+    }
+
+    void silentStrangersAreClosed() {
+        PeerServer::Limits limits;
+        limits.authenticationTimeoutMs = 300;
+        PeerServer server(code, identity(), limits);
+        Spies spies(server);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+
+        Client admitted(server.serverPort());
+        QVERIFY(admitted.waitEncrypted());
+        admitted.send(hello(code));
+        QTRY_COMPARE(spies.authenticated.count(), 1);
+
+        // Silent after TLS, or never starting TLS at all.
+        Client silent(server.serverPort());
+        QVERIFY(silent.waitEncrypted());
+        QTcpSocket plain;
+        plain.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(silent.waitClosed());
+        QTRY_COMPARE_WITH_TIMEOUT(plain.state(), QAbstractSocket::UnconnectedState, 10000);
+        QTRY_COMPARE(spies.rejected.count(), 2);
+        QVERIFY(spies.lastRejection().startsWith(QStringLiteral("nessun codice")));
+
+        // Admitted before them, so its deadline would have passed too: it has none.
+        QVERIFY(admitted.isOpen());
+        QVERIFY(server.hasClient());
+        QCOMPARE(spies.clientClosed.count(), 0);
+    }
+
+    void fewStrangersAndOneClient() {
+        PeerServer server(code, identity());
+        Spies spies(server);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        const int maxStrangers = PeerServer::Limits().maxStrangers;
+
+        std::vector<std::unique_ptr<Client>> strangers;
+        for (int i = 0; i < maxStrangers; ++i) {
+            strangers.push_back(std::make_unique<Client>(server.serverPort()));
+            QVERIFY(strangers.back()->waitEncrypted());
+        }
+        QTcpSocket extra;
+        extra.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QTRY_COMPARE_WITH_TIMEOUT(extra.state(), QAbstractSocket::UnconnectedState, 10000);
+        QCOMPARE(spies.lastRejection(), QStringLiteral("troppe connessioni in attesa del codice"));
+        QCOMPARE(spies.connected.count(), maxStrangers);
+
+        // One stranger showing the code makes room for one more.
+        Client& first = *strangers[0];
+        first.send(hello(code));
+        QTRY_COMPARE(spies.authenticated.count(), 1);
+        Client late(server.serverPort());
+        QVERIFY(late.waitEncrypted());
+        QCOMPARE(spies.connected.count(), maxStrangers + 1);
+
+        // A newer admitted connection replaces the older, and only it is sent to.
+        Client& second = *strangers[1];
+        second.send(hello(code));
+        QTRY_COMPARE(spies.authenticated.count(), 2);
+        QCOMPARE(spies.replaced.count(), 1);
+        QVERIFY(first.waitClosed());
+        QCOMPARE(spies.clientClosed.count(), 0);  // the clipboard side keeps going
+        const QByteArray message = clip(code, "solo al nuovo");
+        QVERIFY(server.send(message));
+        QTRY_COMPARE(second.received, message);
+        QVERIFY(first.received.isEmpty());
+        for (std::size_t i = 2; i < strangers.size(); ++i)
+            QVERIFY(strangers[i]->received.isEmpty());
+
+        // The client leaving is news; the server has no one to send to.
+        second.socket.disconnectFromHost();
+        QTRY_COMPARE(spies.clientClosed.count(), 1);
+        QVERIFY(!server.hasClient());
+        QVERIFY(!server.send(message));
+    }
+
+    void badLengthsCloseTheConnection() {
+        PeerServer server(code, identity());
+        Spies spies(server);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        const quint32 strangerLimit = PeerServer::Limits().maxStrangerFrame;
+
+        struct Case {
+            QByteArray bytes;
+            QString reason;
+        };
+        const QList<Case> cases = {
+            {header(0) + "{}", QStringLiteral("lunghezza di messaggio non valida")},
+            {header(maxFrameBody + 1), QStringLiteral("lunghezza di messaggio non valida")},
+            {header(0xFFFFFFFF), QStringLiteral("lunghezza di messaggio non valida")},
+            // Refused at its length: the body is never waited for.
+            {header(strangerLimit + 1), QStringLiteral("messaggio troppo lungo prima del codice")},
+        };
+        for (const Case& test : cases) {
+            Client stranger(server.serverPort());
+            QVERIFY(stranger.waitEncrypted());
+            stranger.send(test.bytes);
+            QVERIFY(stranger.waitClosed());
+            QCOMPARE(spies.lastRejection(), test.reason);
+        }
+
+        // Frames before a bad length keep their effect; the admitted client is then closed.
+        Client client(server.serverPort());
+        QVERIFY(client.waitEncrypted());
+        client.send(hello(code) + clip(code, "ultimo") + header(0) + clip(code, "mai"));
+        QVERIFY(client.waitClosed());
+        QCOMPARE(spies.frames.count(), 2);
+        QCOMPARE(spies.clientClosed.count(), 1);
+        QVERIFY(!server.hasClient());
+    }
+};
+
+QTEST_GUILESS_MAIN(PeerServerTest)
+#include "tst_peer_server.moc"
