@@ -98,11 +98,9 @@ int main(int argc, char** argv) {
 
     QByteArray frame;
     row("clip message built and framed", medianMs([&] {
-            const auto json = clipMessage(QStringLiteral("file"), payload,
-                                          QStringLiteral("ABCDEFGHJKLMNPQR"),
-                                          QStringLiteral("mac-X"))
-                                  .toJson();
-            frame = *encodeFrame(*json);
+            frame = *clipMessage(QStringLiteral("file"), payload,
+                                 QStringLiteral("ABCDEFGHJKLMNPQR"), QStringLiteral("mac-X"))
+                         .toFrame();
         }),
         encodeFloor);
 

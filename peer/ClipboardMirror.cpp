@@ -4,7 +4,6 @@
 #include "clipboard/InboundApply.h"
 #include "platform/Pasteboard.h"
 #include "platform/Uuid.h"
-#include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 
 namespace clipwren::peer {
@@ -31,8 +30,7 @@ void ClipboardMirror::end() {
 void ClipboardMirror::poll() {
     const auto payload = takeNewContent(m_pasteboard, m_lastDigest);
     if (!payload) return;
-    const auto json = clipMessage(payload->kind, payload->bytes, m_token, m_deviceID).toJson();
-    const auto frame = json ? encodeFrame(*json) : std::nullopt;
+    const auto frame = clipMessage(payload->kind, payload->bytes, m_token, m_deviceID).toFrame();
     if (!frame) return;
     Q_EMIT frameReady(*frame);
     Q_EMIT sent(payload->kind, payload->bytes.size());

@@ -2,6 +2,7 @@
 
 #include "platform/Crypto.h"
 #include "platform/Uuid.h"
+#include "protocol/FrameCodec.h"
 
 namespace clipwren {
 
@@ -76,6 +77,11 @@ std::optional<QByteArray> Message::toJson() const {
     }
     json.append('}');
     return json;
+}
+
+std::optional<QByteArray> Message::toFrame() const {
+    const auto json = toJson();
+    return json ? encodeFrame(*json) : std::nullopt;
 }
 
 Message helloMessage(const QString& token, const QString& deviceID) {

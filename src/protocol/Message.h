@@ -20,6 +20,8 @@ public:
     // The UTF-8 JSON text; nothing when a string cannot be written as UTF-8 (a lone
     // surrogate).
     std::optional<QByteArray> toJson() const;
+    // The JSON text in one frame; nothing when it cannot be written or is too long to frame.
+    std::optional<QByteArray> toFrame() const;
 
 private:
     struct Base64Text {

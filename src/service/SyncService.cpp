@@ -152,9 +152,7 @@ void SyncService::becomeReady() {
 }
 
 void SyncService::sendJSON(const Message& message) {
-    const auto json = message.toJson();
-    if (!json) return;
-    const auto frame = encodeFrame(*json);
+    const auto frame = message.toFrame();
     if (!frame || !m_connection) return;
     const quint64 generation = m_generation;
     m_connection->send(*frame, [self = QPointer(this), generation](std::optional<QString> error) {
