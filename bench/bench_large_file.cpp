@@ -1,6 +1,18 @@
 // What a 12,582,912-byte file on the clipboard costs on the main thread: one watcher tick,
 // building and framing its clip message, and applying the received frame. Beside each, the
 // floor: OpenSSL's SHA-256 plus Base64 of the same bytes. Median of several runs.
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <vector>
+
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/InboundApply.h"
 #include "platform/Crypto.h"
@@ -8,19 +20,6 @@
 #include "protocol/ClipMessageReader.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
-
-#include <QClipboard>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QGuiApplication>
-#include <QMimeData>
-#include <QTemporaryDir>
-
-#include <algorithm>
-#include <cstdio>
-#include <functional>
-#include <random>
-#include <vector>
 
 using namespace clipwren;
 
@@ -110,8 +109,8 @@ int main(int argc, char** argv) {
             QByteArray stream = buffer;
             std::optional<QByteArray> lastDigest;
             cutFrames(stream, [&](const QByteArray& body) {
-                const auto clip = reader.read(body, QStringLiteral("ABCDEFGHJKLMNPQR"),
-                                              QStringLiteral("mac-Y"));
+                const auto clip =
+                    reader.read(body, QStringLiteral("ABCDEFGHJKLMNPQR"), QStringLiteral("mac-Y"));
                 if (!clip) std::abort();
                 QtPasteboard pasteboard;
                 if (applyClip(*clip, pasteboard, lastDigest)) std::abort();

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "clipboard/ClipboardPayload.h"
-
 #include <QByteArray>
-
 #include <optional>
+
+#include "clipboard/ClipboardPayload.h"
 
 namespace clipwren {
 

@@ -18,8 +18,8 @@ std::optional<QString> storeFile(const QByteArray& data, Pasteboard& pasteboard)
     const qsizetype contentsSize = data.size() - separator - 1;
     if (!isValidUtf8(name) || contentsSize < 1 || contentsSize > maxBytes) return std::nullopt;
 
-    const auto stored = ReceivedFiles::store(QString::fromUtf8(name),
-                                             QByteArrayView(data).sliced(separator + 1));
+    const auto stored =
+        ReceivedFiles::store(QString::fromUtf8(name), QByteArrayView(data).sliced(separator + 1));
     if (!stored.error.isEmpty()) return stored.error;
     pasteboard.clearContents();
     pasteboard.writeFileURL(stored.path);

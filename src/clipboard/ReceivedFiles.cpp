@@ -1,13 +1,12 @@
 #include "clipboard/ReceivedFiles.h"
 
-#include "platform/Uuid.h"
-
 #include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
-
 #include <filesystem>
 #include <system_error>
+
+#include "platform/Uuid.h"
 
 namespace clipwren {
 
@@ -37,8 +36,8 @@ ReceivedFiles::Stored ReceivedFiles::store(const QString& name, QByteArrayView c
 
     const QString path = fileFolder + u'/' + storedName(name);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents.data(), contents.size()) != contents.size() ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(contents.data(), contents.size()) != contents.size() || !file.commit()) {
         return {QString(), file.errorString()};
     }
     return {path, QString()};

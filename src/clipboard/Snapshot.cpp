@@ -1,12 +1,12 @@
 #include "clipboard/Snapshot.h"
 
-#include "platform/Pasteboard.h"
-
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+
+#include "platform/Pasteboard.h"
 
 namespace clipwren {
 

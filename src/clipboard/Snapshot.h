@@ -1,8 +1,8 @@
 #pragma once
 
-#include "clipboard/ClipboardPayload.h"
-
 #include <optional>
+
+#include "clipboard/ClipboardPayload.h"
 
 namespace clipwren {
 

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-
 #include <functional>
 #include <optional>
 
@@ -20,8 +19,8 @@ public:
 
     struct Received {
         QByteArray bytes;
-        bool isComplete = false;        // the peer has closed its side: nothing more will come
-        std::optional<QString> error;   // the read failed
+        bool isComplete = false;       // the peer has closed its side: nothing more will come
+        std::optional<QString> error;  // the read failed
     };
 
     using SendCompletion = std::function<void(std::optional<QString> error)>;

@@ -29,15 +29,15 @@ QByteArray sha256(std::initializer_list<QByteArrayView> parts) {
                                                                     &EVP_MD_CTX_free);
     QByteArray digest(32, Qt::Uninitialized);
     unsigned int length = 0;
-    const bool ok = context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1 &&
-                    std::all_of(parts.begin(), parts.end(),
-                                [&](QByteArrayView part) {
-                                    return EVP_DigestUpdate(context.get(), part.data(),
-                                                            size_t(part.size())) == 1;
-                                }) &&
-                    EVP_DigestFinal_ex(context.get(),
-                                       reinterpret_cast<unsigned char*>(digest.data()),
-                                       &length) == 1;
+    const bool ok =
+        context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1 &&
+        std::all_of(parts.begin(), parts.end(),
+                    [&](QByteArrayView part) {
+                        return EVP_DigestUpdate(context.get(), part.data(), size_t(part.size())) ==
+                               1;
+                    }) &&
+        EVP_DigestFinal_ex(context.get(), reinterpret_cast<unsigned char*>(digest.data()),
+                           &length) == 1;
     // Only an allocation failure inside OpenSSL gets here; carrying on with a wrong digest
     // would silently break change detection.
     if (!ok || length != 32) std::abort();
@@ -67,8 +67,8 @@ std::optional<QByteArray> base64DecodeStrict(QByteArrayView text) {
     }
 
     QByteArray decoded(length / 4 * 3, Qt::Uninitialized);
-    const int written = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(decoded.data()), bytes,
-                                        int(length));
+    const int written =
+        EVP_DecodeBlock(reinterpret_cast<unsigned char*>(decoded.data()), bytes, int(length));
     if (written < 0) return std::nullopt;
     // EVP_DecodeBlock counts the pad characters as zero bytes.
     decoded.truncate(written - padding);

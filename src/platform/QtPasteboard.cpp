@@ -13,16 +13,24 @@ const QString tiffType = QStringLiteral("image/tiff");
 // GNOME's and KDE's file managers paste files from this format, not from text/uri-list alone.
 const QString gnomeCopiedFiles = QStringLiteral("x-special/gnome-copied-files");
 
-QClipboard* clipboard() { return QGuiApplication::clipboard(); }
+QClipboard* clipboard() {
+    return QGuiApplication::clipboard();
+}
 
-const QMimeData* contents() { return clipboard()->mimeData(QClipboard::Clipboard); }
+const QMimeData* contents() {
+    return clipboard()->mimeData(QClipboard::Clipboard);
+}
 
 // Every write of ours follows a clear, so each one sets the clipboard's whole content.
-void replaceContents(QMimeData* mime) { clipboard()->setMimeData(mime, QClipboard::Clipboard); }
+void replaceContents(QMimeData* mime) {
+    clipboard()->setMimeData(mime, QClipboard::Clipboard);
+}
 
 }  // namespace
 
-void QtPasteboard::clearContents() { clipboard()->clear(QClipboard::Clipboard); }
+void QtPasteboard::clearContents() {
+    clipboard()->clear(QClipboard::Clipboard);
+}
 
 void QtPasteboard::setString(const QString& text) {
     auto* mime = new QMimeData;

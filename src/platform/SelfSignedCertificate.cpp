@@ -1,13 +1,12 @@
 #include "platform/SelfSignedCertificate.h"
 
-#include <QSslCertificate>
-#include <QStringList>
-
 #include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
+#include <QSslCertificate>
+#include <QStringList>
 #include <memory>
 
 namespace clipwren {
@@ -32,7 +31,8 @@ std::optional<SelfSignedCertificate> SelfSignedCertificate::generate(const QStri
     if (!key || !certificate) return std::nullopt;
 
     Owned<BIGNUM, BN_free> serialNumber(BN_new());
-    if (!serialNumber || BN_rand(serialNumber.get(), 127, BN_RAND_TOP_ANY, BN_RAND_BOTTOM_ANY) != 1 ||
+    if (!serialNumber ||
+        BN_rand(serialNumber.get(), 127, BN_RAND_TOP_ANY, BN_RAND_BOTTOM_ANY) != 1 ||
         !BN_to_ASN1_INTEGER(serialNumber.get(), X509_get_serialNumber(certificate.get()))) {
         return std::nullopt;
     }
@@ -55,8 +55,8 @@ std::optional<SelfSignedCertificate> SelfSignedCertificate::generate(const QStri
     Owned<BIO, BIO_free_all> keyOut(BIO_new(BIO_s_mem()));
     if (!certificateOut || !keyOut ||
         PEM_write_bio_X509(certificateOut.get(), certificate.get()) != 1 ||
-        PEM_write_bio_PrivateKey(keyOut.get(), key.get(), nullptr, nullptr, 0, nullptr,
-                                 nullptr) != 1) {
+        PEM_write_bio_PrivateKey(keyOut.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) !=
+            1) {
         return std::nullopt;
     }
     return SelfSignedCertificate{drain(certificateOut.get()), drain(keyOut.get())};

@@ -26,7 +26,9 @@ void prepareOwnerOnlyFile(const QString& path) {
 
 }  // namespace
 
-QString SettingsStore::fileName() { return openSettings().fileName(); }
+QString SettingsStore::fileName() {
+    return openSettings().fileName();
+}
 
 QString SettingsStore::text(const QString& key) const {
     const QVariant value = openSettings().value(key);

@@ -92,9 +92,9 @@ void TlsConnection::send(const QByteArray& bytes, SendCompletion done) {
     const bool writable = m_socket && m_ready && !m_ended && !m_readError;
     const qint64 accepted = writable ? m_socket->write(bytes) : -1;
     if (accepted != bytes.size()) {
-        const QString error = m_socket ? m_socket->errorString()
-                                       : QCoreApplication::translate("QAbstractSocket",
-                                                                     "Socket is not connected");
+        const QString error =
+            m_socket ? m_socket->errorString()
+                     : QCoreApplication::translate("QAbstractSocket", "Socket is not connected");
         QMetaObject::invokeMethod(
             this, [done = std::move(done), error] { done(error); }, Qt::QueuedConnection);
         return;

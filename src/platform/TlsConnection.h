@@ -1,12 +1,11 @@
 #pragma once
 
-#include "platform/Connection.h"
-
 #include <QAbstractSocket>
 #include <QTimer>
-
 #include <deque>
 #include <memory>
+
+#include "platform/Connection.h"
 
 class QSslSocket;
 

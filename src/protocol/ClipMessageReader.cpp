@@ -1,12 +1,12 @@
 #include "protocol/ClipMessageReader.h"
 
-#include "platform/Crypto.h"
-#include "protocol/FrameCodec.h"
-#include "protocol/Message.h"
-
 #include <simdjson.h>
 
 #include <string_view>
+
+#include "platform/Crypto.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
 
 namespace clipwren {
 
@@ -30,7 +30,9 @@ bool isVersionOne(simdjson::dom::element v) {
     return false;
 }
 
-qsizetype base64Length(qsizetype decoded) { return (decoded + 2) / 3 * 4; }
+qsizetype base64Length(qsizetype decoded) {
+    return (decoded + 2) / 3 * 4;
+}
 
 }  // namespace
 

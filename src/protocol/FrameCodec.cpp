@@ -1,7 +1,6 @@
 #include "protocol/FrameCodec.h"
 
 #include <QtEndian>
-
 #include <cstring>
 
 namespace clipwren {

@@ -35,6 +35,8 @@ qsizetype perceivedLength(const QString& text) {
     return count;
 }
 
-bool isLongEnough(const QString& code) { return perceivedLength(code) >= minimumLength; }
+bool isLongEnough(const QString& code) {
+    return perceivedLength(code) >= minimumLength;
+}
 
 }  // namespace clipwren::pairing

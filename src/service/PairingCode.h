@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringView>
-
 #include <functional>
 
 namespace clipwren::pairing {

@@ -1,5 +1,7 @@
 #include "service/SyncService.h"
 
+#include <QPointer>
+
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/InboundApply.h"
 #include "platform/Crypto.h"
@@ -9,8 +11,6 @@
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "service/PairingCode.h"
-
-#include <QPointer>
 
 namespace clipwren {
 
@@ -58,9 +58,13 @@ void SyncService::assignStatus(const QString& value) {
     m_status = value;
 }
 
-void SyncService::setHost(const QString& host) { assignHost(host); }
+void SyncService::setHost(const QString& host) {
+    assignHost(host);
+}
 
-void SyncService::setToken(const QString& token) { assignToken(token); }
+void SyncService::setToken(const QString& token) {
+    assignToken(token);
+}
 
 void SyncService::generateToken() {
     assignToken(pairing::generateCode(&secureRandom64));
@@ -158,7 +162,8 @@ void SyncService::sendJSON(const Message& message) {
     m_connection->send(*frame, [self = QPointer(this), generation](std::optional<QString> error) {
         if (!self || !error) return;
         self->onMain([self, generation, error] {
-            if (self->isCurrent(generation)) self->assignStatus(QStringLiteral("Invio fallito: ") + *error);
+            if (self->isCurrent(generation))
+                self->assignStatus(QStringLiteral("Invio fallito: ") + *error);
         });
     });
 }
@@ -188,8 +193,7 @@ void SyncService::received(quint64 generation, Connection::Received chunk) {
 }
 
 void SyncService::parseFrames() {
-    const CutResult result =
-        cutFrames(m_buffer, [this](const QByteArray& body) { apply(body); });
+    const CutResult result = cutFrames(m_buffer, [this](const QByteArray& body) { apply(body); });
     if (result == CutResult::Corrupt) {
         stop();
         // Otherwise the panel would go on claiming that sync is active.

@@ -1,18 +1,17 @@
 #pragma once
 
-#include "clipboard/ClipboardPayload.h"
-#include "platform/Connection.h"
-#include "platform/SettingsStore.h"
-#include "protocol/ClipMessageReader.h"
-
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 #include <optional>
+
+#include "clipboard/ClipboardPayload.h"
+#include "platform/Connection.h"
+#include "platform/SettingsStore.h"
+#include "protocol/ClipMessageReader.h"
 
 namespace clipwren {
 

@@ -1,9 +1,3 @@
-#include "clipboard/Digest.h"
-#include "platform/Crypto.h"
-#include "protocol/FrameCodec.h"
-#include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
-
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
@@ -13,24 +7,35 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "clipboard/Digest.h"
+#include "platform/Crypto.h"
+#include "protocol/FrameCodec.h"
+#include "support/FakeConnection.h"
+#include "support/TestEnvironment.h"
+
 using namespace clipwren;
 
 namespace {
 
-QClipboard* clipboard() { return QGuiApplication::clipboard(); }
+QClipboard* clipboard() {
+    return QGuiApplication::clipboard();
+}
 
 bool clipboardIsEmpty() {
     const QMimeData* mime = clipboard()->mimeData();
     return !mime || mime->formats().isEmpty();
 }
 
-QString receivedFolder() { return test::dataHome() + QStringLiteral("/ClipwrenPlus/Received"); }
+QString receivedFolder() {
+    return test::dataHome() + QStringLiteral("/ClipwrenPlus/Received");
+}
 
 QStringList receivedFiles() {
     QStringList files;
     const QDir folder(receivedFolder());
     for (const QString& sub : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time)) {
-        for (const QString& name : QDir(folder.filePath(sub)).entryList(QDir::Files | QDir::Hidden)) {
+        for (const QString& name :
+             QDir(folder.filePath(sub)).entryList(QDir::Files | QDir::Hidden)) {
             files.append(sub + u'/' + name);
         }
     }
@@ -64,7 +69,9 @@ class InboundApplyTest : public QObject {
         return int(changes.count());
     }
 
-    void send(const QJsonObject& message) { send(QJsonDocument(message).toJson(QJsonDocument::Compact)); }
+    void send(const QJsonObject& message) {
+        send(QJsonDocument(message).toJson(QJsonDocument::Compact));
+    }
     void send(const QByteArray& json) { m_bridge->deliver(*encodeFrame(json)); }
 
     // Sends a message that must be ignored: nothing changes, not even lastDigest.
@@ -73,7 +80,8 @@ class InboundApplyTest : public QObject {
         if (clipboard()->text() != untouched) {
             // Let the watcher take it in first, so that lastDigest holds still.
             clipboard()->setText(untouched);
-            QTRY_VERIFY(m_bridge->service.lastDigest() == contentDigest("text", untouched.toUtf8()));
+            QTRY_VERIFY(m_bridge->service.lastDigest() ==
+                        contentDigest("text", untouched.toUtf8()));
         }
         const auto digest = m_bridge->service.lastDigest();
         send(json);
@@ -99,7 +107,10 @@ private Q_SLOTS:
     void foreignAndMalformedMessagesAreIgnored() {
         const auto with = [this](const QString& key, const QJsonValue& value) {
             QJsonObject message = clip(QStringLiteral("text"), "hello");
-            if (value.isUndefined()) message.remove(key); else message[key] = value;
+            if (value.isUndefined())
+                message.remove(key);
+            else
+                message[key] = value;
             return message;
         };
         expectIgnored(QByteArray("not json"), __LINE__);
@@ -141,7 +152,8 @@ private Q_SLOTS:
 
         m_bridge->service.setToken(QStringLiteral("caff\u00e8caff\u00e8caff\u00e8caff\u00e8"));
         QJsonObject decomposed = clip(QStringLiteral("text"), "third");
-        decomposed[QStringLiteral("token")] = QStringLiteral("caffe\u0300caffe\u0300caffe\u0300caffe\u0300");
+        decomposed[QStringLiteral("token")] =
+            QStringLiteral("caffe\u0300caffe\u0300caffe\u0300caffe\u0300");
         send(decomposed);
         QCOMPARE(clipboard()->text(), QStringLiteral("third"));
 
@@ -153,7 +165,9 @@ private Q_SLOTS:
         // Sent twice in a row, with another id: applied once (emptied, then written).
         QJsonObject again = clip(QStringLiteral("text"), "same");
         again[QStringLiteral("id")] = QStringLiteral("another id");
-        QCOMPARE(clipboardChangesFrom(frameOf(clip(QStringLiteral("text"), "same")) + frameOf(again)), 2);
+        QCOMPARE(
+            clipboardChangesFrom(frameOf(clip(QStringLiteral("text"), "same")) + frameOf(again)),
+            2);
         QCOMPARE(clipboard()->text(), QStringLiteral("same"));
         QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("text", "same")));
         // Same bytes, another kind: another content.
@@ -172,8 +186,8 @@ private Q_SLOTS:
 
         // Not valid UTF-8, or a kind we do not know: the clipboard is emptied, the content
         // becomes known all the same.
-        for (const QByteArray& bad : {QByteArray("\xc0\xaf"), QByteArray("\xed\xa0\x80"),
-                                      QByteArray("ok\xe2\x80")}) {
+        for (const QByteArray& bad :
+             {QByteArray("\xc0\xaf"), QByteArray("\xed\xa0\x80"), QByteArray("ok\xe2\x80")}) {
             clipboard()->setText(QStringLiteral("before"));
             send(clip(QStringLiteral("text"), bad));
             QVERIFY(clipboardIsEmpty());
@@ -200,7 +214,8 @@ private Q_SLOTS:
         files = receivedFiles();
         QCOMPARE(files.size(), 2);
         QVERIFY(files[0].section(u'/', 0, 0) != files[1].section(u'/', 0, 0));
-        QVERIFY(files[0].endsWith(QStringLiteral("/c.txt")) && files[1].endsWith(QStringLiteral("/c.txt")));
+        QVERIFY(files[0].endsWith(QStringLiteral("/c.txt")) &&
+                files[1].endsWith(QStringLiteral("/c.txt")));
 
         // Names that leave nothing usable are kept as "file", inside their own folder.
         for (const QByteArray& name : {QByteArray(""), QByteArray("."), QByteArray(".."),
@@ -216,9 +231,8 @@ private Q_SLOTS:
     void unusableFilesEmptyTheClipboard() {
         const int storedBefore = receivedFiles().size();
         const QList<QByteArray> unusable = {
-            QByteArray("no separator"),
-            QByteArray("empty.txt\0", 10),
-            QByteArray("\xc0\xaf.txt\0x", 8),                              // name not UTF-8
+            QByteArray("no separator"), QByteArray("empty.txt\0", 10),
+            QByteArray("\xc0\xaf.txt\0x", 8),                            // name not UTF-8
             QByteArray("big.bin\0", 8) + QByteArray(maxBytes + 1, 'z'),  // contents too large
         };
         for (const QByteArray& data : unusable) {
@@ -228,7 +242,8 @@ private Q_SLOTS:
             QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("file", data)));
         }
         QCOMPARE(receivedFiles().size(), storedBefore);
-        QCOMPARE(m_bridge->service.status(), QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
+        QCOMPARE(m_bridge->service.status(),
+                 QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
     }
 
     void saveFailureIsReported() {
@@ -243,7 +258,8 @@ private Q_SLOTS:
         send(clip(QStringLiteral("file"), data));
         QVERIFY(clipboardIsEmpty());
         const QString prefix = QStringLiteral("Non riesco a salvare il file ricevuto: ");
-        QVERIFY2(m_bridge->service.status().startsWith(prefix), qPrintable(m_bridge->service.status()));
+        QVERIFY2(m_bridge->service.status().startsWith(prefix),
+                 qPrintable(m_bridge->service.status()));
         QVERIFY(m_bridge->service.status().size() > prefix.size());
         QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("file", data)));
         QVERIFY(m_bridge->service.isConnected());  // nothing is torn down

@@ -1,8 +1,3 @@
-#include "clipboard/ChangeWatcher.h"
-#include "clipboard/Digest.h"
-#include "clipboard/Snapshot.h"
-#include "platform/QtPasteboard.h"
-
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
@@ -12,6 +7,11 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "clipboard/ChangeWatcher.h"
+#include "clipboard/Digest.h"
+#include "clipboard/Snapshot.h"
+#include "platform/QtPasteboard.h"
 
 using namespace clipwren;
 

@@ -39,7 +39,6 @@ QString programPath() {
     return chosen.isEmpty() ? QStringLiteral(CLIPWREN_PLUS_PATH) : chosen;
 }
 
-
 QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

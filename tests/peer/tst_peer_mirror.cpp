@@ -29,7 +29,6 @@ QByteArray body(const QString& kind, const QByteArray& bytes, const QString& tok
     return *clipMessage(kind, bytes, token, device).toJson();
 }
 
-
 QJsonObject messageIn(const QByteArray& frame) {
     QByteArray buffer = frame;
     QJsonObject message;

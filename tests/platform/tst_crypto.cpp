@@ -1,7 +1,7 @@
+#include <QTest>
+
 #include "platform/Crypto.h"
 #include "platform/Utf8.h"
-
-#include <QTest>
 
 using namespace clipwren;
 
@@ -18,10 +18,13 @@ private Q_SLOTS:
     }
 
     void base64EncodeMatchesRfc4648() {
-        const QList<QPair<QByteArray, QByteArray>> vectors = {
-            {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},
-            {"foo", "Zm9v"},  {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
-            {"foobar", "Zm9vYmFy"}};
+        const QList<QPair<QByteArray, QByteArray>> vectors = {{"", ""},
+                                                              {"f", "Zg=="},
+                                                              {"fo", "Zm8="},
+                                                              {"foo", "Zm9v"},
+                                                              {"foob", "Zm9vYg=="},
+                                                              {"fooba", "Zm9vYmE="},
+                                                              {"foobar", "Zm9vYmFy"}};
         for (const auto& [plain, encoded] : vectors) {
             QCOMPARE(base64Encode(plain), encoded);
             QCOMPARE(base64DecodeStrict(encoded), std::optional<QByteArray>(plain));
@@ -38,16 +41,14 @@ private Q_SLOTS:
             "Zg=",         // short padding
             "Zm9v\nYmFy",  // line break
             "Zm9v\r\nYmFy",
-            "Zm9v YmFy",   // space
-            " Zm9vYmFy",   // leading blank (OpenSSL alone would skip it)
+            "Zm9v YmFy",  // space
+            " Zm9vYmFy",  // leading blank (OpenSSL alone would skip it)
             "Zm9vYmFy ",
-            "aGk=aGk=",    // padding in the middle
-            "Zg=a",
-            "Z===",
+            "aGk=aGk=",  // padding in the middle
+            "Zg=a",         "Z===",
             "====",
-            "Zm9-",        // URL-safe alphabet is not ours
-            "Zm9_",
-            QByteArray("Zm9v\0\0\0\0", 8),
+            "Zm9-",  // URL-safe alphabet is not ours
+            "Zm9_",         QByteArray("Zm9v\0\0\0\0", 8),
             "Zm9\xc3\xa9",
         };
         for (const QByteArray& text : invalid) {

@@ -1,9 +1,5 @@
 // The clipboard shared with other programs, on a real X server: what xclip offers is what
 // the snapshot reads, and what we write is what xclip reads back, byte for byte.
-#include "clipboard/Snapshot.h"
-#include "platform/QtPasteboard.h"
-#include "support/TestEnvironment.h"
-
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QImage>
@@ -12,17 +8,20 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "clipboard/Snapshot.h"
+#include "platform/QtPasteboard.h"
+#include "support/TestEnvironment.h"
+
 using namespace clipwren;
 
 namespace {
 
-
 // Runs xclip while our event loop keeps serving the clipboard we may own.
 QByteArray xclip(const QStringList& arguments, const QByteArray& input = {}) {
     QProcess process;
-    process.start(QStringLiteral("xclip"), QStringList{QStringLiteral("-selection"),
-                                                       QStringLiteral("clipboard")} +
-                                               arguments);
+    process.start(
+        QStringLiteral("xclip"),
+        QStringList{QStringLiteral("-selection"), QStringLiteral("clipboard")} + arguments);
     if (!process.waitForStarted()) qFatal("xclip did not start");
     if (!input.isNull()) {
         process.write(input);
@@ -39,8 +38,8 @@ QByteArray xclip(const QStringList& arguments, const QByteArray& input = {}) {
 // owns the clipboard.
 void offerWithXclip(const QString& type, const QByteArray& bytes) {
     xclip({QStringLiteral("-t"), type, QStringLiteral("-i")}, bytes);
-    QTRY_COMPARE_WITH_TIMEOUT(
-        xclip({QStringLiteral("-t"), type, QStringLiteral("-o")}), bytes, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(xclip({QStringLiteral("-t"), type, QStringLiteral("-o")}), bytes,
+                              10000);
 }
 
 }  // namespace
@@ -96,9 +95,10 @@ private Q_SLOTS:
         pasteboard.clearContents();
         pasteboard.writeFileURL(path);
         const QByteArray url = QUrl::fromLocalFile(path).toEncoded();
-        QCOMPARE(xclip({QStringLiteral("-t"), QStringLiteral("text/uri-list"),
-                        QStringLiteral("-o")}).trimmed(),
-                 url);
+        QCOMPARE(
+            xclip({QStringLiteral("-t"), QStringLiteral("text/uri-list"), QStringLiteral("-o")})
+                .trimmed(),
+            url);
         QCOMPARE(xclip({QStringLiteral("-t"), QStringLiteral("x-special/gnome-copied-files"),
                         QStringLiteral("-o")}),
                  "copy\n" + url);

@@ -1,14 +1,14 @@
-#include "protocol/FrameCodec.h"
-#include "protocol/Message.h"
-#include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtEndian>
+
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
+#include "support/FakeConnection.h"
+#include "support/TestEnvironment.h"
 
 using namespace clipwren;
 
@@ -24,10 +24,11 @@ QByteArray lengthField(quint32 length) {
 class ClipboardTexts {
 public:
     ClipboardTexts() {
-        QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, &m_context, [this] {
-            const QString text = QGuiApplication::clipboard()->text();
-            if (!text.isEmpty()) texts.append(text);
-        });
+        QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, &m_context,
+                         [this] {
+                             const QString text = QGuiApplication::clipboard()->text();
+                             if (!text.isEmpty()) texts.append(text);
+                         });
     }
     QStringList texts;
 
@@ -56,7 +57,8 @@ private Q_SLOTS:
         broken.set("token", QString(QChar(0xD800)));
         QVERIFY(!broken.toJson());
 
-        const auto hello = helloMessage(QStringLiteral("quote\" back\\ \x01"), QStringLiteral("mac-1")).toJson();
+        const auto hello =
+            helloMessage(QStringLiteral("quote\" back\\ \x01"), QStringLiteral("mac-1")).toJson();
         const QJsonObject parsed = QJsonDocument::fromJson(*hello).object();
         QCOMPARE(parsed.size(), 4);
         QCOMPARE(parsed[QStringLiteral("token")].toString(), QStringLiteral("quote\" back\\ \x01"));
@@ -89,7 +91,8 @@ private Q_SLOTS:
         QCOMPARE(seen.texts.last(), QStringLiteral("four"));
 
         // The smallest body: an empty object is cut (and ignored), the stream goes on.
-        bridge.deliver(QByteArray("\x00\x00\x00\x02{}", 6) + bridge.clipFrame(QStringLiteral("text"), "after"));
+        bridge.deliver(QByteArray("\x00\x00\x00\x02{}", 6) +
+                       bridge.clipFrame(QStringLiteral("text"), "after"));
         QCOMPARE(seen.texts.last(), QStringLiteral("after"));
         QVERIFY(bridge.service.isConnected());
         QCOMPARE(bridge.connection->reads, 6);  // the first read, then one after each delivery

@@ -1,13 +1,5 @@
 // The connection's life against a real TLS server on 127.0.0.1 that plays the peer, and,
 // where a socket cannot produce the case at a chosen moment, against a fake connection.
-#include "clipboard/Digest.h"
-#include "platform/SettingsStore.h"
-#include "platform/TlsConnection.h"
-#include "protocol/Message.h"
-#include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
-#include "support/TlsTestServer.h"
-
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
@@ -18,6 +10,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "clipboard/Digest.h"
+#include "platform/SettingsStore.h"
+#include "platform/TlsConnection.h"
+#include "protocol/Message.h"
+#include "support/FakeConnection.h"
+#include "support/TestEnvironment.h"
+#include "support/TlsTestServer.h"
+
 using namespace clipwren;
 
 namespace {
@@ -25,7 +25,9 @@ namespace {
 const QString token = QStringLiteral("ABCDEFGHJKLMNPQR");
 const QString ready = QStringLiteral("Connesso \u2022 sincronizzazione attiva");
 
-QClipboard* clipboard() { return QGuiApplication::clipboard(); }
+QClipboard* clipboard() {
+    return QGuiApplication::clipboard();
+}
 
 // The real TLS connection, pointed at the test server's port instead of the peer's.
 SyncService::ConnectionFactory toPort(quint16 port) {
@@ -63,7 +65,8 @@ private Q_SLOTS:
     void validationSavesNothingAndKeepsTheAttempt() {
         test::FakeNetwork network;
         SyncService service(network.factory());
-        const QString message = QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri");
+        const QString message =
+            QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri");
 
         service.setHost(QStringLiteral(" \t\n"));
         service.setToken(token);
@@ -152,7 +155,8 @@ private Q_SLOTS:
 
         // Ten bytes with the end of the stream: parsed, no further read, nothing said.
         QTRY_VERIFY(bridge.connection->hasPendingRead());
-        bridge.connection->deliver(QByteArray(10, 'x').prepend(QByteArray("\x00\x00\x00\x20", 4)), true);
+        bridge.connection->deliver(QByteArray(10, 'x').prepend(QByteArray("\x00\x00\x00\x20", 4)),
+                                   true);
         QTRY_COMPARE(bridge.service.receiveBuffer().size(), 14);
         test::spin(50);
         QVERIFY(!bridge.connection->hasPendingRead());
@@ -248,7 +252,8 @@ private Q_SLOTS:
         QVERIFY(stored.startsWith(test::dataHome() + QStringLiteral("/ClipwrenPlus/Received/")));
         QVERIFY(stored.endsWith(QStringLiteral("/linux.txt")));
         // A stranger's message never lands.
-        server.sendFrame(peer, peerClip(QStringLiteral("text"), "stranger", QStringLiteral("WRONGWRONGWRONG1")));
+        server.sendFrame(
+            peer, peerClip(QStringLiteral("text"), "stranger", QStringLiteral("WRONGWRONGWRONG1")));
         messages = server.readMessages(peer, 1, 1500);
         QVERIFY2(messages.isEmpty(), "an applied content was sent back");
         QCOMPARE(clipboard()->mimeData()->urls()[0].toLocalFile(), stored);

@@ -1,10 +1,9 @@
-#include "platform/Crypto.h"
-#include "service/PairingCode.h"
-
 #include <QTest>
-
 #include <array>
 #include <deque>
+
+#include "platform/Crypto.h"
+#include "service/PairingCode.h"
 
 using namespace clipwren;
 using namespace clipwren::pairing;
@@ -56,7 +55,10 @@ private Q_SLOTS:
         QCOMPARE(boundedDraw(32, sequence({quint64(5) << 59 | 12345})), 5u);
         // Threshold 0: even a product whose low half is 0 is taken, one draw per character.
         int draws = 0;
-        const QString code = generateCode([&draws] { ++draws; return quint64(0); });
+        const QString code = generateCode([&draws] {
+            ++draws;
+            return quint64(0);
+        });
         QCOMPARE(code, QString(16, u'A'));
         QCOMPARE(draws, 16);
     }
@@ -65,8 +67,7 @@ private Q_SLOTS:
         // n = 10: threshold (2^64 - 10) mod 10 = 6.
         // r = 1844674407370955162: 10r = 2^64 + 4, low 4 < 6, rejected.
         // r = 0: low 0, rejected. r = 1844674407370955163: 10r = 2^64 + 14, index 1.
-        QCOMPARE(boundedDraw(10, sequence({1844674407370955162ull, 0,
-                                           1844674407370955163ull})),
+        QCOMPARE(boundedDraw(10, sequence({1844674407370955162ull, 0, 1844674407370955163ull})),
                  1u);
         // 10 (2^64 - 1) = 9 * 2^64 + (2^64 - 10): index 9 at once.
         QCOMPARE(boundedDraw(10, sequence({~quint64(0)})), 9u);

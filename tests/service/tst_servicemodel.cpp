@@ -1,8 +1,4 @@
-#include "platform/SettingsStore.h"
-#include "service/PairingCode.h"
-#include "service/SyncService.h"
-#include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
+#include <sys/stat.h>
 
 #include <QClipboard>
 #include <QFile>
@@ -12,7 +8,11 @@
 #include <QSettings>
 #include <QTest>
 
-#include <sys/stat.h>
+#include "platform/SettingsStore.h"
+#include "service/PairingCode.h"
+#include "service/SyncService.h"
+#include "support/FakeConnection.h"
+#include "support/TestEnvironment.h"
 
 using namespace clipwren;
 
@@ -65,7 +65,8 @@ private Q_SLOTS:
 
         // A value that is not text counts as none.
         QSettings(QStringLiteral("ClipwrenPlus"), QStringLiteral("ClipwrenPlus"))
-            .setValue(QStringLiteral("host"), QStringList{QStringLiteral("a"), QStringLiteral("b")});
+            .setValue(QStringLiteral("host"),
+                      QStringList{QStringLiteral("a"), QStringLiteral("b")});
         QCOMPARE(SyncService().host(), QString());
     }
 

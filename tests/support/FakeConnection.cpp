@@ -1,12 +1,12 @@
 #include "support/FakeConnection.h"
 
-#include "protocol/FrameCodec.h"
-#include "protocol/Message.h"
-
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QTest>
 #include <QtEndian>
+
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
 
 namespace clipwren::test {
 
@@ -84,8 +84,8 @@ void FakeBridge::deliver(const QByteArray& bytes) {
 
 QByteArray FakeBridge::clipFrame(const QString& kind, const QByteArray& bytes,
                                  const QString& token) {
-    const Message message =
-        clipMessage(kind, bytes, token.isNull() ? service.token() : token, QStringLiteral("linux-peer"));
+    const Message message = clipMessage(kind, bytes, token.isNull() ? service.token() : token,
+                                        QStringLiteral("linux-peer"));
     return *encodeFrame(*message.toJson());
 }
 

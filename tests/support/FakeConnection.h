@@ -1,13 +1,12 @@
 #pragma once
 
-#include "platform/Connection.h"
-#include "service/SyncService.h"
-
 #include <QJsonObject>
 #include <QList>
 #include <QPointer>
-
 #include <vector>
+
+#include "platform/Connection.h"
+#include "service/SyncService.h"
 
 namespace clipwren::test {
 

@@ -1,13 +1,13 @@
 #include "support/TlsTestServer.h"
 
-#include "platform/SelfSignedCertificate.h"
-#include "protocol/FrameCodec.h"
-
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QTest>
+
+#include "platform/SelfSignedCertificate.h"
+#include "protocol/FrameCodec.h"
 
 namespace clipwren::test {
 
@@ -31,7 +31,9 @@ bool TlsTestServer::listen(quint16 port) {
     return m_server.listen(QHostAddress::LocalHost, port);
 }
 
-void TlsTestServer::close() { m_server.close(); }
+void TlsTestServer::close() {
+    m_server.close();
+}
 
 QSslSocket* TlsTestServer::waitForClient(int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
