@@ -17,6 +17,7 @@
 #include "PeerOptions.h"
 #include "PeerServer.h"
 #include "SignalWatcher.h"
+#include "platform/PlatformSetup.h"
 #include "platform/QtPasteboard.h"
 
 using namespace clipwren;
@@ -101,6 +102,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(previousHandler);
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    installPlatformTranslation(app);
     if (!QGuiApplication::clipboard()) {
         printError(QStringLiteral("non raggiungo gli appunti di ") + displayDescription());
         return exitNoClipboard;

@@ -4,7 +4,7 @@
 
 #include "ClipwrenPlusApp.h"
 #include "LaunchOptions.h"
-#include "Startup.h"
+#include "platform/PlatformSetup.h"
 
 namespace {
 

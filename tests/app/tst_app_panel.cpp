@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "AppTestSupport.h"
-#include "Startup.h"
+#include "platform/PlatformSetup.h"
 #include "platform/SettingsStore.h"
 #include "platform/TlsConnection.h"
 #include "support/FakeConnection.h"

@@ -9,8 +9,8 @@ namespace clipwren {
 // An explicit QT_QPA_PLATFORM is left alone.
 void preferX11Platform();
 
-// Installs Qt's own Italian texts, so that the error descriptions in the status line read in
-// the same language as the rest of it. False when the translation is not installed.
+// Installs Qt's own Italian texts, so that the platform's error descriptions read in the same
+// language as the texts around them. False when the translation is not installed.
 bool installPlatformTranslation(QCoreApplication& application);
 
 }  // namespace clipwren

@@ -1,4 +1,4 @@
-#include "Startup.h"
+#include "platform/PlatformSetup.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
