@@ -6,11 +6,14 @@
 
 namespace clipwren {
 
-TlsConnection::TlsConnection(QString host, quint16 port, QObject* parent)
+TlsConnection::TlsConnection(QString host, quint16 port, int setupTimeoutMs, QObject* parent)
     : Connection(parent), m_host(std::move(host)), m_port(port) {
     m_retry.setSingleShot(true);
     m_retry.setInterval(retryIntervalMs);
     connect(&m_retry, &QTimer::timeout, this, &TlsConnection::attempt);
+    m_setupDeadline.setSingleShot(true);
+    m_setupDeadline.setInterval(setupTimeoutMs);
+    connect(&m_setupDeadline, &QTimer::timeout, this, &TlsConnection::onSetupTimeout);
 }
 
 TlsConnection::~TlsConnection() = default;
@@ -32,6 +35,7 @@ void TlsConnection::attempt() {
     connect(socket, &QSslSocket::readyRead, this, &TlsConnection::deliverRead);
     connect(socket, &QSslSocket::bytesWritten, this, &TlsConnection::onBytesWritten);
     report(State::Preparing);
+    m_setupDeadline.start();
     socket->connectToHostEncrypted(m_host, m_port);
 }
 
@@ -40,8 +44,19 @@ void TlsConnection::report(State state, const QString& error) {
 }
 
 void TlsConnection::onEncrypted() {
+    m_setupDeadline.stop();
     m_ready = true;
     report(State::Ready);
+}
+
+void TlsConnection::onSetupTimeout() {
+    dropSocket();
+    waitAndRetry(QCoreApplication::translate("QAbstractSocket", "Socket operation timed out"));
+}
+
+void TlsConnection::waitAndRetry(const QString& reason) {
+    report(State::Waiting, reason);
+    m_retry.start();
 }
 
 bool TlsConnection::isUnreachable(QAbstractSocket::SocketError error) {
@@ -67,10 +82,10 @@ void TlsConnection::onError(QAbstractSocket::SocketError error) {
     if (m_ended || m_readError) return;  // the stream has already ended
     const QString description = m_socket->errorString();
     if (!m_ready) {
+        m_setupDeadline.stop();
         dropSocket();
         if (isUnreachable(error)) {
-            report(State::Waiting, description);
-            m_retry.start();
+            waitAndRetry(description);
         } else {
             report(State::Failed, description);
         }
@@ -142,6 +157,7 @@ void TlsConnection::deliverRead() {
 
 void TlsConnection::abandon() {
     m_retry.stop();
+    m_setupDeadline.stop();
     m_read.reset();
     m_sends.clear();
     if (m_socket) dropSocket();

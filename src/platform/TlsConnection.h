@@ -24,7 +24,11 @@ public:
     // applied is held back by TCP instead of growing our memory.
     static constexpr qint64 readBufferSize = 1 << 20;
 
-    TlsConnection(QString host, quint16 port, QObject* parent = nullptr);
+    // A peer that accepts TCP but never completes the handshake counts as unreachable.
+    static constexpr int defaultSetupTimeoutMs = 30'000;
+
+    TlsConnection(QString host, quint16 port, int setupTimeoutMs = defaultSetupTimeoutMs,
+                  QObject* parent = nullptr);
     ~TlsConnection() override;
 
     void start() override;
@@ -49,6 +53,8 @@ private:
     void dropSocket();
     void report(State state, const QString& error = QString());
     void onEncrypted();
+    void onSetupTimeout();
+    void waitAndRetry(const QString& reason);
     void onError(QAbstractSocket::SocketError error);
     void onBytesWritten(qint64 count);
     void deliverRead();
@@ -59,6 +65,7 @@ private:
     quint16 m_port;
     std::unique_ptr<QSslSocket> m_socket;
     QTimer m_retry;
+    QTimer m_setupDeadline;
     bool m_ready = false;
     bool m_ended = false;
     std::optional<QString> m_readError;

@@ -1,0 +1,153 @@
+// The transport on real sockets on 127.0.0.1: how it reports, retries, ends and holds back.
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include "platform/Crypto.h"
+#include "platform/TlsConnection.h"
+#include "support/TlsTestServer.h"
+
+using namespace clipwren;
+
+namespace {
+
+// Everything a connection reports, in order, as short words.
+class Recorder {
+public:
+    explicit Recorder(Connection& connection) {
+        QObject::connect(
+            &connection, &Connection::stateChanged, &m_context,
+            [this](Connection::State state, const QString& error) {
+                events.append(name(state) + (error.isEmpty() ? QString() : u':' + error));
+            });
+    }
+    Connection::ReceiveCompletion reader() {
+        return [this](Connection::Received received) {
+            events.append(QStringLiteral("read %1%2%3")
+                              .arg(received.bytes.size())
+                              .arg(received.isComplete ? QStringLiteral(" end") : QString())
+                              .arg(received.error ? QStringLiteral(" error") : QString()));
+            bytes.append(received.bytes);
+        };
+    }
+    bool saw(const QString& prefix) const {
+        return std::any_of(events.begin(), events.end(),
+                           [&](const QString& e) { return e.startsWith(prefix); });
+    }
+    static QString name(Connection::State state) {
+        switch (state) {
+            case Connection::State::Setup:
+                return QStringLiteral("setup");
+            case Connection::State::Preparing:
+                return QStringLiteral("preparing");
+            case Connection::State::Waiting:
+                return QStringLiteral("waiting");
+            case Connection::State::Ready:
+                return QStringLiteral("ready");
+            case Connection::State::Failed:
+                return QStringLiteral("failed");
+            case Connection::State::Cancelled:
+                return QStringLiteral("cancelled");
+        }
+        return {};
+    }
+    QStringList events;
+    QByteArray bytes;
+
+private:
+    QObject m_context;
+};
+
+}  // namespace
+
+class TlsConnectionTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void silentPeerTimesOutAndIsTriedAgain() {
+        QTcpServer silent;  // accepts TCP, never speaks TLS
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        auto* connection = new TlsConnection(QStringLiteral("127.0.0.1"), silent.serverPort(), 200);
+        Recorder recorder(*connection);
+        connection->start();
+        QTRY_VERIFY(recorder.saw(QStringLiteral("waiting:")));
+        QCOMPARE(recorder.events.first(), QStringLiteral("setup"));
+        QCOMPARE(recorder.events.count(QStringLiteral("preparing")), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.events.count(QStringLiteral("preparing")), 2, 4000);
+
+        QPointer<Connection> watched = connection;
+        const qsizetype before = recorder.events.size();
+        connection->cancel();
+        QTRY_VERIFY(watched.isNull());  // it goes by itself after reporting
+        QCOMPARE(recorder.events.mid(before), QStringList{QStringLiteral("cancelled")});
+    }
+
+    void closingPeerEndsTheReadThenFails() {
+        test::TlsTestServer server;
+        QVERIFY(server.listen());
+        TlsConnection connection(QStringLiteral("127.0.0.1"), server.port());
+        Recorder recorder(connection);
+        connection.start();
+        QSslSocket* peer = server.waitForClient();
+        QVERIFY(peer);
+        QTRY_VERIFY(recorder.saw(QStringLiteral("ready")));
+
+        std::optional<QString> sendError = QStringLiteral("pending");
+        connection.send("hello", [&](std::optional<QString> error) { sendError = error; });
+        QTRY_VERIFY(!sendError);
+        QByteArray arrived;
+        QTRY_COMPARE((arrived += peer->readAll()), QByteArray("hello"));
+
+        peer->write("last words");
+        peer->flush();
+        QTest::qWait(100);  // the words arrive before the close does
+        peer->disconnectFromHost();
+        QTRY_VERIFY(recorder.saw(QStringLiteral("failed:")));
+        connection.receive(1, 65536, recorder.reader());
+        QTRY_VERIFY(recorder.saw(QStringLiteral("read ")));
+        QCOMPARE(recorder.bytes, QByteArray("last words"));
+        QVERIFY2(recorder.events.last() == QStringLiteral("read 10 end"),
+                 qPrintable(recorder.events.join(u',')));
+
+        // Nothing can be sent any more, and saying so is the completion's job.
+        connection.send("late", [&](std::optional<QString> error) { sendError = error; });
+        QTRY_VERIFY(sendError && !sendError->isEmpty());
+    }
+
+    void unreadBytesWaitInTheNetwork() {
+        test::TlsTestServer server;
+        QVERIFY(server.listen());
+        TlsConnection connection(QStringLiteral("127.0.0.1"), server.port());
+        Recorder recorder(connection);
+        connection.start();
+        QSslSocket* peer = server.waitForClient();
+        QVERIFY(peer);
+        QTRY_VERIFY(recorder.saw(QStringLiteral("ready")));
+
+        // Far more than the kernel's buffers and ours together: with nobody reading, most of
+        // it must stay with the sender.
+        QByteArray flood(48 << 20, Qt::Uninitialized);
+        for (qsizetype i = 0; i < flood.size(); i += 4096) flood[i] = char(i >> 12);
+        peer->write(flood);
+        QTest::qWait(1500);
+        QVERIFY2(peer->encryptedBytesToWrite() > (16 << 20),
+                 qPrintable(QString::number(peer->encryptedBytesToWrite())));
+
+        // Read it all, one chunk at a time: every byte arrives, in order.
+        QByteArray received;
+        while (received.size() < flood.size()) {
+            bool done = false;
+            connection.receive(1, 65536, [&](Connection::Received chunk) {
+                QVERIFY(chunk.bytes.size() <= 65536);
+                received.append(chunk.bytes);
+                done = true;
+            });
+            QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+        }
+        QCOMPARE(sha256({received}), sha256({flood}));
+    }
+};
+
+QTEST_MAIN(TlsConnectionTest)
+#include "tst_tlsconnection.moc"
