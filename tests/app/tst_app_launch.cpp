@@ -9,7 +9,6 @@
 #include "LaunchOptions.h"
 #include "PopupPlacement.h"
 #include "StatusPrinter.h"
-#include "platform/PlatformSetup.h"
 #include "platform/SettingsStore.h"
 #include "support/FakeConnection.h"
 #include "support/TestEnvironment.h"
@@ -175,25 +174,6 @@ private Q_SLOTS:
         QVERIFY(!outline.isNull() && !filled.isNull());
         QVERIFY(outline != filled);
         QVERIFY(outline.pixelColor(16, 16).alpha() < filled.pixelColor(16, 16).alpha());
-    }
-
-    void x11IsPreferredWhereADisplayExists() {
-        const QByteArray display = qgetenv("DISPLAY");
-        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-        qputenv("DISPLAY", ":42");
-        qunsetenv("QT_QPA_PLATFORM");
-        preferX11Platform();
-        QCOMPARE(qgetenv("QT_QPA_PLATFORM"), QByteArray("xcb"));
-        qputenv("QT_QPA_PLATFORM", "wayland");
-        preferX11Platform();
-        QCOMPARE(qgetenv("QT_QPA_PLATFORM"), QByteArray("wayland"));
-        qunsetenv("DISPLAY");
-        qunsetenv("QT_QPA_PLATFORM");
-        preferX11Platform();
-        QVERIFY(!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"));
-
-        display.isNull() ? qunsetenv("DISPLAY") : qputenv("DISPLAY", display);
-        platform.isNull() ? qunsetenv("QT_QPA_PLATFORM") : qputenv("QT_QPA_PLATFORM", platform);
     }
 };
 
