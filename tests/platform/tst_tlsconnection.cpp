@@ -59,6 +59,24 @@ private:
     QObject m_context;
 };
 
+// A connection to the test server whose TLS session is up.
+struct Established {
+    void open() {
+        QVERIFY(server.listen());
+        connection = std::make_unique<TlsConnection>(QStringLiteral("127.0.0.1"), server.port());
+        recorder = std::make_unique<Recorder>(*connection);
+        connection->start();
+        peer = server.waitForClient();
+        QVERIFY(peer);
+        QTRY_VERIFY(recorder->saw(QStringLiteral("ready")));
+    }
+
+    test::TlsTestServer server;
+    std::unique_ptr<TlsConnection> connection;
+    std::unique_ptr<Recorder> recorder;
+    QSslSocket* peer = nullptr;
+};
+
 }  // namespace
 
 class TlsConnectionTest : public QObject {
@@ -84,14 +102,12 @@ private Q_SLOTS:
     }
 
     void closingPeerEndsTheReadThenFails() {
-        test::TlsTestServer server;
-        QVERIFY(server.listen());
-        TlsConnection connection(QStringLiteral("127.0.0.1"), server.port());
-        Recorder recorder(connection);
-        connection.start();
-        QSslSocket* peer = server.waitForClient();
-        QVERIFY(peer);
-        QTRY_VERIFY(recorder.saw(QStringLiteral("ready")));
+        Established link;
+        link.open();
+        if (QTest::currentTestFailed()) return;
+        TlsConnection& connection = *link.connection;
+        Recorder& recorder = *link.recorder;
+        QSslSocket* peer = link.peer;
 
         std::optional<QString> sendError = QStringLiteral("pending");
         connection.send("hello", [&](std::optional<QString> error) { sendError = error; });
@@ -116,14 +132,11 @@ private Q_SLOTS:
     }
 
     void unreadBytesWaitInTheNetwork() {
-        test::TlsTestServer server;
-        QVERIFY(server.listen());
-        TlsConnection connection(QStringLiteral("127.0.0.1"), server.port());
-        Recorder recorder(connection);
-        connection.start();
-        QSslSocket* peer = server.waitForClient();
-        QVERIFY(peer);
-        QTRY_VERIFY(recorder.saw(QStringLiteral("ready")));
+        Established link;
+        link.open();
+        if (QTest::currentTestFailed()) return;
+        TlsConnection& connection = *link.connection;
+        QSslSocket* peer = link.peer;
 
         // Far more than the kernel's buffers and ours together: with nobody reading, most of
         // it must stay with the sender.
