@@ -16,6 +16,14 @@ ClipboardMirror::ClipboardMirror(QString token, Pasteboard& pasteboard, QObject*
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(pollIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &ClipboardMirror::poll);
+    // A change leaves at once; the tick stays for backends that miss one. Queued, so that a
+    // change made by applying a message is looked at afterwards.
+    connect(
+        &m_pasteboard, &Pasteboard::changed, this,
+        [this] {
+            if (isWatching()) poll();
+        },
+        Qt::QueuedConnection);
 }
 
 void ClipboardMirror::begin() {

@@ -17,8 +17,9 @@
 #include "PeerOptions.h"
 #include "PeerServer.h"
 #include "SignalWatcher.h"
+#include "clipboard/ClipboardPayload.h"
+#include "platform/ClipboardBackend.h"
 #include "platform/PlatformSetup.h"
-#include "platform/QtPasteboard.h"
 
 using namespace clipwren;
 using namespace clipwren::peer;
@@ -94,9 +95,19 @@ int main(int argc, char* argv[]) {
             "Avvialo dentro la sessione grafica dell'utente."));
         return exitNoClipboard;
     }
-    // Under Wayland a program in the background cannot read the clipboard through Qt's
-    // Wayland platform; through XWayland it can.
-    if (!qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb");
+    // The clipboard of a Wayland session is reached through data-control, without Qt: the
+    // companion then needs no display at all, and outlives an Xwayland that goes. Otherwise
+    // Qt's X11 platform serves the clipboard (X11, or Xwayland without data-control).
+    const bool dataControl = sessionOffersDataControl();
+    if (!dataControl && qEnvironmentVariableIsEmpty("DISPLAY")) {
+        printError(QStringLiteral(
+            "non raggiungo gli appunti: il compositore Wayland non offre data-control e non c'è "
+            "un DISPLAY di Xwayland. Avvialo dentro la sessione grafica dell'utente."));
+        return exitNoClipboard;
+    }
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", dataControl ? "offscreen" : "xcb");
+    }
 
     const QtMessageHandler previousHandler = qInstallMessageHandler(failWhenPlatformCannotStart);
     QGuiApplication app(argc, argv);
@@ -107,6 +118,7 @@ int main(int argc, char* argv[]) {
         printError(QStringLiteral("non raggiungo gli appunti di ") + displayDescription());
         return exitNoClipboard;
     }
+    ClipboardBackend clipboard = chooseClipboardBackend(maxBytes + 1);
 
     PeerLog log(options.quiet);
     const IdentityResult identity = loadOrCreateIdentity(defaultIdentityFolder());
@@ -124,8 +136,15 @@ int main(int argc, char* argv[]) {
         return EXIT_FAILURE;
     }
 
-    QtPasteboard pasteboard;
-    ClipboardMirror mirror(options.token, pasteboard);
+    if (!clipboard.notice.isEmpty()) log.line(clipboard.notice);
+    // Without the clipboard the companion has nothing to do: it ends, saying why, so that a
+    // service manager can start it again in the next session.
+    QObject::connect(clipboard.pasteboard.get(), &Pasteboard::unavailable, &app,
+                     [](const QString& reason) {
+                         printError(QStringLiteral("appunti non raggiungibili: ") + reason);
+                         QCoreApplication::exit(exitNoClipboard);
+                     });
+    ClipboardMirror mirror(options.token, *clipboard.pasteboard);
     log.watch(mirror);
     QObject::connect(&server, &PeerServer::authenticated, &mirror, &ClipboardMirror::begin);
     QObject::connect(&server, &PeerServer::clientClosed, &mirror, &ClipboardMirror::end);

@@ -7,6 +7,8 @@ CLIPWREN_PACKAGES=(
     libgl-dev libvulkan-dev libxkbcommon-dev
     libssl-dev libsimdjson-dev
     xvfb xclip fonts-dejavu-core
+    libwayland-dev libwayland-bin
+    sway xwayland x11-xserver-utils wl-clipboard foot
 )
 
 as_root() {

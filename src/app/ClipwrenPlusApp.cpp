@@ -14,8 +14,11 @@
 
 namespace clipwren {
 
-ClipwrenPlusApp::ClipwrenPlusApp(SyncService::ConnectionFactory connectionFactory, QObject* parent)
-    : QObject(parent), m_connectionFactory(std::move(connectionFactory)) {}
+ClipwrenPlusApp::ClipwrenPlusApp(SyncService::ConnectionFactory connectionFactory,
+                                 ClipboardBackend clipboard, QObject* parent)
+    : QObject(parent),
+      m_connectionFactory(std::move(connectionFactory)),
+      m_clipboard(std::move(clipboard)) {}
 
 ClipwrenPlusApp::~ClipwrenPlusApp() {
     // The panel and the tray item look at the service: they go first.
@@ -25,7 +28,7 @@ ClipwrenPlusApp::~ClipwrenPlusApp() {
 }
 
 SyncService& ClipwrenPlusApp::sync() {
-    if (!m_sync) m_sync = new SyncService(m_connectionFactory, this);
+    if (!m_sync) m_sync = new SyncService(m_connectionFactory, m_clipboard.pasteboard.get(), this);
     return *m_sync;
 }
 

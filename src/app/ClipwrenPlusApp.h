@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "LaunchOptions.h"
+#include "platform/ClipboardBackend.h"
 #include "service/SyncService.h"
 
 namespace clipwren {
@@ -19,14 +20,18 @@ class ClipwrenPlusApp : public QObject {
     Q_OBJECT
 
 public:
-    // connectionFactory reaches the service, so that tests can point it elsewhere.
+    // connectionFactory reaches the service, so that tests can point it elsewhere; so does the
+    // clipboard backend (Qt's own when none is given).
     explicit ClipwrenPlusApp(
         SyncService::ConnectionFactory connectionFactory = SyncService::tlsConnectionFactory(),
-        QObject* parent = nullptr);
+        ClipboardBackend clipboard = {}, QObject* parent = nullptr);
     ~ClipwrenPlusApp() override;
 
     // Made on first use, then the same for the whole run.
     SyncService& sync();
+
+    // What the clipboard backend chosen at start means for the user; empty when nothing.
+    const QString& clipboardNotice() const { return m_clipboard.notice; }
 
     // Whether the panel shows the pairing code in clear; false at every launch.
     bool revealToken() const { return m_revealToken; }
@@ -56,6 +61,7 @@ private:
     void connectIfSaved();
 
     SyncService::ConnectionFactory m_connectionFactory;
+    ClipboardBackend m_clipboard;
     SyncService* m_sync = nullptr;  // a child: it lives as long as the program
     bool m_revealToken = false;
     bool m_asWindow = false;

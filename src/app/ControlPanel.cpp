@@ -116,6 +116,12 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     stack->setSizeConstraint(QLayout::SetFixedSize);
     stack->addWidget(title, 0, Qt::AlignLeft);
     stack->addWidget(m_status);  // the full width, so that it wraps only where it must
+    if (!m_app.clipboardNotice().isEmpty()) {
+        auto* notice = new StatusLine;
+        notice->setObjectName(QStringLiteral("clipboardNotice"));
+        notice->setText(m_app.clipboardNotice());
+        stack->addWidget(notice);
+    }
     stack->addWidget(m_host, 0, Qt::AlignLeft);
     stack->addLayout(pairingRow);
     stack->addLayout(actionRow);

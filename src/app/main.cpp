@@ -4,6 +4,8 @@
 
 #include "ClipwrenPlusApp.h"
 #include "LaunchOptions.h"
+#include "clipboard/ClipboardPayload.h"
+#include "platform/ClipboardBackend.h"
 #include "platform/PlatformSetup.h"
 
 namespace {
@@ -42,7 +44,8 @@ int main(int argc, char* argv[]) {
     clipwren::describeLaunchOptions(parser);
     parser.process(application);
 
-    clipwren::ClipwrenPlusApp app;
+    clipwren::ClipwrenPlusApp app(clipwren::SyncService::tlsConnectionFactory(),
+                                  clipwren::chooseClipboardBackend(clipwren::maxBytes + 1));
     app.launch(clipwren::readLaunchOptions(parser));
     QApplication::exec();
     return 0;

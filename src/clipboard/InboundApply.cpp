@@ -36,7 +36,7 @@ std::optional<QString> applyClip(const ClipMessage& clip, Pasteboard& pasteboard
 
     pasteboard.clearContents();
     if (clip.kind == "text" && isValidUtf8(clip.data)) {
-        pasteboard.setString(QString::fromUtf8(clip.data));
+        pasteboard.setString(clip.data);
     } else if (clip.kind == "image") {
         pasteboard.setPNG(clip.data);
     } else if (clip.kind == "file") {

@@ -57,7 +57,7 @@ std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard) {
         if (auto converted = pngFromTiff(*tiff)) return converted;
     }
     if (auto text = pasteboard.string(); text && !text->isEmpty()) {
-        return ClipboardPayload{QStringLiteral("text"), text->toUtf8()};
+        return ClipboardPayload{QStringLiteral("text"), std::move(*text)};
     }
     return std::nullopt;
 }

@@ -28,13 +28,19 @@ void replaceContents(QMimeData* mime) {
 
 }  // namespace
 
+QtPasteboard::QtPasteboard(QObject* parent) : Pasteboard(parent) {
+    connect(clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+        if (mode == QClipboard::Clipboard) Q_EMIT changed();
+    });
+}
+
 void QtPasteboard::clearContents() {
     clipboard()->clear(QClipboard::Clipboard);
 }
 
-void QtPasteboard::setString(const QString& text) {
+void QtPasteboard::setString(const QByteArray& utf8) {
     auto* mime = new QMimeData;
-    mime->setText(text);
+    mime->setText(QString::fromUtf8(utf8));
     replaceContents(mime);
 }
 
@@ -69,11 +75,11 @@ std::optional<QByteArray> QtPasteboard::data(DataType type) const {
     return mime->data(format);
 }
 
-std::optional<QString> QtPasteboard::string() const {
+std::optional<QByteArray> QtPasteboard::string() const {
     const QMimeData* mime = contents();
     // Only real text: Qt would otherwise turn a URL list into text on its own.
     if (!mime || !mime->hasFormat(QStringLiteral("text/plain"))) return std::nullopt;
-    return mime->text();
+    return mime->text().toUtf8();
 }
 
 }  // namespace clipwren

@@ -4,17 +4,22 @@
 
 namespace clipwren {
 
-// Pasteboard on the application's QClipboard (needs a QGuiApplication).
+// Pasteboard on the application's QClipboard (needs a QGuiApplication). On X11 its change
+// notification reaches a program in the background through XFixes.
 class QtPasteboard final : public Pasteboard {
+    Q_OBJECT
+
 public:
+    explicit QtPasteboard(QObject* parent = nullptr);
+
     void clearContents() override;
-    void setString(const QString& text) override;
+    void setString(const QByteArray& utf8) override;
     void setPNG(const QByteArray& png) override;
     void writeFileURL(const QString& path) override;
 
     QList<QUrl> fileURLs() const override;
     std::optional<QByteArray> data(DataType type) const override;
-    std::optional<QString> string() const override;
+    std::optional<QByteArray> string() const override;
 };
 
 }  // namespace clipwren

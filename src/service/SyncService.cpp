@@ -21,13 +21,34 @@ const QString tokenKey = QStringLiteral("token");
 
 }  // namespace
 
-SyncService::SyncService(ConnectionFactory connectionFactory, QObject* parent)
+namespace {
+std::unique_ptr<Pasteboard> qtPasteboardUnless(Pasteboard* given) {
+    return given ? nullptr : std::make_unique<QtPasteboard>();
+}
+}  // namespace
+
+SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard* pasteboard,
+                         QObject* parent)
     : QObject(parent),
       m_host(m_settings.text(hostKey)),
       m_token(m_settings.text(tokenKey)),
       m_status(QStringLiteral("Inserisci IP e token per avviare")),
       m_deviceID(QStringLiteral("mac-") + newUuidText()),
-      m_connectionFactory(std::move(connectionFactory)) {}
+      m_connectionFactory(std::move(connectionFactory)),
+      m_ownPasteboard(qtPasteboardUnless(pasteboard)),
+      m_pasteboard(pasteboard ? *pasteboard : *m_ownPasteboard) {
+    // A change is sent at once, not at the next tick; the tick stays for backends that miss
+    // one. Queued, so that a change made by applying a message is looked at afterwards.
+    connect(
+        &m_pasteboard, &Pasteboard::changed, this,
+        [this] {
+            if (m_timer) poll();
+        },
+        Qt::QueuedConnection);
+    connect(&m_pasteboard, &Pasteboard::unavailable, this, [this](const QString& reason) {
+        assignStatus(QStringLiteral("Appunti non raggiungibili: ") + reason);
+    });
+}
 
 SyncService::~SyncService() = default;
 
@@ -73,9 +94,8 @@ void SyncService::generateToken() {
 
 void SyncService::copyToken() {
     if (m_token.isEmpty()) return;
-    QtPasteboard pasteboard;
-    pasteboard.clearContents();
-    pasteboard.setString(m_token);
+    m_pasteboard.clearContents();
+    m_pasteboard.setString(m_token.toUtf8());
     assignStatus(QStringLiteral("Token copiato: incollalo nel comando su Kubuntu"));
 }
 
@@ -144,7 +164,7 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
 void SyncService::becomeReady() {
     assignConnected(true);
     assignStatus(QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
-    recordPresentContent(QtPasteboard(), m_lastDigest);
+    recordPresentContent(m_pasteboard, m_lastDigest);
     sendJSON(helloMessage(m_token, m_deviceID));
     if (m_connection) receive();
 
@@ -204,14 +224,13 @@ void SyncService::parseFrames() {
 void SyncService::apply(const QByteArray& body) {
     const auto clip = m_reader.read(body, m_token, m_deviceID);
     if (!clip) return;
-    QtPasteboard pasteboard;
-    if (const auto error = applyClip(*clip, pasteboard, m_lastDigest)) {
+    if (const auto error = applyClip(*clip, m_pasteboard, m_lastDigest)) {
         assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + *error);
     }
 }
 
 void SyncService::poll() {
-    const auto payload = takeNewContent(QtPasteboard(), m_lastDigest);
+    const auto payload = takeNewContent(m_pasteboard, m_lastDigest);
     if (payload) sendJSON(clipMessage(payload->kind, payload->bytes, m_token, m_deviceID));
 }
 

@@ -16,6 +16,7 @@
 namespace clipwren {
 
 class Message;
+class Pasteboard;
 
 // The program's one service object: the settings the user edits, what the panel shows, and
 // the bridge to the peer (connection, watcher timer, receive buffer, last known content).
@@ -31,9 +32,10 @@ public:
     static constexpr int pollIntervalMs = 450;
     static constexpr qsizetype readMaximum = 65'536;
 
-    // Loads "host" and "token" from the saved settings; connects to nothing.
+    // Loads "host" and "token" from the saved settings; connects to nothing. The clipboard is
+    // the backend chosen at start, or Qt's own when none is given.
     explicit SyncService(ConnectionFactory connectionFactory = tlsConnectionFactory(),
-                         QObject* parent = nullptr);
+                         Pasteboard* pasteboard = nullptr, QObject* parent = nullptr);
     ~SyncService() override;
 
     static ConnectionFactory tlsConnectionFactory();
@@ -98,6 +100,8 @@ private:
     quint64 m_generation = 0;
     ConnectionFactory m_connectionFactory;
     SettingsStore m_settings;
+    std::unique_ptr<Pasteboard> m_ownPasteboard;
+    Pasteboard& m_pasteboard;
     ClipMessageReader m_reader;
 };
 

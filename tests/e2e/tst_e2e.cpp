@@ -1,6 +1,7 @@
-// The tray program and the peer as real processes on 127.0.0.1:47832, each with an X server
-// and user folders of its own, driven the way a user drives them: xclip copies on one side,
-// xclip reads what arrived on the other.
+// The tray program and the peer as real processes on 127.0.0.1:47832, each with a desktop and
+// user folders of its own, driven the way a user drives them: another program copies on one
+// side and reads what arrived on the other. The desktops are X servers with xclip, or, with
+// CLIPWREN_E2E_SESSION=wayland, sway sessions with wl-copy and wl-paste.
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -17,6 +18,7 @@
 
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
+#include "support/DesktopSession.h"
 #include "support/TestEnvironment.h"
 #include "support/TlsTestServer.h"
 
@@ -50,7 +52,12 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// One side of the bridge: an X server with the clipboard, and user folders.
+bool onWayland() {
+    return qEnvironmentVariable("CLIPWREN_E2E_SESSION") == u"wayland";
+}
+
+// One side of the bridge: a desktop with its clipboard (a private X server, or a sway
+// session where a native terminal has the focus), and user folders.
 class Side {
 public:
     bool start(const QString& root) {
@@ -59,76 +66,29 @@ public:
         m_runtime = root + QStringLiteral("/runtime");
         for (const QString& folder : {m_config, m_data, m_runtime}) QDir().mkpath(folder);
         QFile::setPermissions(m_runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-        m_xvfb.start(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("640x480x24"),
-                      QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        QDeadlineTimer deadline(deadlineMs);
-        while (!m_xvfb.canReadLine() && !deadline.hasExpired()) m_xvfb.waitForReadyRead(100);
-        if (!m_xvfb.canReadLine()) return false;
-        m_display = u':' + QString::fromLatin1(m_xvfb.readLine().trimmed());
-        return true;
-    }
-    ~Side() {
-        m_xvfb.terminate();
-        m_xvfb.waitForFinished(5000);
+        if (onWayland()) {
+            m_desktop = std::make_unique<test::SwaySession>();
+        } else {
+            m_desktop = std::make_unique<test::XvfbSession>();
+        }
+        return m_desktop->start();
     }
 
     QProcessEnvironment environment() const {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        environment.insert(QStringLiteral("DISPLAY"), m_display);
+        QProcessEnvironment environment = m_desktop->environment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config);
         environment.insert(QStringLiteral("XDG_DATA_HOME"), m_data);
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime);
         return environment;
     }
 
-    // xclip stays behind to serve what it copied until another program owns the clipboard.
-    void copy(const QString& target, const QByteArray& bytes) const {
-        QProcess xclip;
-        xclip.setProcessEnvironment(environment());
-        xclip.setStandardOutputFile(QProcess::nullDevice());
-        xclip.setStandardErrorFile(QProcess::nullDevice());
-        xclip.start(QStringLiteral("xclip"),
-                    {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                     QStringLiteral("-t"), target, QStringLiteral("-i")});
-        xclip.write(bytes);
-        xclip.closeWriteChannel();
-        xclip.waitForFinished(deadlineMs);
-    }
-    void copyFile(const QString& path) const {
-        copy(QStringLiteral("text/uri-list"), QUrl::fromLocalFile(path).toEncoded() + "\r\n");
-    }
-
-    QByteArray paste(const QString& target) const {
-        QProcess xclip;
-        xclip.setProcessEnvironment(environment());
-        xclip.start(QStringLiteral("xclip"),
-                    {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                     QStringLiteral("-t"), target, QStringLiteral("-o")});
-        xclip.waitForFinished(deadlineMs);
-        return xclip.exitCode() == 0 ? xclip.readAllStandardOutput() : QByteArray();
-    }
-    QString text() const { return QString::fromUtf8(paste(QStringLiteral("UTF8_STRING"))); }
-    QByteArray png() const { return paste(QStringLiteral("image/png")); }
-    // The one local file the clipboard offers, if it offers exactly one.
-    QString file() const {
-        const QList<QByteArray> lines =
-            paste(QStringLiteral("text/uri-list")).trimmed().split('\n');
-        if (lines.size() != 1) return QString();
-        return QUrl::fromEncoded(lines[0].trimmed()).toLocalFile();
-    }
-
+    const test::DesktopSession& desktop() const { return *m_desktop; }
     QString receivedFolder() const { return m_data + QStringLiteral("/ClipwrenPlus/Received"); }
     const QString& config() const { return m_config; }
     const QString& data() const { return m_data; }
 
 private:
-    QProcess m_xvfb;
-    QString m_display;
+    std::unique_ptr<test::DesktopSession> m_desktop;
     QString m_config;
     QString m_data;
     QString m_runtime;
@@ -195,6 +155,12 @@ bool staysWithout(const Running& process, const QString& start, int expected) {
     return process.count(start) == expected;
 }
 
+// File managers paste a file from this type, not from the URL list alone.
+bool offeredToFileManagers(const Side& side, const QString& path) {
+    return side.desktop().paste(QStringLiteral("x-special/gnome-copied-files")) ==
+           "copy\n" + QUrl::fromLocalFile(path).toEncoded();
+}
+
 QStringList filesUnder(const QString& folder) {
     QStringList files;
     QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
@@ -252,22 +218,24 @@ private Q_SLOTS:
 
         // From the program's side to the peer's.
         const QString text = QStringLiteral("Ciao da Clipwren+ \u2713 perché sì");
-        m_mac.copy(QStringLiteral("UTF8_STRING"), text.toUtf8());
-        QTRY_COMPARE_WITH_TIMEOUT(m_linux.text(), text, deadlineMs);
+        m_mac.desktop().copyText(text);
+        QTRY_COMPARE_WITH_TIMEOUT(m_linux.desktop().text(), text, deadlineMs);
         QVERIFY(staysWithout(m_peer, QStringLiteral("Inviato"), 0));
 
-        m_mac.copy(QStringLiteral("image/png"), png);
-        QTRY_COMPARE_WITH_TIMEOUT(m_linux.png(), png, deadlineMs);
+        m_mac.desktop().copy(QStringLiteral("image/png"), png);
+        QTRY_COMPARE_WITH_TIMEOUT(m_linux.desktop().png(), png, deadlineMs);
         QVERIFY(staysWithout(m_peer, QStringLiteral("Inviato"), 0));
 
         const QByteArray contents("prima riga\n\0binario\xff\n", 21);
         const QString original = m_root.filePath(QStringLiteral("files/nota dal Mac.txt"));
         QVERIFY(writeFile(original, contents));
-        m_mac.copyFile(original);
-        QTRY_VERIFY_WITH_TIMEOUT(m_linux.file().startsWith(m_linux.receivedFolder()), deadlineMs);
-        const QString stored = m_linux.file();
+        m_mac.desktop().copyFile(original);
+        QTRY_VERIFY_WITH_TIMEOUT(m_linux.desktop().file().startsWith(m_linux.receivedFolder()),
+                                 deadlineMs);
+        const QString stored = m_linux.desktop().file();
         QCOMPARE(QFileInfo(stored).fileName(), QStringLiteral("nota dal Mac.txt"));
         QCOMPARE(readFile(stored), contents);
+        QVERIFY(offeredToFileManagers(m_linux, stored));
         QTRY_VERIFY2_WITH_TIMEOUT(
             m_peer.lines().contains(QStringLiteral("File salvato: ") + stored),
             qPrintable(m_peer.dump()), deadlineMs);
@@ -276,8 +244,8 @@ private Q_SLOTS:
 
         // From the peer's side to the program's.
         const QString reply = QStringLiteral("Risposta da Kubuntu: àèìòù");
-        m_linux.copy(QStringLiteral("UTF8_STRING"), reply.toUtf8());
-        QTRY_COMPARE_WITH_TIMEOUT(m_mac.text(), reply, deadlineMs);
+        m_linux.desktop().copyText(reply);
+        QTRY_COMPARE_WITH_TIMEOUT(m_mac.desktop().text(), reply, deadlineMs);
         QVERIFY(staysWithout(m_peer, QStringLiteral("Già presente"), 0));
 
         QImage flipped;
@@ -286,17 +254,19 @@ private Q_SLOTS:
         QBuffer buffer(&otherPng);
         buffer.open(QIODevice::WriteOnly);
         flipped.mirrored(true, false).save(&buffer, "PNG");
-        m_linux.copy(QStringLiteral("image/png"), otherPng);
-        QTRY_COMPARE_WITH_TIMEOUT(m_mac.png(), otherPng, deadlineMs);
+        m_linux.desktop().copy(QStringLiteral("image/png"), otherPng);
+        QTRY_COMPARE_WITH_TIMEOUT(m_mac.desktop().png(), otherPng, deadlineMs);
         QVERIFY(staysWithout(m_peer, QStringLiteral("Già presente"), 0));
 
         const QByteArray report = QByteArray(70'000, 'k') + "fine";
         const QString linuxFile = m_root.filePath(QStringLiteral("files/rapporto.log"));
         QVERIFY(writeFile(linuxFile, report));
-        m_linux.copyFile(linuxFile);
-        QTRY_VERIFY_WITH_TIMEOUT(m_mac.file().startsWith(m_mac.receivedFolder()), deadlineMs);
-        QCOMPARE(QFileInfo(m_mac.file()).fileName(), QStringLiteral("rapporto.log"));
-        QCOMPARE(readFile(m_mac.file()), report);
+        m_linux.desktop().copyFile(linuxFile);
+        QTRY_VERIFY_WITH_TIMEOUT(m_mac.desktop().file().startsWith(m_mac.receivedFolder()),
+                                 deadlineMs);
+        QCOMPARE(QFileInfo(m_mac.desktop().file()).fileName(), QStringLiteral("rapporto.log"));
+        QCOMPARE(readFile(m_mac.desktop().file()), report);
+        QVERIFY(offeredToFileManagers(m_mac, m_mac.desktop().file()));
         QVERIFY(staysWithout(m_peer, QStringLiteral("Già presente"), 0));
 
         // Each side sent what was copied on it, once, and applied only what came across.
@@ -312,8 +282,41 @@ private Q_SLOTS:
         QCOMPARE(m_program.lines().last(), connected);  // no failure of any kind on the way
     }
 
+    void largestFilesCrossBothWays() {
+        // As large as a file can be and still fit in one payload with its name.
+        QByteArray contents(12'582'912 - 64, '\0');
+        for (qsizetype i = 0; i < contents.size(); ++i) contents[i] = char(i * 7 + i / 4093);
+        for (auto [from, to] : {std::pair{&m_mac, &m_linux}, std::pair{&m_linux, &m_mac}}) {
+            const QString original = m_root.filePath(
+                QStringLiteral("files/grande %1.bin").arg(from == &m_mac ? u'A' : u'B'));
+            QVERIFY(writeFile(original, contents));
+            from->desktop().copyFile(original);
+            QTRY_VERIFY_WITH_TIMEOUT(to->desktop().file().startsWith(to->receivedFolder()),
+                                     deadlineMs);
+            QCOMPARE(QFileInfo(to->desktop().file()).fileName(), QFileInfo(original).fileName());
+            QVERIFY(readFile(to->desktop().file()) == contents);
+        }
+    }
+
+    void aClipboardOwnerThatNeverAnswersFreezesNeitherProgram() {
+        if (!onWayland()) QSKIP("a hung X11 owner is a case of its own");
+        for (auto [hung, other] : {std::pair{&m_mac, &m_linux}, std::pair{&m_linux, &m_mac}}) {
+            const auto owner =
+                static_cast<const test::SwaySession&>(hung->desktop()).hangClipboard();
+            QVERIFY(owner);
+            // While its read of the hung owner waits, the program still applies what comes.
+            const QString incoming = QStringLiteral("arrivato mentre gli appunti tacevano");
+            other->desktop().copyText(incoming);
+            QTRY_COMPARE_WITH_TIMEOUT(hung->desktop().text(), incoming, deadlineMs);
+            // And what is copied next on its side leaves as usual.
+            const QString next = QStringLiteral("e poi avanti");
+            hung->desktop().copyText(next);
+            QTRY_COMPARE_WITH_TIMEOUT(other->desktop().text(), next, deadlineMs);
+        }
+    }
+
     void peerTurnsAwayAnotherCode() {
-        const QString before = m_linux.text();
+        const QString before = m_linux.desktop().text();
         QSslSocket intruder;
         intruder.setPeerVerifyMode(QSslSocket::VerifyNone);
         QByteArray heard;
@@ -329,12 +332,12 @@ private Q_SLOTS:
         QCOMPARE(m_peer.count(QStringLiteral("Rifiutata 127.0.0.1:")), 1);
         QVERIFY(m_peer.firstLine(QStringLiteral("Rifiutata"))
                     .endsWith(QStringLiteral(": codice errato")));
-        QCOMPARE(m_linux.text(), before);
+        QCOMPARE(m_linux.desktop().text(), before);
 
         // The program's own connection went on as if nothing had happened.
         const QString after = QStringLiteral("dopo l'intruso");
-        m_linux.copy(QStringLiteral("UTF8_STRING"), after.toUtf8());
-        QTRY_COMPARE_WITH_TIMEOUT(m_mac.text(), after, deadlineMs);
+        m_linux.desktop().copyText(after);
+        QTRY_COMPARE_WITH_TIMEOUT(m_mac.desktop().text(), after, deadlineMs);
         QCOMPARE(m_peer.count(QStringLiteral("Autenticata")), 1);
         QCOMPARE(m_peer.count(QStringLiteral("Chiusa")), 0);
     }
@@ -363,8 +366,8 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_peer.count(QStringLiteral("Autenticata")), 1, deadlineMs);
 
         const QString again = QStringLiteral("di nuovo insieme");
-        m_mac.copy(QStringLiteral("UTF8_STRING"), again.toUtf8());
-        QTRY_COMPARE_WITH_TIMEOUT(m_linux.text(), again, deadlineMs);
+        m_mac.desktop().copyText(again);
+        QTRY_COMPARE_WITH_TIMEOUT(m_linux.desktop().text(), again, deadlineMs);
     }
 
     void programAppliesNothingWithAnotherCode() {
@@ -394,7 +397,7 @@ private Q_SLOTS:
         const QString marker = QStringLiteral("con il codice giusto");
         test::TlsTestServer::sendFrame(
             client, *clipMessage(QStringLiteral("text"), marker.toUtf8(), code, device).toJson());
-        QTRY_COMPARE_WITH_TIMEOUT(m_mac.text(), marker, deadlineMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_mac.desktop().text(), marker, deadlineMs);
         QCOMPARE(filesUnder(m_mac.receivedFolder()), storedBefore);
     }
 };

@@ -54,13 +54,13 @@ private Q_SLOTS:
             "^linux-[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"))));
 
         // What is there when a client is admitted stays here.
-        pasteboard.setString(QStringLiteral("già qui"));
+        pasteboard.setString(QByteArray("già qui"));
         mirror.begin();
         QVERIFY(mirror.isWatching());
         mirror.poll();
         QCOMPARE(frames.count(), 0);
 
-        pasteboard.setString(QStringLiteral("nuovo ✓"));
+        pasteboard.setString(QByteArray("nuovo ✓"));
         mirror.poll();
         mirror.poll();
         QCOMPARE(frames.count(), 1);
@@ -84,7 +84,7 @@ private Q_SLOTS:
         mirror.end();
         QVERIFY(!mirror.isWatching());
         // A later admission takes what is there as known again.
-        pasteboard.setString(QStringLiteral("mentre nessuno ascoltava"));
+        pasteboard.setString(QByteArray("mentre nessuno ascoltava"));
         mirror.begin();
         mirror.poll();
         QCOMPARE(frames.count(), 2);
@@ -97,7 +97,7 @@ private Q_SLOTS:
         QSignalSpy applied(&mirror, &ClipboardMirror::applied);
         QSignalSpy known(&mirror, &ClipboardMirror::alreadyKnown);
         QSignalSpy stored(&mirror, &ClipboardMirror::fileStored);
-        pasteboard.setString(QStringLiteral("prima"));
+        pasteboard.setString(QByteArray("prima"));
         mirror.begin();
 
         // Not for us: another code, our own device, a hello. Nothing changes.
@@ -106,10 +106,10 @@ private Q_SLOTS:
         mirror.receive(*helloMessage(code, macDevice).toJson());
         QCOMPARE(applied.count(), 0);
         QCOMPARE(known.count(), 0);
-        QCOMPARE(pasteboard.string(), QStringLiteral("prima"));
+        QCOMPARE(pasteboard.string(), QByteArray("prima"));
 
         mirror.receive(body(QStringLiteral("text"), "dal Mac"));
-        QCOMPARE(pasteboard.string(), QStringLiteral("dal Mac"));
+        QCOMPARE(pasteboard.string(), QByteArray("dal Mac"));
         QCOMPARE(applied.count(), 1);
         QCOMPARE(applied.at(0).at(0).toString(), QStringLiteral("text"));
         mirror.receive(body(QStringLiteral("text"), "dal Mac"));  // a repeat with a new id

@@ -76,7 +76,7 @@ private Q_SLOTS:
         QtPasteboard pasteboard;
         const QString text = QStringLiteral("caff\u00e8 \u2022 ok");
         pasteboard.clearContents();
-        pasteboard.setString(text);
+        pasteboard.setString(text.toUtf8());
         QCOMPARE(xclip({QStringLiteral("-o")}), text.toUtf8());
         QCOMPARE(clipboardPayload(QtPasteboard())->bytes, text.toUtf8());
 

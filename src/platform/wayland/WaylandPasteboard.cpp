@@ -1,0 +1,131 @@
+#include "platform/wayland/WaylandPasteboard.h"
+
+#include <csignal>
+
+#include "platform/wayland/SelectionOffer.h"
+#include "platform/wayland/SelectionSource.h"
+#include "platform/wayland/WaylandConnection.h"
+
+namespace clipwren::wayland {
+
+WaylandPasteboard::WaylandPasteboard(std::unique_ptr<WaylandConnection> connection, qint64 readCap,
+                                     QObject* parent)
+    : Pasteboard(parent), m_connection(std::move(connection)), m_readCap(readCap) {
+    // A program that stops reading what we serve must not end this one.
+    std::signal(SIGPIPE, SIG_IGN);
+    connect(m_connection.get(), &WaylandConnection::lost, this, &WaylandPasteboard::lose);
+    m_connection->attachToEventLoop();
+    m_device = m_connection->protocol().getDevice(m_connection->manager(), m_connection->seat());
+    m_connection->protocol().listenToDevice(m_device, this);
+    m_connection->flush();
+}
+
+WaylandPasteboard::~WaylandPasteboard() {
+    qDeleteAll(m_announced);
+    m_offer.reset();
+    m_source.reset();
+    if (m_device) m_connection->protocol().destroyDevice(m_device);
+}
+
+void WaylandPasteboard::onDataOffer(wl_proxy* offer) {
+    m_announced.insert(offer, new SelectionOffer(*m_connection, offer, this));
+}
+
+void WaylandPasteboard::onSelection(wl_proxy* offer) {
+    m_offer.reset(m_announced.take(offer));
+    // Our own selection comes back as an offer; it is never read through a pipe to
+    // ourselves, which would wait on the very loop that must serve it.
+    if (m_source) return;
+    readOffer();
+}
+
+void WaylandPasteboard::onPrimarySelection(wl_proxy* offer) {
+    delete m_announced.take(offer);  // the middle-click selection is not synchronised
+}
+
+void WaylandPasteboard::onFinished() {
+    lose(QStringLiteral("il compositore Wayland ha ritirato l'accesso agli appunti"));
+}
+
+void WaylandPasteboard::readOffer() {
+    m_contents = {};
+    if (!m_offer) {
+        Q_EMIT changed();
+        return;
+    }
+    m_offer->read(m_readCap, readTimeLimitMs, [this](const ClipboardContents& contents) {
+        m_contents = contents;
+        Q_EMIT changed();
+    });
+}
+
+void WaylandPasteboard::sourceCancelled() {
+    // The source may still be in its own event handler: it goes once that is over.
+    m_source.release()->deleteLater();
+    // The offer that came with the change, whichever order the compositor told them in.
+    readOffer();
+}
+
+bool WaylandPasteboard::isUsable() const {
+    return m_device && !m_connection->isLost();
+}
+
+void WaylandPasteboard::own(const ClipboardContents& contents) {
+    if (!isUsable()) return;
+    m_offer.reset();
+    m_source = std::make_unique<SelectionSource>(*m_connection, contents, &m_writers);
+    connect(m_source.get(), &SelectionSource::cancelled, this, &WaylandPasteboard::sourceCancelled);
+    m_connection->protocol().setSelection(m_device, m_source->proxy());
+    m_connection->flush();
+    m_contents = contents;
+}
+
+void WaylandPasteboard::disown() {
+    m_source.reset();
+    m_offer.reset();
+    m_contents = {};
+}
+
+void WaylandPasteboard::clearContents() {
+    if (!isUsable()) return;
+    disown();
+    m_connection->protocol().setSelection(m_device, nullptr);
+    m_connection->flush();
+}
+
+void WaylandPasteboard::setString(const QByteArray& utf8) {
+    own(ClipboardContents::ofText(utf8));
+}
+
+void WaylandPasteboard::setPNG(const QByteArray& png) {
+    own(ClipboardContents::ofPNG(png));
+}
+
+void WaylandPasteboard::writeFileURL(const QString& path) {
+    own(ClipboardContents::ofFile(QUrl::fromLocalFile(path)));
+}
+
+QList<QUrl> WaylandPasteboard::fileURLs() const {
+    return m_contents.uriList ? localFileURLs(*m_contents.uriList) : QList<QUrl>();
+}
+
+std::optional<QByteArray> WaylandPasteboard::data(DataType type) const {
+    return type == DataType::PNG ? m_contents.png : m_contents.tiff;
+}
+
+std::optional<QByteArray> WaylandPasteboard::string() const {
+    return m_contents.text;
+}
+
+void WaylandPasteboard::lose(const QString& reason) {
+    if (!m_device) return;
+    // Whatever the proxies were, the compositor has forgotten them.
+    qDeleteAll(m_announced);
+    m_announced.clear();
+    disown();
+    m_connection->protocol().destroyDevice(m_device);
+    m_device = nullptr;
+    Q_EMIT unavailable(reason);
+}
+
+}  // namespace clipwren::wayland

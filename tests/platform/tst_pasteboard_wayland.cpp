@@ -1,0 +1,226 @@
+// The clipboard of a Wayland session through data-control, in a real sway session where a
+// native terminal has the focus: what wl-copy offers is what the snapshot reads, what we write
+// is what wl-paste reads back, and nothing another program does can freeze us.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "clipboard/Snapshot.h"
+#include "platform/ClipboardBackend.h"
+#include "platform/wayland/PipeTransfer.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandPasteboard.h"
+#include "service/SyncService.h"
+#include "support/DesktopSession.h"
+#include "support/FakeConnection.h"
+#include "support/TestEnvironment.h"
+
+using namespace clipwren;
+using namespace clipwren::wayland;
+
+namespace {
+
+constexpr int deadlineMs = 15000;
+
+// The clipboard of session, as a program in it chooses it at start.
+std::unique_ptr<Pasteboard> pasteboardOf(const test::SwaySession& session) {
+    qputenv("WAYLAND_DISPLAY", session.waylandDisplay().toUtf8());
+    ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
+    if (!qobject_cast<WaylandPasteboard*>(backend.pasteboard.get())) return nullptr;
+    return std::move(backend.pasteboard);
+}
+
+QByteArray tiffOf(const QByteArray& png) {
+    QByteArray tiff;
+    QBuffer buffer(&tiff);
+    buffer.open(QIODevice::WriteOnly);
+    QImage::fromData(png).save(&buffer, "TIFF");
+    return tiff;
+}
+
+}  // namespace
+
+class PasteboardWaylandTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_files;
+    test::SwaySession m_session;
+    std::unique_ptr<Pasteboard> m_pasteboard;
+
+    std::optional<ClipboardPayload> snapshot() const { return clipboardPayload(*m_pasteboard); }
+
+    QString makeFile(const QString& name, const QByteArray& contents) {
+        QFile file(m_files.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(contents);
+        return file.fileName();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        test::isolateUserFolders();
+        QVERIFY(m_session.start());
+        m_pasteboard = pasteboardOf(m_session);
+        QVERIFY2(m_pasteboard, "the session offers data-control");
+    }
+
+    void snapshotReadsWhatOtherProgramsCopy_data() {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("payload");
+
+        const QByteArray text("gr\xc3\xbc\xc3\x9f dich \xe2\x80\xa2 \xf0\x9f\x98\x80");
+        QTest::addRow("UTF-8 text") << "text/plain;charset=utf-8" << text << "text" << text;
+        QTest::addRow("plain text")
+            << "text/plain" << QByteArray("plain") << "text" << QByteArray("plain");
+        const QByteArray png = test::samplePng();
+        QTest::addRow("PNG") << "image/png" << png << "image" << png;
+        // Converted to PNG: compared as pictures below.
+        QTest::addRow("TIFF") << "image/tiff" << tiffOf(png) << "image" << tiffOf(png);
+        const QByteArray contents("prima\n\0dopo", 11);
+        const QString path = makeFile(QStringLiteral("nota bene.txt"), contents);
+        QTest::addRow("file") << "text/uri-list" << QUrl::fromLocalFile(path).toEncoded() + "\r\n"
+                              << "file" << QByteArray("nota bene.txt\0", 14) + contents;
+        const QByteArray large(maxBytes, 'x');
+        QTest::addRow("12 MiB of PNG bytes") << "image/png" << large << "image" << large;
+    }
+    void snapshotReadsWhatOtherProgramsCopy() {
+        QFETCH(QString, type);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, payload);
+
+        QSignalSpy changes(m_pasteboard.get(), &Pasteboard::changed);
+        m_session.copy(type, bytes);
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot() && snapshot()->kind == kind, deadlineMs);
+        QVERIFY(changes.count() >= 1);  // announced, so the watcher need not wait for its tick
+        if (type == u"image/tiff") {
+            const auto picture = [](const QByteArray& image) {
+                return QImage::fromData(image).convertToFormat(QImage::Format_ARGB32);
+            };
+            QCOMPARE(picture(snapshot()->bytes), picture(payload));
+        } else {
+            QCOMPARE(snapshot()->bytes, payload);
+        }
+        // Read once per offer: every later look gets the same bytes without a new read.
+        if (kind != u"file") QCOMPARE(snapshot()->bytes.constData(), snapshot()->bytes.constData());
+    }
+
+    void otherProgramsReadWhatWeWrite_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<QByteArray>>("types");
+        QTest::addColumn<QList<QByteArray>>("served");
+
+        const QByteArray text("caff\xc3\xa8 \xe2\x80\xa2 ok");
+        QTest::addRow("text") << "text" << text
+                              << QList<QByteArray>{"text/plain;charset=utf-8", "text/plain",
+                                                   "UTF8_STRING", "STRING", "TEXT"}
+                              << QList<QByteArray>(5, text);
+        const QByteArray png = test::samplePng();
+        QTest::addRow("PNG") << "image" << png << QList<QByteArray>{"image/png"}
+                             << QList<QByteArray>{png};
+        const QString path = makeFile(QStringLiteral("ricevuto.txt"), "contents");
+        const QByteArray url = QUrl::fromLocalFile(path).toEncoded();
+        QTest::addRow("file") << "file" << path.toUtf8()
+                              << QList<QByteArray>{"text/uri-list", "x-special/gnome-copied-files"}
+                              << QList<QByteArray>{url + "\r\n", "copy\n" + url};
+        QTest::addRow("12 MiB") << "image" << QByteArray(maxBytes, 'p')
+                                << QList<QByteArray>{"image/png"}
+                                << QList<QByteArray>{QByteArray(maxBytes, 'p')};
+    }
+    void otherProgramsReadWhatWeWrite() {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<QByteArray>, types);
+        QFETCH(QList<QByteArray>, served);
+
+        m_pasteboard->clearContents();
+        if (kind == u"text") m_pasteboard->setString(bytes);
+        if (kind == u"image") m_pasteboard->setPNG(bytes);
+        if (kind == u"file") m_pasteboard->writeFileURL(QString::fromUtf8(bytes));
+        // Our own selection reads back at once, from the bytes held for it, and still does
+        // once the compositor has announced it back to us.
+        const auto expected = snapshot();
+        QVERIFY(expected);
+        QCOMPARE(expected->kind, kind);
+        for (qsizetype i = 0; i < types.size(); ++i) {
+            QCOMPARE(m_session.paste(QString::fromLatin1(types[i])),
+                     std::optional<QByteArray>(served[i]));
+        }
+        QCOMPARE(snapshot()->bytes, expected->bytes);
+    }
+
+    void aSourceThatNeverWritesFreezesNothing() {
+        QSignalSpy changes(m_pasteboard.get(), &Pasteboard::changed);
+        const auto hung = m_session.hangClipboard();
+        QVERIFY(hung);
+
+        // While the read waits, the loop goes on: a timer keeps its beat until the read
+        // gives up, and then the clipboard holds nothing for us.
+        int beats = 0;
+        QTimer heartbeat;
+        connect(&heartbeat, &QTimer::timeout, [&] { ++beats; });
+        heartbeat.start(100);
+        QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1, deadlineMs);
+        QVERIFY2(beats >= 5, qPrintable(QString::number(beats)));
+        QVERIFY(!snapshot());
+
+        // The next copy is read as usual.
+        m_session.copyText(QStringLiteral("di nuovo"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_pasteboard->string(), std::optional<QByteArray>("di nuovo"),
+                                  deadlineMs);
+    }
+
+    void pipesKeepTheirCapAndSurviveAReaderThatLeaves() {
+        int fds[2];
+        QVERIFY(::pipe2(fds, O_CLOEXEC) == 0);
+        std::optional<QByteArray> read;
+        bool done = false;
+        PipeReader reader(fds[0], 1'000'000, deadlineMs, [&](std::optional<QByteArray> bytes) {
+            read = std::move(bytes);
+            done = true;
+        });
+        // A writer that would go on for ever is cut off at the cap, and the writer survives
+        // the reader's leaving (no SIGPIPE).
+        PipeWriter writer(fds[1], QByteArray(5'000'000, 'w'), deadlineMs);
+        QSignalSpy written(&writer, &PipeWriter::finished);
+        QTRY_VERIFY_WITH_TIMEOUT(done, deadlineMs);
+        QCOMPARE(read->size(), 1'000'000);
+        QTRY_COMPARE_WITH_TIMEOUT(written.count(), 1, deadlineMs);
+    }
+
+    void compositorGoingAwayIsReportedAndTheConnectionStays() {
+        test::SwaySession doomed;
+        QVERIFY(doomed.start());
+        std::unique_ptr<Pasteboard> pasteboard = pasteboardOf(doomed);
+        QVERIFY(pasteboard);
+        test::FakeNetwork network;
+        SyncService service(network.factory(), pasteboard.get());
+        service.setHost(QStringLiteral("127.0.0.1"));
+        service.setToken(QStringLiteral("ABCDEFGHJKLMNPQR"));
+        service.start();
+        network.last()->report(Connection::State::Ready);
+        QTRY_VERIFY(service.isConnected());
+
+        QSignalSpy unavailable(pasteboard.get(), &Pasteboard::unavailable);
+        doomed.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(unavailable.count(), 1, deadlineMs);
+        QTRY_VERIFY(service.status().startsWith(QStringLiteral("Appunti non raggiungibili: ")));
+        QVERIFY(service.isConnected());
+        // Nothing works on it any more, and nothing breaks either.
+        pasteboard->clearContents();
+        pasteboard->setString("dopo");
+        QVERIFY(!clipboardPayload(*pasteboard));
+    }
+};
+
+QTEST_GUILESS_MAIN(PasteboardWaylandTest)
+#include "tst_pasteboard_wayland.moc"
