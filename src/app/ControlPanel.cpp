@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "ClipwrenPlusApp.h"
+#include "FingerprintView.h"
 #include "service/SyncService.h"
 
 namespace clipwren {
@@ -52,7 +53,7 @@ void showText(QLineEdit* edit, const QString& text) {
 
 void connectOrDisconnect(SyncService& sync) {
     if (sync.isConnected()) {
-        sync.stop();
+        sync.stopByUser();
     } else {
         sync.start();
     }
@@ -66,7 +67,9 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
       m_host(field(QStringLiteral("host"), QStringLiteral("IP Linux"), 240)),
       m_token(field(QStringLiteral("token"), QStringLiteral("Codice pairing"), 210)),
       m_reveal(button(QStringLiteral("reveal"))),
-      m_connect(button(QStringLiteral("connect"))) {
+      m_connect(button(QStringLiteral("connect"))),
+      m_fingerprintTitle(new QLabel(QStringLiteral("Impronta SHA-256 del certificato del peer:"))),
+      m_fingerprint(new FingerprintView) {
     setObjectName(QStringLiteral("controlPanel"));
     setWindowTitle(QStringLiteral("Clipwren+"));
 
@@ -88,6 +91,9 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     m_status->setPalette(dimmed);
 
     m_reveal->setFlat(true);
+    m_fingerprintTitle->setObjectName(QStringLiteral("fingerprintTitle"));
+    m_fingerprintTitle->setFont(caption);
+    m_fingerprint->setObjectName(QStringLiteral("fingerprint"));
 
     auto* pairingRow = new QHBoxLayout;
     pairingRow->addWidget(m_token);
@@ -116,6 +122,8 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     stack->setSizeConstraint(QLayout::SetFixedSize);
     stack->addWidget(title, 0, Qt::AlignLeft);
     stack->addWidget(m_status);  // the full width, so that it wraps only where it must
+    stack->addWidget(m_fingerprintTitle, 0, Qt::AlignLeft);
+    stack->addWidget(m_fingerprint, 0, Qt::AlignLeft);
     stack->addWidget(m_host, 0, Qt::AlignLeft);
     stack->addLayout(pairingRow);
     stack->addLayout(actionRow);
@@ -140,6 +148,9 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
 
 void ControlPanel::redraw() {
     m_status->setText(m_sync.status());
+    m_fingerprint->showFingerprint(m_sync.peerFingerprint());
+    m_fingerprintTitle->setVisible(!m_sync.peerFingerprint().isEmpty());
+    m_fingerprint->setVisible(!m_sync.peerFingerprint().isEmpty());
     showText(m_host, m_sync.host());
     showText(m_token, m_sync.token());
     const bool reveal = m_app.revealToken();

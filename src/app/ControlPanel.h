@@ -9,6 +9,7 @@ class QPushButton;
 namespace clipwren {
 
 class ClipwrenPlusApp;
+class FingerprintView;
 class SyncService;
 
 // What the connect button does: it follows isConnected at the moment of the click, not the
@@ -34,6 +35,8 @@ private:
     QLineEdit* m_token;
     QPushButton* m_reveal;
     QPushButton* m_connect;
+    QLabel* m_fingerprintTitle;
+    FingerprintView* m_fingerprint;
 };
 
 }  // namespace clipwren

@@ -4,8 +4,13 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
+#include <QTimer>
 
 #include "AppTestSupport.h"
 #include "platform/PlatformSetup.h"
@@ -79,7 +84,9 @@ private Q_SLOTS:
         QCOMPARE(panel.button("quit")->text(), QStringLiteral("Esci da Clipwren+"));
         QCOMPARE(panel.app.panel()->layout()->spacing(), 10);
         QCOMPARE(panel.app.panel()->layout()->contentsMargins(), QMargins(12, 12, 12, 12));
-        QCOMPARE(panel.app.trayItem()->icon().toolTip(), QStringLiteral("Clipwren+"));
+        QCOMPARE(panel.app.trayItem()->icon().toolTip(),
+                 QStringLiteral("Clipwren+\nInserisci IP e token per avviare"));
+        QVERIFY(!part<QTextEdit>(panel.app, "fingerprint")->isVisible());
         QVERIFY(test::showsOutlineIcon(panel.app));
         QCoreApplication::processEvents();
         QVERIFY(network.made.isEmpty());
@@ -163,6 +170,37 @@ private Q_SLOTS:
         QCOMPARE(network.made.size(), 1);
         QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
         QTRY_VERIFY(test::showsOutlineIcon(panel.app));
+        QCOMPARE(panel.status()->text(), QStringLiteral("Disconnesso"));
+        QCOMPARE(panel.app.trayItem()->icon().toolTip(), QStringLiteral("Clipwren+\nDisconnesso"));
+    }
+
+    void oversizedContentIsReportedOnceAndTheWatchGoesOn() {
+        test::FakeNetwork network;
+        Launched panel(network);
+        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
+        panel.click("connect");
+        network.last()->report(Connection::State::Ready);
+        QTRY_VERIFY(panel.app.sync().isWatching());
+        const QList<QByteArray>& sent = network.last()->sent;
+        QCOMPARE(sent.size(), 1);  // the hello
+
+        const QString tooLarge =
+            QStringLiteral("Contenuto troppo grande da inviare (massimo 12 MiB)");
+        QGuiApplication::clipboard()->setText(QString(SyncService::maxBytes + 1, u'x'));
+        QTRY_COMPARE(panel.status()->text(), tooLarge);
+        QCOMPARE(panel.app.trayItem()->icon().toolTip(), QStringLiteral("Clipwren+\n") + tooLarge);
+
+        // The ticks that follow know it: no message, and not even the same text again.
+        QSignalSpy changes(&panel.app.sync(), &SyncService::objectWillChange);
+        QSignalSpy ticks(panel.app.sync().findChild<QTimer*>(), &QTimer::timeout);
+        QTRY_VERIFY(ticks.count() >= 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(sent.size(), 1);
+
+        QGuiApplication::clipboard()->setText(QStringLiteral("piccolo"));
+        QTRY_COMPARE(sent.size(), 2);
+        QVERIFY(panel.app.sync().isConnected());
     }
 
     void followsARealTlsConnectionUntilThePeerGoes() {
@@ -180,6 +218,23 @@ private Q_SLOTS:
         QCOMPARE(panel.status()->text(), QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
         QVERIFY(test::showsFilledIcon(panel.app));
 
+        // The certificate the server presented, in the form the peer prints, to be compared by
+        // eye or selected and copied whole.
+        auto* fingerprint = part<QTextEdit>(panel.app, "fingerprint");
+        QTRY_VERIFY(fingerprint->isVisible());
+        QCOMPARE(fingerprint->toPlainText(), test::TlsTestServer::fingerprint());
+        QVERIFY(fingerprint->toPlainText().contains(
+            QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){31}[0-9A-F]{2}$"))));
+        QVERIFY(fingerprint->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+        fingerprint->selectAll();
+        QCOMPARE(fingerprint->textCursor().selectedText(), test::TlsTestServer::fingerprint());
+        // Drawn as two lines of sixteen pairs, all of it inside the panel.
+        const QTextLayout* lines = fingerprint->document()->firstBlock().layout();
+        QCOMPARE(lines->lineCount(), 2);
+        QCOMPARE(lines->lineAt(0).textLength(), 48);
+        QVERIFY(fingerprint->viewport()->rect().contains(lines->boundingRect().toAlignedRect()));
+        QVERIFY(panel.app.panel()->rect().contains(fingerprint->geometry()));
+
         client->close();
         QTRY_VERIFY(panel.status()->text().startsWith(QStringLiteral("Connessione fallita: ")));
         QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
@@ -187,6 +242,10 @@ private Q_SLOTS:
         // The description is Qt's own, in Italian like the rest of the line.
         QVERIFY2(!panel.status()->text().contains(QStringLiteral("closed")),
                  qPrintable(panel.status()->text()));
+
+        // A new attempt is about another peer, maybe: the old fingerprint goes.
+        panel.click("connect");
+        QTRY_VERIFY(!fingerprint->isVisible());
     }
 
     void staleDisconnectLabelStillStarts() {
