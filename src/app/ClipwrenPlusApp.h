@@ -59,7 +59,6 @@ private:
     SyncService* m_sync = nullptr;  // a child: it lives as long as the program
     bool m_revealToken = false;
     bool m_asWindow = false;
-    bool m_quitting = false;
     std::unique_ptr<TrayItem> m_tray;
     std::unique_ptr<StatusPrinter> m_statusPrinter;
     QPointer<ControlPanel> m_panel;
