@@ -15,7 +15,9 @@
 namespace clipwren {
 
 ClipwrenPlusApp::ClipwrenPlusApp(SyncService::ConnectionFactory connectionFactory, QObject* parent)
-    : QObject(parent), m_connectionFactory(std::move(connectionFactory)) {}
+    : QObject(parent),
+      m_connectionFactory(std::move(connectionFactory)),
+      m_autostart(QCoreApplication::applicationFilePath()) {}
 
 ClipwrenPlusApp::~ClipwrenPlusApp() {
     // The panel and the tray item look at the service: they go first.

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <memory>
 
+#include "Autostart.h"
 #include "LaunchOptions.h"
 #include "service/SyncService.h"
 
@@ -46,6 +47,9 @@ public:
     // Ends the event loop at once: no stop(), nothing saved.
     void quit();
 
+    // Starting at login, with this very program file.
+    const Autostart& autostart() const { return m_autostart; }
+
 Q_SIGNALS:
     void revealTokenChanged();
 
@@ -56,6 +60,7 @@ private:
     void connectIfSaved();
 
     SyncService::ConnectionFactory m_connectionFactory;
+    const Autostart m_autostart;
     SyncService* m_sync = nullptr;  // a child: it lives as long as the program
     bool m_revealToken = false;
     bool m_asWindow = false;

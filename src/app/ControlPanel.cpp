@@ -1,6 +1,7 @@
 #include "ControlPanel.h"
 
 #include <QBoxLayout>
+#include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,6 +69,8 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
       m_token(field(QStringLiteral("token"), QStringLiteral("Codice pairing"), 210)),
       m_reveal(button(QStringLiteral("reveal"))),
       m_connect(button(QStringLiteral("connect"))),
+      m_autostart(new QCheckBox(QStringLiteral("Avvia all'accesso"))),
+      m_autostartError(new QLabel),
       m_fingerprintTitle(new QLabel(QStringLiteral("Impronta SHA-256 del certificato del peer:"))),
       m_fingerprint(new FingerprintView) {
     setObjectName(QStringLiteral("controlPanel"));
@@ -108,6 +111,13 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     actionRow->addWidget(copy);
     actionRow->addStretch();
 
+    m_autostart->setObjectName(QStringLiteral("autostart"));
+    m_autostartError->setObjectName(QStringLiteral("autostartError"));
+    m_autostartError->setWordWrap(true);
+    m_autostartError->setTextFormat(Qt::PlainText);
+    m_autostartError->setFont(caption);
+    m_autostartError->hide();
+
     auto* separator = new QFrame;
     separator->setObjectName(QStringLiteral("separator"));
     separator->setFrameShape(QFrame::HLine);
@@ -127,6 +137,8 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     stack->addWidget(m_host, 0, Qt::AlignLeft);
     stack->addLayout(pairingRow);
     stack->addLayout(actionRow);
+    stack->addWidget(m_autostart, 0, Qt::AlignLeft);
+    stack->addWidget(m_autostartError);
     stack->addWidget(separator);
     stack->addWidget(quit, 0, Qt::AlignLeft);
 
@@ -138,6 +150,7 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     connect(generate, &QPushButton::clicked, &m_sync, &SyncService::generateToken);
     connect(copy, &QPushButton::clicked, &m_sync, &SyncService::copyToken);
     connect(quit, &QPushButton::clicked, &m_app, &ClipwrenPlusApp::quit);
+    connect(m_autostart, &QCheckBox::toggled, this, &ControlPanel::setAutostart);
 
     // The service announces a change before making it: redraw once it is in place.
     connect(&m_sync, &SyncService::objectWillChange, this, &ControlPanel::redraw,
@@ -158,6 +171,17 @@ void ControlPanel::redraw() {
     m_reveal->setText(reveal ? QStringLiteral("Nascondi") : QStringLiteral("Mostra"));
     m_connect->setText(m_sync.isConnected() ? QStringLiteral("Disconnetti")
                                             : QStringLiteral("Connetti"));
+    // The box shows whether the entry is there, whoever put it there or took it away.
+    const QSignalBlocker quiet(m_autostart);
+    m_autostart->setChecked(m_app.autostart().isEnabled());
+}
+
+void ControlPanel::setAutostart(bool enabled) {
+    const auto error = m_app.autostart().setEnabled(enabled);
+    m_autostartError->setText(error ? QStringLiteral("Avvio all'accesso non modificato: ") + *error
+                                    : QString());
+    m_autostartError->setVisible(error.has_value());
+    redraw();
 }
 
 }  // namespace clipwren

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -27,6 +28,7 @@ public:
 
 private:
     void redraw();
+    void setAutostart(bool enabled);
 
     ClipwrenPlusApp& m_app;
     SyncService& m_sync;
@@ -35,6 +37,8 @@ private:
     QLineEdit* m_token;
     QPushButton* m_reveal;
     QPushButton* m_connect;
+    QCheckBox* m_autostart;
+    QLabel* m_autostartError;
     QLabel* m_fingerprintTitle;
     FingerprintView* m_fingerprint;
 };

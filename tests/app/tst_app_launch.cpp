@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "AppTestSupport.h"
+#include "Autostart.h"
 #include "LaunchOptions.h"
 #include "PopupPlacement.h"
 #include "SingleInstance.h"
@@ -232,6 +233,27 @@ private Q_SLOTS:
         QFETCH(QPoint, pointer);
         QFETCH(QPoint, expected);
         QCOMPARE(popupPosition(QSize(300, 200), icon, pointer, QRect(0, 0, 1920, 1080)), expected);
+    }
+
+    void execArgumentIsQuotedForDesktopEntries_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("written");
+        QTest::addRow("plain") << QStringLiteral("/usr/bin/clipwren-plus")
+                               << QStringLiteral("/usr/bin/clipwren-plus");
+        QTest::addRow("blank") << QStringLiteral("/opt/I miei programmi/clipwren-plus")
+                               << QStringLiteral("\"/opt/I miei programmi/clipwren-plus\"");
+        QTest::addRow("quote, dollar, backslash")
+            << QStringLiteral("/tmp/a\"b$c\\d")
+            << QStringLiteral("\"/tmp/a\\\\\"b\\\\$c\\\\\\\\d\"");
+        QTest::addRow("percent") << QStringLiteral("/tmp/100%/x") << QStringLiteral("/tmp/100%%/x");
+        QTest::addRow("line break")
+            << QStringLiteral("/tmp/a\nb") << QStringLiteral("\"/tmp/a\\nb\"");
+    }
+
+    void execArgumentIsQuotedForDesktopEntries() {
+        QFETCH(QString, path);
+        QFETCH(QString, written);
+        QCOMPARE(execArgument(path), written);
     }
 
     void iconsTellTheTwoStatesApart() {

@@ -1,11 +1,15 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -13,6 +17,7 @@
 #include <QTimer>
 
 #include "AppTestSupport.h"
+#include "Autostart.h"
 #include "platform/PlatformSetup.h"
 #include "platform/SettingsStore.h"
 #include "platform/TlsConnection.h"
@@ -267,6 +272,57 @@ private Q_SLOTS:
         QVERIFY(network.last()->started);
         QTRY_COMPARE(panel.status()->text(), QStringLiteral("Connessione a 127.0.0.1\u2026"));
         QCOMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+    }
+
+    void autostartBoxWritesAndRemovesTheEntry() {
+        Launched panel;
+        const Autostart& autostart = panel.app.autostart();
+        QCOMPARE(
+            autostart.filePath(),
+            test::configHome() + QStringLiteral("/autostart/org.clipwren.ClipwrenPlus.desktop"));
+        auto* box = part<QCheckBox>(panel.app, "autostart");
+        QCOMPARE(box->text(), QStringLiteral("Avvia all'accesso"));
+        QVERIFY(!box->isChecked());
+
+        box->click();
+        QVERIFY(box->isChecked());
+        QFile file(autostart.filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+        QVERIFY(lines.contains(QStringLiteral("Exec=") + QCoreApplication::applicationFilePath() +
+                               QStringLiteral(" --connect")));
+        QVERIFY(lines.contains(QStringLiteral("Icon=org.clipwren.ClipwrenPlus")));
+        const QString validator =
+            QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+        if (!validator.isEmpty()) {
+            QProcess validate;
+            validate.start(validator, {autostart.filePath()});
+            QVERIFY(validate.waitForFinished());
+            QVERIFY2(validate.exitCode() == 0 && validate.readAll().isEmpty(),
+                     validate.readAllStandardError().constData());
+        }
+        // A panel built anew reads the entry back; unticking takes it away.
+        delete panel.app.panel();
+        panel.app.openPanel();
+        box = part<QCheckBox>(panel.app, "autostart");
+        QVERIFY(box->isChecked());
+        box->click();
+        QVERIFY(!box->isChecked());
+        QVERIFY(!QFile::exists(autostart.filePath()));
+
+        // Where the entry cannot be written the box stays as the file is, and says why.
+        const QString folder = QFileInfo(autostart.filePath()).path();
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        box->click();
+        QVERIFY(!box->isChecked());
+        auto* error = part<QLabel>(panel.app, "autostartError");
+        QVERIFY(error->isVisible());
+        QVERIFY2(error->text().startsWith(QStringLiteral("Avvio all'accesso non modificato: ")),
+                 qPrintable(error->text()));
+        QVERIFY(blocker.remove());
     }
 
     void longStatusWrapsInsteadOfBeingCut() {
