@@ -7,6 +7,7 @@ CLIPWREN_PACKAGES=(
     libgl-dev libvulkan-dev libxkbcommon-dev
     libssl-dev libsimdjson-dev
     xvfb xclip fonts-dejavu-core
+    dpkg-dev file desktop-file-utils appstream systemd
 )
 
 as_root() {
