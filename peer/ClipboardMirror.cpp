@@ -36,12 +36,17 @@ void ClipboardMirror::end() {
 }
 
 void ClipboardMirror::poll() {
-    const auto payload = takeNewContent(m_pasteboard, m_lastDigest);
-    if (!payload) return;
-    const auto frame = clipMessage(payload->kind, payload->bytes, m_token, m_deviceID).toFrame();
+    const auto content = takeNewContent(m_pasteboard, m_lastDigest);
+    if (!content) return;
+    const ClipboardPayload& payload = content->payload;
+    if (content->tooLarge) {
+        Q_EMIT tooLarge(payload.kind, payload.bytes.size());
+        return;
+    }
+    const auto frame = clipMessage(payload.kind, payload.bytes, m_token, m_deviceID).toFrame();
     if (!frame) return;
     Q_EMIT frameReady(*frame);
-    Q_EMIT sent(payload->kind, payload->bytes.size());
+    Q_EMIT sent(payload.kind, payload.bytes.size());
 }
 
 void ClipboardMirror::receive(const QByteArray& body) {

@@ -44,6 +44,9 @@ void PeerLog::watch(const ClipboardMirror& mirror) {
     connect(&mirror, &ClipboardMirror::sent, this, [this](const QString& kind, qsizetype size) {
         line(QStringLiteral("Inviato: ") + sized(kind, size));
     });
+    connect(&mirror, &ClipboardMirror::tooLarge, this, [this](const QString& kind, qsizetype size) {
+        line(QStringLiteral("Troppo grande da inviare (massimo 12 MiB): ") + sized(kind, size));
+    });
     connect(&mirror, &ClipboardMirror::applied, this, [this](const QString& kind, qsizetype size) {
         line(QStringLiteral("Applicato: ") + sized(kind, size));
     });

@@ -24,6 +24,7 @@ QString peerUsage() {
     return QStringLiteral(
         "Uso: clipwren-peer [--token CODICE | --token-file FILE] [--listen INDIRIZZO]\n"
         "                   [--port PORTA] [--quiet]\n"
+        "     clipwren-peer --save-token\n"
         "\n"
         "Tiene gli appunti di questa macchina Linux allineati con Clipwren+.\n"
         "\n"
@@ -33,6 +34,9 @@ QString peerUsage() {
         "  --listen INDIRIZZO  ascolta solo su questo indirizzo (predefinito: tutti)\n"
         "  --port PORTA        porta TCP (predefinita: 47832)\n"
         "  --quiet             non scrive nulla sugli eventi\n"
+        "  --save-token        legge il codice dall'input e lo salva, leggibile solo\n"
+        "                      dall'utente, in ~/.config/ClipwrenPlus/peer-token,\n"
+        "                      dove lo legge il servizio systemd; poi esce\n"
         "  --help              mostra questo aiuto\n");
 }
 
@@ -44,8 +48,9 @@ ParsedOptions parsePeerOptions(const QStringList& arguments, const CodeInput& re
     const QCommandLineOption listen(QStringLiteral("listen"), QString(), QStringLiteral("address"));
     const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("port"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
+    const QCommandLineOption saveToken(QStringLiteral("save-token"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    parser.addOptions({token, tokenFile, listen, port, quiet, help});
+    parser.addOptions({token, tokenFile, listen, port, quiet, saveToken, help});
     if (!parser.parse(arguments)) return failure(parser.errorText());
     if (parser.isSet(help)) return {std::nullopt, true, QString()};
     if (!parser.positionalArguments().isEmpty()) {
@@ -54,6 +59,11 @@ ParsedOptions parsePeerOptions(const QStringList& arguments, const CodeInput& re
 
     PeerOptions options;
     options.quiet = parser.isSet(quiet);
+    options.saveToken = parser.isSet(saveToken);
+    if (options.saveToken && (parser.isSet(token) || parser.isSet(tokenFile))) {
+        // The point of saving is a code that never shows in the process list.
+        return failure(QStringLiteral("--save-token legge il codice solo dall'input"));
+    }
     if (parser.isSet(listen) && !options.listenAddress.setAddress(parser.value(listen))) {
         return failure(QStringLiteral("indirizzo non valido: ") + parser.value(listen));
     }

@@ -15,6 +15,8 @@ struct PeerOptions {
     QHostAddress listenAddress{QHostAddress::Any};
     quint16 port = defaultPort;
     bool quiet = false;
+    // Store the code read from standard input for the systemd unit, then end.
+    bool saveToken = false;
 };
 
 struct ParsedOptions {
@@ -28,7 +30,7 @@ using CodeInput = std::function<std::optional<QString>()>;
 
 // Reads the command line (arguments[0] is the program). The code comes from --token, from
 // --token-file or, when neither is given, from readCode, so it need not show in the
-// process list.
+// process list; with --save-token only from readCode.
 ParsedOptions parsePeerOptions(const QStringList& arguments, const CodeInput& readCode);
 
 QString peerUsage();

@@ -91,6 +91,10 @@ bool PeerServer::listen(const QHostAddress& address, quint16 port) {
 }
 
 QString PeerServer::errorString() const {
+    // In our own words: the usual cause is another clipwren-peer, and Qt's text may be English.
+    if (m_listener->serverError() == QAbstractSocket::AddressInUseError) {
+        return QStringLiteral("la porta è già in uso, forse da un altro clipwren-peer");
+    }
     return m_listener->errorString();
 }
 

@@ -17,6 +17,7 @@
 #include "PeerOptions.h"
 #include "PeerServer.h"
 #include "SignalWatcher.h"
+#include "TokenFile.h"
 #include "clipboard/ClipboardPayload.h"
 #include "platform/ClipboardBackend.h"
 #include "platform/PlatformSetup.h"
@@ -88,6 +89,16 @@ int main(int argc, char* argv[]) {
         return exitUsage;
     }
     const PeerOptions& options = *parsed.options;
+    if (options.saveToken) {
+        const QString path = defaultTokenFile();
+        if (const auto error = saveTokenFile(path, options.token)) {
+            printError(QStringLiteral("codice non salvato: ") + *error);
+            return EXIT_FAILURE;
+        }
+        std::fputs((QStringLiteral("Codice salvato in ") + path + u'\n').toLocal8Bit().constData(),
+                   stdout);
+        return EXIT_SUCCESS;
+    }
 
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         printError(QStringLiteral(

@@ -9,6 +9,7 @@ CLIPWREN_PACKAGES=(
     xvfb xclip fonts-dejavu-core
     libwayland-dev libwayland-bin
     sway xwayland x11-xserver-utils wl-clipboard foot
+    dpkg-dev file desktop-file-utils appstream systemd
 )
 
 as_root() {

@@ -1,8 +1,8 @@
 #include "ClipwrenPlusApp.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QCursor>
+#include <QEvent>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -18,7 +18,8 @@ ClipwrenPlusApp::ClipwrenPlusApp(SyncService::ConnectionFactory connectionFactor
                                  ClipboardBackend clipboard, QObject* parent)
     : QObject(parent),
       m_connectionFactory(std::move(connectionFactory)),
-      m_clipboard(std::move(clipboard)) {}
+      m_clipboard(std::move(clipboard)),
+      m_autostart(QCoreApplication::applicationFilePath()) {}
 
 ClipwrenPlusApp::~ClipwrenPlusApp() {
     // The panel and the tray item look at the service: they go first.
@@ -85,18 +86,13 @@ void ClipwrenPlusApp::openPanel() {
 }
 
 bool ClipwrenPlusApp::eventFilter(QObject* watched, QEvent* event) {
-    // Without a tray, closing the window would leave a running program with nothing on the
-    // screen: it goes to the task bar instead. Only quitting closes it.
-    if (watched == m_panel && event->type() == QEvent::Close && !m_quitting) {
-        event->ignore();
-        m_panel->showMinimized();
-        return true;
-    }
+    // Without a tray the panel is an ordinary application window: closing it ends the
+    // program, which could not be reached again on a desktop without a task bar.
+    if (watched == m_panel && event->type() == QEvent::Close) quit();
     return QObject::eventFilter(watched, event);
 }
 
 void ClipwrenPlusApp::quit() {
-    m_quitting = true;
     QApplication::quit();
 }
 

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <memory>
 
+#include "Autostart.h"
 #include "LaunchOptions.h"
 #include "platform/ClipboardBackend.h"
 #include "service/SyncService.h"
@@ -51,6 +52,9 @@ public:
     // Ends the event loop at once: no stop(), nothing saved.
     void quit();
 
+    // Starting at login, with this very program file.
+    const Autostart& autostart() const { return m_autostart; }
+
 Q_SIGNALS:
     void revealTokenChanged();
 
@@ -62,10 +66,10 @@ private:
 
     SyncService::ConnectionFactory m_connectionFactory;
     ClipboardBackend m_clipboard;
+    const Autostart m_autostart;
     SyncService* m_sync = nullptr;  // a child: it lives as long as the program
     bool m_revealToken = false;
     bool m_asWindow = false;
-    bool m_quitting = false;
     std::unique_ptr<TrayItem> m_tray;
     std::unique_ptr<StatusPrinter> m_statusPrinter;
     QPointer<ControlPanel> m_panel;

@@ -1,12 +1,14 @@
 #include "ControlPanel.h"
 
 #include <QBoxLayout>
+#include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "ClipwrenPlusApp.h"
+#include "FingerprintView.h"
 #include "service/SyncService.h"
 
 namespace clipwren {
@@ -52,7 +54,7 @@ void showText(QLineEdit* edit, const QString& text) {
 
 void connectOrDisconnect(SyncService& sync) {
     if (sync.isConnected()) {
-        sync.stop();
+        sync.stopByUser();
     } else {
         sync.start();
     }
@@ -66,7 +68,11 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
       m_host(field(QStringLiteral("host"), QStringLiteral("IP Linux"), 240)),
       m_token(field(QStringLiteral("token"), QStringLiteral("Codice pairing"), 210)),
       m_reveal(button(QStringLiteral("reveal"))),
-      m_connect(button(QStringLiteral("connect"))) {
+      m_connect(button(QStringLiteral("connect"))),
+      m_autostart(new QCheckBox(QStringLiteral("Avvia all'accesso"))),
+      m_autostartError(new QLabel),
+      m_fingerprintTitle(new QLabel(QStringLiteral("Impronta SHA-256 del certificato del peer:"))),
+      m_fingerprint(new FingerprintView) {
     setObjectName(QStringLiteral("controlPanel"));
     setWindowTitle(QStringLiteral("Clipwren+"));
 
@@ -88,6 +94,9 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     m_status->setPalette(dimmed);
 
     m_reveal->setFlat(true);
+    m_fingerprintTitle->setObjectName(QStringLiteral("fingerprintTitle"));
+    m_fingerprintTitle->setFont(caption);
+    m_fingerprint->setObjectName(QStringLiteral("fingerprint"));
 
     auto* pairingRow = new QHBoxLayout;
     pairingRow->addWidget(m_token);
@@ -101,6 +110,13 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     actionRow->addWidget(generate);
     actionRow->addWidget(copy);
     actionRow->addStretch();
+
+    m_autostart->setObjectName(QStringLiteral("autostart"));
+    m_autostartError->setObjectName(QStringLiteral("autostartError"));
+    m_autostartError->setWordWrap(true);
+    m_autostartError->setTextFormat(Qt::PlainText);
+    m_autostartError->setFont(caption);
+    m_autostartError->hide();
 
     auto* separator = new QFrame;
     separator->setObjectName(QStringLiteral("separator"));
@@ -122,9 +138,13 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
         notice->setText(m_app.clipboardNotice());
         stack->addWidget(notice);
     }
+    stack->addWidget(m_fingerprintTitle, 0, Qt::AlignLeft);
+    stack->addWidget(m_fingerprint, 0, Qt::AlignLeft);
     stack->addWidget(m_host, 0, Qt::AlignLeft);
     stack->addLayout(pairingRow);
     stack->addLayout(actionRow);
+    stack->addWidget(m_autostart, 0, Qt::AlignLeft);
+    stack->addWidget(m_autostartError);
     stack->addWidget(separator);
     stack->addWidget(quit, 0, Qt::AlignLeft);
 
@@ -136,6 +156,7 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     connect(generate, &QPushButton::clicked, &m_sync, &SyncService::generateToken);
     connect(copy, &QPushButton::clicked, &m_sync, &SyncService::copyToken);
     connect(quit, &QPushButton::clicked, &m_app, &ClipwrenPlusApp::quit);
+    connect(m_autostart, &QCheckBox::toggled, this, &ControlPanel::setAutostart);
 
     // The service announces a change before making it: redraw once it is in place.
     connect(&m_sync, &SyncService::objectWillChange, this, &ControlPanel::redraw,
@@ -146,6 +167,9 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
 
 void ControlPanel::redraw() {
     m_status->setText(m_sync.status());
+    m_fingerprint->showFingerprint(m_sync.peerFingerprint());
+    m_fingerprintTitle->setVisible(!m_sync.peerFingerprint().isEmpty());
+    m_fingerprint->setVisible(!m_sync.peerFingerprint().isEmpty());
     showText(m_host, m_sync.host());
     showText(m_token, m_sync.token());
     const bool reveal = m_app.revealToken();
@@ -153,6 +177,17 @@ void ControlPanel::redraw() {
     m_reveal->setText(reveal ? QStringLiteral("Nascondi") : QStringLiteral("Mostra"));
     m_connect->setText(m_sync.isConnected() ? QStringLiteral("Disconnetti")
                                             : QStringLiteral("Connetti"));
+    // The box shows whether the entry is there, whoever put it there or took it away.
+    const QSignalBlocker quiet(m_autostart);
+    m_autostart->setChecked(m_app.autostart().isEnabled());
+}
+
+void ControlPanel::setAutostart(bool enabled) {
+    const auto error = m_app.autostart().setEnabled(enabled);
+    m_autostartError->setText(error ? QStringLiteral("Avvio all'accesso non modificato: ") + *error
+                                    : QString());
+    m_autostartError->setVisible(error.has_value());
+    redraw();
 }
 
 }  // namespace clipwren

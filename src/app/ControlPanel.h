@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -9,6 +10,7 @@ class QPushButton;
 namespace clipwren {
 
 class ClipwrenPlusApp;
+class FingerprintView;
 class SyncService;
 
 // What the connect button does: it follows isConnected at the moment of the click, not the
@@ -26,6 +28,7 @@ public:
 
 private:
     void redraw();
+    void setAutostart(bool enabled);
 
     ClipwrenPlusApp& m_app;
     SyncService& m_sync;
@@ -34,6 +37,10 @@ private:
     QLineEdit* m_token;
     QPushButton* m_reveal;
     QPushButton* m_connect;
+    QCheckBox* m_autostart;
+    QLabel* m_autostartError;
+    QLabel* m_fingerprintTitle;
+    FingerprintView* m_fingerprint;
 };
 
 }  // namespace clipwren

@@ -13,7 +13,14 @@ void describeLaunchOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("Clipwren+: tiene gli appunti di questo computer allineati con quelli "
                        "di una macchina Linux, su una connessione TLS."));
-    parser.addHelpOption();
+    // Qt's own help option describes itself in English and adds Qt's options in English too.
+    parser.addOption(
+        QCommandLineOption({QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("?")},
+                           QStringLiteral("Mostra questo aiuto ed esce.")));
+    QCommandLineOption helpAll(QStringLiteral("help-all"),
+                               QStringLiteral("Mostra questo aiuto ed esce."));
+    helpAll.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(helpAll);
     parser.addOption(QCommandLineOption(
         connectName, QStringLiteral("All'avvio si connette, come con \"Connetti\", se IP e "
                                     "codice di pairing sono salvati.")));

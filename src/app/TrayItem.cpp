@@ -7,7 +7,6 @@ namespace clipwren {
 
 TrayItem::TrayItem(const SyncService& sync, QObject* parent)
     : QObject(parent), m_sync(sync), m_outline(icons::outline()), m_filled(icons::filled()) {
-    m_icon.setToolTip(QStringLiteral("Clipwren+"));
     connect(&m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 // A double click has already opened the panel with its first click.
@@ -19,9 +18,12 @@ TrayItem::TrayItem(const SyncService& sync, QObject* parent)
 }
 
 void TrayItem::redraw() {
-    // Most notifications are about typing or the status; the tray need not hear of those.
+    // Most notifications are about typing; the tray need not hear of those.
     const QIcon& wanted = m_sync.isConnected() ? m_filled : m_outline;
     if (m_icon.icon().cacheKey() != wanted.cacheKey()) m_icon.setIcon(wanted);
+    // The status can be read by pointing at the icon, without opening the panel.
+    const QString toolTip = QStringLiteral("Clipwren+\n") + m_sync.status();
+    if (m_icon.toolTip() != toolTip) m_icon.setToolTip(toolTip);
 }
 
 }  // namespace clipwren

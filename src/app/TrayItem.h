@@ -9,7 +9,7 @@ namespace clipwren {
 class SyncService;
 
 // The program's item in the system tray: a clipboard, filled while connected, that opens the
-// control panel when clicked.
+// control panel when clicked; its tool tip carries the status line.
 class TrayItem : public QObject {
     Q_OBJECT
 

@@ -1,9 +1,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <cstdio>
 #include <cstring>
 
 #include "ClipwrenPlusApp.h"
 #include "LaunchOptions.h"
+#include "SingleInstance.h"
 #include "clipboard/ClipboardPayload.h"
 #include "platform/ClipboardBackend.h"
 #include "platform/PlatformSetup.h"
@@ -26,6 +28,8 @@ bool asksForHelp(int argc, char* argv[]) {
     QCommandLineParser parser;
     clipwren::describeLaunchOptions(parser);
     parser.process(console);
+    // Our own help option rather than Qt's: its description and Qt's own options would be
+    // listed in English.
     parser.showHelp(0);
 }
 
@@ -44,8 +48,23 @@ int main(int argc, char* argv[]) {
     clipwren::describeLaunchOptions(parser);
     parser.process(application);
 
+    // Two copies would sync twice, with two icons in the tray: a later launch shows the
+    // running program's panel instead.
+    clipwren::SingleInstance instance;
+    switch (instance.claim()) {
+        case clipwren::SingleInstance::Claim::Running:
+            break;
+        case clipwren::SingleInstance::Claim::Raised:
+            return 0;
+        case clipwren::SingleInstance::Claim::NotAnswering:
+            std::fputs("clipwren-plus: Clipwren+ è già in esecuzione ma non risponde.\n", stderr);
+            return 1;
+    }
+
     clipwren::ClipwrenPlusApp app(clipwren::SyncService::tlsConnectionFactory(),
                                   clipwren::chooseClipboardBackend(clipwren::maxBytes + 1));
+    QObject::connect(&instance, &clipwren::SingleInstance::raiseRequested, &app,
+                     &clipwren::ClipwrenPlusApp::openPanel);
     app.launch(clipwren::readLaunchOptions(parser));
     QApplication::exec();
     return 0;

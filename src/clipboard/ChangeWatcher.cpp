@@ -11,14 +11,15 @@ QByteArray digestOf(const ClipboardPayload& payload) {
 }
 }  // namespace
 
-std::optional<ClipboardPayload> takeNewContent(const Pasteboard& pasteboard,
-                                               std::optional<QByteArray>& lastDigest) {
+std::optional<NewContent> takeNewContent(const Pasteboard& pasteboard,
+                                         std::optional<QByteArray>& lastDigest) {
     auto payload = clipboardPayload(pasteboard);
-    if (!payload || payload->bytes.size() > maxBytes) return std::nullopt;
+    if (!payload) return std::nullopt;
     QByteArray digest = digestOf(*payload);
     if (lastDigest == digest) return std::nullopt;
     lastDigest = std::move(digest);
-    return payload;
+    const bool tooLarge = payload->bytes.size() > maxBytes;
+    return NewContent{std::move(*payload), tooLarge};
 }
 
 void recordPresentContent(const Pasteboard& pasteboard, std::optional<QByteArray>& lastDigest) {

@@ -33,6 +33,8 @@ public:
     virtual void send(const QByteArray& bytes, SendCompletion done) = 0;
     // Asks for the next min to max bytes; done is called once. One read at a time.
     virtual void receive(qsizetype min, qsizetype max, ReceiveCompletion done) = 0;
+    // SHA-256 of the certificate the peer presented (DER); empty before Ready.
+    virtual QByteArray peerCertificateDigest() const = 0;
 
     // Stops everything. The only report after it is Cancelled, after which the connection
     // deletes itself: whoever cancels it lets go of it.

@@ -6,7 +6,6 @@
 #include <openssl/x509.h>
 
 #include <QSslCertificate>
-#include <QStringList>
 #include <memory>
 
 namespace clipwren {
@@ -64,12 +63,11 @@ std::optional<SelfSignedCertificate> SelfSignedCertificate::generate(const QStri
 
 QString certificateFingerprint(const QByteArray& certificatePem) {
     const QSslCertificate certificate(certificatePem, QSsl::Pem);
-    const QByteArray digest = certificate.digest(QCryptographicHash::Sha256).toHex().toUpper();
-    QStringList pairs;
-    for (qsizetype i = 0; i < digest.size(); i += 2) {
-        pairs.append(QString::fromLatin1(digest.mid(i, 2)));
-    }
-    return pairs.join(u':');
+    return fingerprintText(certificate.digest(QCryptographicHash::Sha256));
+}
+
+QString fingerprintText(const QByteArray& digest) {
+    return QString::fromLatin1(digest.toHex(':').toUpper());
 }
 
 }  // namespace clipwren

@@ -18,5 +18,7 @@ struct SelfSignedCertificate {
 
 // SHA-256 fingerprint of a PEM certificate as upper-case hex pairs joined by colons.
 QString certificateFingerprint(const QByteArray& certificatePem);
+// The same form for a digest already computed.
+QString fingerprintText(const QByteArray& digest);
 
 }  // namespace clipwren

@@ -155,6 +155,11 @@ void TlsConnection::deliverRead() {
     done(std::move(received));
 }
 
+QByteArray TlsConnection::peerCertificateDigest() const {
+    if (!m_ready || !m_socket) return QByteArray();
+    return m_socket->peerCertificate().digest(QCryptographicHash::Sha256);
+}
+
 void TlsConnection::abandon() {
     m_retry.stop();
     m_setupDeadline.stop();

@@ -34,6 +34,7 @@ public:
     void start() override;
     void send(const QByteArray& bytes, SendCompletion done) override;
     void receive(qsizetype min, qsizetype max, ReceiveCompletion done) override;
+    QByteArray peerCertificateDigest() const override;
 
 protected:
     void abandon() override;

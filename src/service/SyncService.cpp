@@ -6,6 +6,7 @@
 #include "clipboard/InboundApply.h"
 #include "platform/Crypto.h"
 #include "platform/QtPasteboard.h"
+#include "platform/SelfSignedCertificate.h"
 #include "platform/TlsConnection.h"
 #include "platform/Uuid.h"
 #include "protocol/FrameCodec.h"
@@ -79,6 +80,11 @@ void SyncService::assignStatus(const QString& value) {
     m_status = value;
 }
 
+void SyncService::assignPeerFingerprint(const QString& value) {
+    Q_EMIT objectWillChange();
+    m_peerFingerprint = value;
+}
+
 void SyncService::setHost(const QString& host) {
     assignHost(host);
 }
@@ -124,6 +130,13 @@ void SyncService::stop() {
     if (m_connection) m_connection.release()->cancel();  // it reports cancelled, then goes
     assignConnected(false);
     m_buffer = QByteArray();
+    if (!m_peerFingerprint.isEmpty()) assignPeerFingerprint(QString());
+}
+
+void SyncService::stopByUser() {
+    stop();
+    // Otherwise the line would go on claiming that sync is active.
+    assignStatus(QStringLiteral("Disconnesso"));
 }
 
 bool SyncService::isCurrent(quint64 generation) const {
@@ -164,6 +177,7 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
 void SyncService::becomeReady() {
     assignConnected(true);
     assignStatus(QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
+    if (m_connection) assignPeerFingerprint(fingerprintText(m_connection->peerCertificateDigest()));
     recordPresentContent(m_pasteboard, m_lastDigest);
     sendJSON(helloMessage(m_token, m_deviceID));
     if (m_connection) receive();
@@ -230,8 +244,14 @@ void SyncService::apply(const QByteArray& body) {
 }
 
 void SyncService::poll() {
-    const auto payload = takeNewContent(m_pasteboard, m_lastDigest);
-    if (payload) sendJSON(clipMessage(payload->kind, payload->bytes, m_token, m_deviceID));
+    const auto content = takeNewContent(m_pasteboard, m_lastDigest);
+    if (!content) return;
+    if (content->tooLarge) {
+        // Once per content: it is known now, so the next tick passes over it.
+        assignStatus(QStringLiteral("Contenuto troppo grande da inviare (massimo 12 MiB)"));
+        return;
+    }
+    sendJSON(clipMessage(content->payload.kind, content->payload.bytes, m_token, m_deviceID));
 }
 
 }  // namespace clipwren

@@ -46,10 +46,15 @@ public:
     void setToken(const QString& token);
     bool isConnected() const { return m_isConnected; }
     const QString& status() const { return m_status; }
+    // The SHA-256 fingerprint of the certificate the peer presented, in the form the peer
+    // prints it; empty until a connection is ready and again after stop.
+    const QString& peerFingerprint() const { return m_peerFingerprint; }
     const QString& deviceID() const { return m_deviceID; }
 
     void start();
     void stop();
+    // The user's "Disconnetti": stop, and say so.
+    void stopByUser();
     void generateToken();
     void copyToken();
 
@@ -59,7 +64,8 @@ public:
     bool isWatching() const { return m_timer != nullptr; }
 
 Q_SIGNALS:
-    // Emitted immediately before every assignment to host, token, isConnected and status.
+    // Emitted immediately before every assignment to host, token, isConnected, status and
+    // peerFingerprint.
     void objectWillChange();
 
 private:
@@ -67,6 +73,7 @@ private:
     void assignToken(const QString& value);
     void assignConnected(bool value);
     void assignStatus(const QString& value);
+    void assignPeerFingerprint(const QString& value);
 
     bool isCurrent(quint64 generation) const;
     void onMain(std::function<void()> task);
@@ -84,6 +91,7 @@ private:
     QString m_token;
     bool m_isConnected = false;
     QString m_status;
+    QString m_peerFingerprint;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<QTimer> m_timer;
     std::optional<QByteArray> m_lastDigest;

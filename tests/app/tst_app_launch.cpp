@@ -1,13 +1,19 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "AppTestSupport.h"
+#include "Autostart.h"
 #include "LaunchOptions.h"
 #include "PopupPlacement.h"
+#include "SingleInstance.h"
 #include "StatusPrinter.h"
 #include "platform/SettingsStore.h"
 #include "support/FakeConnection.h"
@@ -48,12 +54,68 @@ private Q_SLOTS:
         QTRY_COMPARE(part<QLineEdit>(app, "token")->text(), service->token());
     }
 
-    void closingTheWindowKeepsTheProgramOnScreen() {
+    void closingTheWindowEndsTheProgram() {
+        ClipwrenPlusApp app;
+        app.launch();  // no tray here: the panel is an ordinary window
+        QWidget* panel = app.panel();
+        QTimer::singleShot(0, panel, [panel] { panel->close(); });
+        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });  // rescue only
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
+    // The real program, started the way a user starts it again, against a first instance
+    // that is this test or another real program.
+    void oneInstancePerSession() {
+        QTemporaryDir runtime;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), test::configHome());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        const auto launch = [&](QProcess& program) {
+            program.setProcessEnvironment(environment);
+            program.start(QStringLiteral(CLIPWREN_PLUS_PATH), QStringList());
+        };
+        // The event loop keeps running meanwhile: the first instance may be this test.
+        const auto ends = [](QProcess& program) {
+            const QDeadlineTimer deadline(15000);
+            while (program.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+                QTest::qWait(10);
+            }
+            return program.state() == QProcess::NotRunning &&
+                   program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0;
+        };
+
+        // A first program, then a second one that hands over to it and ends.
+        QProcess first;
+        launch(first);
+        SingleInstance probe(runtime.path());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(probe.socketPath()), 15000);
+        QProcess second;
+        launch(second);
+        QVERIFY2(ends(second), second.readAllStandardError().constData());
+        QCOMPARE(first.state(), QProcess::Running);
+
+        // The first one crashes and leaves its lock and socket behind: a new start is not
+        // blocked, and it is the one that the next launch reaches.
+        first.kill();
+        QVERIFY(first.waitForFinished());
+        QVERIFY(QFileInfo::exists(probe.socketPath()));
+        SingleInstance fresh(runtime.path());
+        QSignalSpy raised(&fresh, &SingleInstance::raiseRequested);
+        QCOMPARE(fresh.claim(), SingleInstance::Claim::Running);
+        QProcess third;
+        launch(third);
+        QVERIFY2(ends(third), third.readAllStandardError().constData());
+        QCOMPARE(raised.count(), 1);
+        // And this program, once the first, answers by showing its panel.
         ClipwrenPlusApp app;
         app.launch();
-        QVERIFY(!app.panel()->close());
-        QVERIFY(app.panel());
-        QVERIFY(app.panel()->isVisible());
+        delete app.panel();
+        connect(&fresh, &SingleInstance::raiseRequested, &app, &ClipwrenPlusApp::openPanel);
+        QProcess fourth;
+        launch(fourth);
+        QVERIFY(ends(fourth));
+        QVERIFY(app.panel() && app.panel()->isVisible());
     }
 
     void connectOption_data() {
@@ -103,9 +165,14 @@ private Q_SLOTS:
         QVERIFY(plain.parse({QStringLiteral("clipwren-plus")}));
         options = readLaunchOptions(plain);
         QVERIFY(!options.connect && !options.printStatus);
-        for (const char* listed : {"--help", "--connect", "--print-status"}) {
+        for (const char* listed :
+             {"-h, --help, -?  Mostra questo aiuto ed esce.", "--connect", "--print-status"}) {
             QVERIFY2(plain.helpText().contains(QLatin1String(listed)), listed);
         }
+        // Qt's own lines, in English, are not there; --help-all is the same help.
+        QVERIFY(!plain.helpText().contains(QLatin1String("Displays")));
+        QVERIFY(!plain.helpText().contains(QLatin1String("--help-all")));
+        QVERIFY(plain.parse({QStringLiteral("clipwren-plus"), QStringLiteral("--help-all")}));
     }
 
     void printsEachNewStatusOnce() {
@@ -166,6 +233,27 @@ private Q_SLOTS:
         QFETCH(QPoint, pointer);
         QFETCH(QPoint, expected);
         QCOMPARE(popupPosition(QSize(300, 200), icon, pointer, QRect(0, 0, 1920, 1080)), expected);
+    }
+
+    void execArgumentIsQuotedForDesktopEntries_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("written");
+        QTest::addRow("plain") << QStringLiteral("/usr/bin/clipwren-plus")
+                               << QStringLiteral("/usr/bin/clipwren-plus");
+        QTest::addRow("blank") << QStringLiteral("/opt/I miei programmi/clipwren-plus")
+                               << QStringLiteral("\"/opt/I miei programmi/clipwren-plus\"");
+        QTest::addRow("quote, dollar, backslash")
+            << QStringLiteral("/tmp/a\"b$c\\d")
+            << QStringLiteral("\"/tmp/a\\\\\"b\\\\$c\\\\\\\\d\"");
+        QTest::addRow("percent") << QStringLiteral("/tmp/100%/x") << QStringLiteral("/tmp/100%%/x");
+        QTest::addRow("line break")
+            << QStringLiteral("/tmp/a\nb") << QStringLiteral("\"/tmp/a\\nb\"");
+    }
+
+    void execArgumentIsQuotedForDesktopEntries() {
+        QFETCH(QString, path);
+        QFETCH(QString, written);
+        QCOMPARE(execArgument(path), written);
     }
 
     void iconsTellTheTwoStatesApart() {

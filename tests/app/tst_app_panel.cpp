@@ -1,13 +1,23 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
+#include <QTimer>
 
 #include "AppTestSupport.h"
+#include "Autostart.h"
 #include "platform/PlatformSetup.h"
 #include "platform/SettingsStore.h"
 #include "platform/TlsConnection.h"
@@ -79,7 +89,9 @@ private Q_SLOTS:
         QCOMPARE(panel.button("quit")->text(), QStringLiteral("Esci da Clipwren+"));
         QCOMPARE(panel.app.panel()->layout()->spacing(), 10);
         QCOMPARE(panel.app.panel()->layout()->contentsMargins(), QMargins(12, 12, 12, 12));
-        QCOMPARE(panel.app.trayItem()->icon().toolTip(), QStringLiteral("Clipwren+"));
+        QCOMPARE(panel.app.trayItem()->icon().toolTip(),
+                 QStringLiteral("Clipwren+\nInserisci IP e token per avviare"));
+        QVERIFY(!part<QTextEdit>(panel.app, "fingerprint")->isVisible());
         QVERIFY(test::showsOutlineIcon(panel.app));
         QCoreApplication::processEvents();
         QVERIFY(network.made.isEmpty());
@@ -163,6 +175,37 @@ private Q_SLOTS:
         QCOMPARE(network.made.size(), 1);
         QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
         QTRY_VERIFY(test::showsOutlineIcon(panel.app));
+        QCOMPARE(panel.status()->text(), QStringLiteral("Disconnesso"));
+        QCOMPARE(panel.app.trayItem()->icon().toolTip(), QStringLiteral("Clipwren+\nDisconnesso"));
+    }
+
+    void oversizedContentIsReportedOnceAndTheWatchGoesOn() {
+        test::FakeNetwork network;
+        Launched panel(network);
+        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
+        panel.click("connect");
+        network.last()->report(Connection::State::Ready);
+        QTRY_VERIFY(panel.app.sync().isWatching());
+        const QList<QByteArray>& sent = network.last()->sent;
+        QCOMPARE(sent.size(), 1);  // the hello
+
+        const QString tooLarge =
+            QStringLiteral("Contenuto troppo grande da inviare (massimo 12 MiB)");
+        QGuiApplication::clipboard()->setText(QString(SyncService::maxBytes + 1, u'x'));
+        QTRY_COMPARE(panel.status()->text(), tooLarge);
+        QCOMPARE(panel.app.trayItem()->icon().toolTip(), QStringLiteral("Clipwren+\n") + tooLarge);
+
+        // The ticks that follow know it: no message, and not even the same text again.
+        QSignalSpy changes(&panel.app.sync(), &SyncService::objectWillChange);
+        QSignalSpy ticks(panel.app.sync().findChild<QTimer*>(), &QTimer::timeout);
+        QTRY_VERIFY(ticks.count() >= 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(sent.size(), 1);
+
+        QGuiApplication::clipboard()->setText(QStringLiteral("piccolo"));
+        QTRY_COMPARE(sent.size(), 2);
+        QVERIFY(panel.app.sync().isConnected());
     }
 
     void followsARealTlsConnectionUntilThePeerGoes() {
@@ -180,6 +223,23 @@ private Q_SLOTS:
         QCOMPARE(panel.status()->text(), QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
         QVERIFY(test::showsFilledIcon(panel.app));
 
+        // The certificate the server presented, in the form the peer prints, to be compared by
+        // eye or selected and copied whole.
+        auto* fingerprint = part<QTextEdit>(panel.app, "fingerprint");
+        QTRY_VERIFY(fingerprint->isVisible());
+        QCOMPARE(fingerprint->toPlainText(), test::TlsTestServer::fingerprint());
+        QVERIFY(fingerprint->toPlainText().contains(
+            QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){31}[0-9A-F]{2}$"))));
+        QVERIFY(fingerprint->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+        fingerprint->selectAll();
+        QCOMPARE(fingerprint->textCursor().selectedText(), test::TlsTestServer::fingerprint());
+        // Drawn as two lines of sixteen pairs, all of it inside the panel.
+        const QTextLayout* lines = fingerprint->document()->firstBlock().layout();
+        QCOMPARE(lines->lineCount(), 2);
+        QCOMPARE(lines->lineAt(0).textLength(), 48);
+        QVERIFY(fingerprint->viewport()->rect().contains(lines->boundingRect().toAlignedRect()));
+        QVERIFY(panel.app.panel()->rect().contains(fingerprint->geometry()));
+
         client->close();
         QTRY_VERIFY(panel.status()->text().startsWith(QStringLiteral("Connessione fallita: ")));
         QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
@@ -187,6 +247,10 @@ private Q_SLOTS:
         // The description is Qt's own, in Italian like the rest of the line.
         QVERIFY2(!panel.status()->text().contains(QStringLiteral("closed")),
                  qPrintable(panel.status()->text()));
+
+        // A new attempt is about another peer, maybe: the old fingerprint goes.
+        panel.click("connect");
+        QTRY_VERIFY(!fingerprint->isVisible());
     }
 
     void staleDisconnectLabelStillStarts() {
@@ -208,6 +272,57 @@ private Q_SLOTS:
         QVERIFY(network.last()->started);
         QTRY_COMPARE(panel.status()->text(), QStringLiteral("Connessione a 127.0.0.1\u2026"));
         QCOMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+    }
+
+    void autostartBoxWritesAndRemovesTheEntry() {
+        Launched panel;
+        const Autostart& autostart = panel.app.autostart();
+        QCOMPARE(
+            autostart.filePath(),
+            test::configHome() + QStringLiteral("/autostart/org.clipwren.ClipwrenPlus.desktop"));
+        auto* box = part<QCheckBox>(panel.app, "autostart");
+        QCOMPARE(box->text(), QStringLiteral("Avvia all'accesso"));
+        QVERIFY(!box->isChecked());
+
+        box->click();
+        QVERIFY(box->isChecked());
+        QFile file(autostart.filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+        QVERIFY(lines.contains(QStringLiteral("Exec=") + QCoreApplication::applicationFilePath() +
+                               QStringLiteral(" --connect")));
+        QVERIFY(lines.contains(QStringLiteral("Icon=org.clipwren.ClipwrenPlus")));
+        const QString validator =
+            QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+        if (!validator.isEmpty()) {
+            QProcess validate;
+            validate.start(validator, {autostart.filePath()});
+            QVERIFY(validate.waitForFinished());
+            QVERIFY2(validate.exitCode() == 0 && validate.readAll().isEmpty(),
+                     validate.readAllStandardError().constData());
+        }
+        // A panel built anew reads the entry back; unticking takes it away.
+        delete panel.app.panel();
+        panel.app.openPanel();
+        box = part<QCheckBox>(panel.app, "autostart");
+        QVERIFY(box->isChecked());
+        box->click();
+        QVERIFY(!box->isChecked());
+        QVERIFY(!QFile::exists(autostart.filePath()));
+
+        // Where the entry cannot be written the box stays as the file is, and says why.
+        const QString folder = QFileInfo(autostart.filePath()).path();
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        box->click();
+        QVERIFY(!box->isChecked());
+        auto* error = part<QLabel>(panel.app, "autostartError");
+        QVERIFY(error->isVisible());
+        QVERIFY2(error->text().startsWith(QStringLiteral("Avvio all'accesso non modificato: ")),
+                 qPrintable(error->text()));
+        QVERIFY(blocker.remove());
     }
 
     void longStatusWrapsInsteadOfBeingCut() {

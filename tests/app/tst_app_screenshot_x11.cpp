@@ -32,8 +32,17 @@ private Q_SLOTS:
         QVERIFY(panel);
         QVERIFY(QTest::qWaitForWindowExposed(panel));
         QCOMPARE(panel->windowTitle(), QStringLiteral("Clipwren+"));
+        // Connected, so that the peer's fingerprint shows too.
+        app.sync().start();
+        network.last()->certificateDigest =
+            QByteArray::fromHex("3A7F09C2D41E88B05C6D2F19A0E4B7738C1D5E6F2A9B04C7D8E1F3A5B6C70912");
+        network.last()->report(Connection::State::Ready);
+        QTRY_VERIFY(panel->findChild<QWidget*>(QStringLiteral("fingerprint"))->isVisible());
 
-        const QImage shot = panel->screen()->grabWindow(panel->winId()).toImage();
+        // The window has grown on the server once the grab is as large as the panel.
+        QImage shot;
+        QTRY_COMPARE((shot = panel->screen()->grabWindow(panel->winId()).toImage()).size(),
+                     panel->size());
         const QString file =
             QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("panel.png"));
         QVERIFY(shot.save(file));

@@ -213,6 +213,17 @@ private Q_SLOTS:
                                   deadlineMs);
     }
 
+    void secondPeerSaysThePortIsTaken() {
+        QProcess second;
+        second.setProcessEnvironment(m_linux.environment());
+        second.start(QStringLiteral(CLIPWREN_PEER_PATH), {QStringLiteral("--token"), code});
+        QVERIFY(second.waitForFinished(deadlineMs));
+        QVERIFY(second.exitCode() != 0);
+        QCOMPARE(QString::fromLocal8Bit(second.readAllStandardError()),
+                 QStringLiteral("clipwren-peer: non posso ascoltare su 0.0.0.0:47832: la porta è "
+                                "già in uso, forse da un altro clipwren-peer\n"));
+    }
+
     void textImageAndFileCrossBothWays() {
         const QByteArray png = test::samplePng();
 

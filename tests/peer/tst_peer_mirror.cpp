@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "ClipboardMirror.h"
+#include "clipboard/ClipboardPayload.h"
 #include "platform/QtPasteboard.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
@@ -81,13 +82,24 @@ private Q_SLOTS:
         QCOMPARE(messageIn(frames.at(1).at(0).toByteArray()).value(QStringLiteral("kind")),
                  QStringLiteral("image"));
 
+        // Over the limit: reported once, never sent, and the watch goes on.
+        QSignalSpy tooLarge(&mirror, &ClipboardMirror::tooLarge);
+        pasteboard.setString(QByteArray(maxBytes + 1, 'x'));
+        mirror.poll();
+        mirror.poll();
+        QCOMPARE(tooLarge.count(), 1);
+        QCOMPARE(tooLarge.at(0).at(1).value<qsizetype>(), maxBytes + 1);
+        pasteboard.setString(QByteArray("piccolo"));
+        mirror.poll();
+        QCOMPARE(frames.count(), 3);
+
         mirror.end();
         QVERIFY(!mirror.isWatching());
         // A later admission takes what is there as known again.
         pasteboard.setString(QByteArray("mentre nessuno ascoltava"));
         mirror.begin();
         mirror.poll();
-        QCOMPARE(frames.count(), 2);
+        QCOMPARE(frames.count(), 3);
     }
 
     void appliesWhatPassesAndEchoesNothing() {

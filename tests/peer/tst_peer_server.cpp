@@ -107,6 +107,11 @@ private Q_SLOTS:
         PeerServer server(code, identity());
         Spies spies(server);
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        // A second peer on the same port says why it cannot listen.
+        PeerServer another(code, identity());
+        QVERIFY(!another.listen(QHostAddress::LocalHost, server.serverPort()));
+        QCOMPARE(another.errorString(),
+                 QStringLiteral("la porta è già in uso, forse da un altro clipwren-peer"));
 
         // A wrong code in the hello, in a clip, or no message at all: closed, nothing passed on.
         for (const QByteArray& attempt :

@@ -1,4 +1,5 @@
 // How the peer starts: its command line, the certificate it keeps, and the signals that end it.
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -9,6 +10,7 @@
 #include "PeerIdentity.h"
 #include "PeerOptions.h"
 #include "SignalWatcher.h"
+#include "TokenFile.h"
 
 using namespace clipwren::peer;
 
@@ -73,6 +75,12 @@ private Q_SLOTS:
         QVERIFY(parse({QStringLiteral("--token"), code.left(15) + accent}).options);
         QVERIFY(!parse({QStringLiteral("--token"), code.left(14) + accent}).options);
 
+        // Stored for the systemd unit: from standard input only.
+        parsed = parse({QStringLiteral("--save-token")}, code + QStringLiteral("\n"), &inputRead);
+        QVERIFY(parsed.options && parsed.options->saveToken);
+        QCOMPARE(parsed.options->token, code);
+        QVERIFY(!parse({QStringLiteral("--token"), code}).options->saveToken);
+
         QVERIFY(parse({QStringLiteral("--help")}).help);
         QVERIFY(parse({QStringLiteral("-h")}).help);
         const QList<QStringList> refused = {
@@ -85,12 +93,35 @@ private Q_SLOTS:
              QStringLiteral("nowhere")},
             {QStringLiteral("--token"), code, QStringLiteral("--colour")},
             {QStringLiteral("--token"), code, QStringLiteral("extra")},
+            {QStringLiteral("--save-token"), QStringLiteral("--token"), code},
+            {QStringLiteral("--save-token"), QStringLiteral("--token-file"), tokenFile},
         };
         for (const QStringList& arguments : refused) {
             parsed = parse(arguments, code);
             QVERIFY2(!parsed.options && !parsed.help, qPrintable(arguments.join(u' ')));
             QVERIFY(!parsed.error.isEmpty());
         }
+    }
+
+    void savedCodeIsPrivateAndReadBack() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("config/ClipwrenPlus/peer-token"));
+        QVERIFY(!saveTokenFile(path, QStringLiteral("primo codice lungo")));
+        // Saved again over a file that others could read: replaced, and private again.
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        QVERIFY(!saveTokenFile(path, code));
+        QCOMPARE(permissionsOf(path), QFile::ReadOwner | QFile::WriteOwner);
+        const auto parsed = parse({QStringLiteral("--token-file"), path});
+        QVERIFY(parsed.options);
+        QCOMPARE(parsed.options->token, code);
+        QVERIFY(defaultTokenFile().endsWith(QStringLiteral("/ClipwrenPlus/peer-token")));
+
+        // Nowhere to write: said, and nothing half-written left behind.
+        const QString blocked = dir.filePath(QStringLiteral("config/ClipwrenPlus/peer-token/x"));
+        const auto error = saveTokenFile(blocked, code);
+        QVERIFY(error && !error->isEmpty());
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("config/ClipwrenPlus"))).entryList(QDir::Files),
+                 QStringList{QStringLiteral("peer-token")});
     }
 
     void identityIsPrivateAndKept() {

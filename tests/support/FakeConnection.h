@@ -21,6 +21,7 @@ public:
     void start() override { started = true; }
     void send(const QByteArray& bytes, SendCompletion done) override;
     void receive(qsizetype min, qsizetype max, ReceiveCompletion done) override;
+    QByteArray peerCertificateDigest() const override { return certificateDigest; }
 
     void report(State state, const QString& error = QString()) {
         Q_EMIT stateChanged(state, error);
@@ -39,6 +40,7 @@ public:
     int reads = 0;
     qsizetype lastReadMax = 0;
     QList<QByteArray> sent;
+    QByteArray certificateDigest;
 
 protected:
     void abandon() override;

@@ -27,6 +27,10 @@ TlsTestServer::TlsTestServer() {
     m_server.setSslConfiguration(configuration);
 }
 
+QString TlsTestServer::fingerprint() {
+    return certificateFingerprint(certificate().certificatePem);
+}
+
 bool TlsTestServer::listen(quint16 port) {
     return m_server.listen(QHostAddress::LocalHost, port);
 }

@@ -20,6 +20,8 @@ public:
     bool listen(quint16 port = 0);
     void close();
     quint16 port() const { return m_server.serverPort(); }
+    // Its certificate's fingerprint, as the peer prints its own.
+    static QString fingerprint();
 
     // The next client whose TLS session is up; nullptr after timeoutMs.
     QSslSocket* waitForClient(int timeoutMs = 10000);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace clipwren::peer {
+
+// Where the systemd user unit reads the pairing code from: ClipwrenPlus/peer-token under the
+// user's configuration folder.
+QString defaultTokenFile();
+
+// Writes code and a line ending to path, whole or not at all, readable by the user only; the
+// reason when that could not be done.
+std::optional<QString> saveTokenFile(const QString& path, const QString& code);
+
+}  // namespace clipwren::peer

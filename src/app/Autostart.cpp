@@ -1,0 +1,79 @@
+#include "Autostart.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <algorithm>
+
+namespace clipwren {
+
+QString Autostart::defaultFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/autostart");
+}
+
+Autostart::Autostart(QString program, QString folder)
+    : m_program(std::move(program)), m_folder(std::move(folder)) {}
+
+QString Autostart::filePath() const {
+    return m_folder + u'/' + QLatin1String(desktopId) + QStringLiteral(".desktop");
+}
+
+bool Autostart::isEnabled() const {
+    return QFile::exists(filePath());
+}
+
+QByteArray Autostart::entry() const {
+    const QString text = QStringLiteral(
+                             "[Desktop Entry]\n"
+                             "Type=Application\n"
+                             "Name=Clipwren+\n"
+                             "Comment=Appunti condivisi con una macchina Linux\n"
+                             "Icon=%1\n"
+                             "Exec=%2 --connect\n"
+                             "Terminal=false\n"
+                             "StartupNotify=false\n")
+                             .arg(QLatin1String(desktopId), execArgument(m_program));
+    return text.toUtf8();
+}
+
+std::optional<QString> Autostart::setEnabled(bool enabled) const {
+    if (!enabled) {
+        QFile file(filePath());
+        if (file.exists() && !file.remove())
+            return filePath() + QStringLiteral(": ") + file.errorString();
+        return std::nullopt;
+    }
+    if (!QDir().mkpath(m_folder)) {
+        return QStringLiteral("non riesco a creare la cartella ") + m_folder;
+    }
+    // Whole or not at all: a half-written entry could start something else at login.
+    QSaveFile file(filePath());
+    const QByteArray bytes = entry();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        return filePath() + QStringLiteral(": ") + file.errorString();
+    }
+    return std::nullopt;
+}
+
+QString execArgument(const QString& argument) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    QString quoted = argument;
+    if (std::any_of(argument.begin(), argument.end(),
+                    [](QChar c) { return reserved.contains(c); })) {
+        quoted.clear();
+        for (const QChar c : argument) {
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') quoted += u'\\';
+            quoted += c;
+        }
+        quoted = u'"' + quoted + u'"';
+    }
+    // Field codes start with %; the value is a string, whose own escapes come on top.
+    return quoted.replace(u'\\', QStringLiteral("\\\\"))
+        .replace(u'\n', QStringLiteral("\\n"))
+        .replace(u'\t', QStringLiteral("\\t"))
+        .replace(u'%', QStringLiteral("%%"));
+}
+
+}  // namespace clipwren
