@@ -12,7 +12,8 @@ ClipboardMirror::ClipboardMirror(QString token, Pasteboard& pasteboard, QObject*
     : QObject(parent),
       m_token(std::move(token)),
       m_deviceID(QStringLiteral("linux-") + newUuidText()),
-      m_pasteboard(pasteboard) {
+      m_pasteboard(pasteboard),
+      m_watcher(pasteboard) {
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(pollIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &ClipboardMirror::poll);
@@ -27,7 +28,7 @@ ClipboardMirror::ClipboardMirror(QString token, Pasteboard& pasteboard, QObject*
 }
 
 void ClipboardMirror::begin() {
-    recordPresentContent(m_pasteboard, m_lastDigest);
+    m_watcher.recordPresentContent(m_lastDigest);
     m_timer.start();
 }
 
@@ -36,7 +37,7 @@ void ClipboardMirror::end() {
 }
 
 void ClipboardMirror::poll() {
-    const auto content = takeNewContent(m_pasteboard, m_lastDigest);
+    const auto content = m_watcher.takeNewContent(m_lastDigest);
     if (!content) return;
     const ClipboardPayload& payload = content->payload;
     if (content->tooLarge) {

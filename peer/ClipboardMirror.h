@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <optional>
 
+#include "clipboard/ChangeWatcher.h"
 #include "protocol/ClipMessageReader.h"
 
 namespace clipwren {
@@ -54,6 +55,7 @@ private:
     QString m_deviceID;
     Pasteboard& m_pasteboard;
     std::optional<QByteArray> m_lastDigest;
+    ChangeWatcher m_watcher;
     ClipMessageReader m_reader;
     QTimer m_timer;
 };

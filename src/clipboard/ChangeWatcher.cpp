@@ -1,19 +1,30 @@
 #include "clipboard/ChangeWatcher.h"
 
 #include "clipboard/Digest.h"
-#include "clipboard/Snapshot.h"
+#include "platform/Pasteboard.h"
 
 namespace clipwren {
 
-namespace {
-QByteArray digestOf(const ClipboardPayload& payload) {
-    return contentDigest(payload.kind.toUtf8(), payload.bytes);
+QByteArray ChangeWatcher::digestOf(const ClipboardPayload& payload) {
+    // The same buffer (a cached read, a file not read again) has the same bytes: it is held
+    // here, so its address cannot have been reused for others.
+    const bool same = payload.kind == m_hashed.kind &&
+                      payload.bytes.constData() == m_hashed.bytes.constData() &&
+                      payload.bytes.size() == m_hashed.bytes.size();
+    if (!same) {
+        m_hashedDigest = contentDigest(payload.kind.toUtf8(), payload.bytes);
+        m_hashed = payload;
+    }
+    return m_hashedDigest;
 }
-}  // namespace
 
-std::optional<NewContent> takeNewContent(const Pasteboard& pasteboard,
-                                         std::optional<QByteArray>& lastDigest) {
-    auto payload = clipboardPayload(pasteboard);
+std::optional<NewContent> ChangeWatcher::takeNewContent(std::optional<QByteArray>& lastDigest) {
+    if (!m_pasteboard.isSettled()) return std::nullopt;
+    if (m_recordPending) {
+        recordPresentContent(lastDigest);
+        return std::nullopt;
+    }
+    auto payload = clipboardPayload(m_pasteboard, &m_cache);
     if (!payload) return std::nullopt;
     QByteArray digest = digestOf(*payload);
     if (lastDigest == digest) return std::nullopt;
@@ -22,8 +33,12 @@ std::optional<NewContent> takeNewContent(const Pasteboard& pasteboard,
     return NewContent{std::move(*payload), tooLarge};
 }
 
-void recordPresentContent(const Pasteboard& pasteboard, std::optional<QByteArray>& lastDigest) {
-    if (const auto payload = clipboardPayload(pasteboard)) lastDigest = digestOf(*payload);
+void ChangeWatcher::recordPresentContent(std::optional<QByteArray>& lastDigest) {
+    m_recordPending = !m_pasteboard.isSettled();
+    if (m_recordPending) return;
+    if (const auto payload = clipboardPayload(m_pasteboard, &m_cache)) {
+        lastDigest = digestOf(*payload);
+    }
 }
 
 }  // namespace clipwren

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "clipboard/ClipboardPayload.h"
+#include "clipboard/Snapshot.h"
 
 namespace clipwren {
 
@@ -16,12 +17,30 @@ struct NewContent {
     bool tooLarge = false;
 };
 
-// The clipboard's content if its digest differs from lastDigest, which then takes the new
-// digest (before anything is sent, so a content whose sending fails is not retried).
-std::optional<NewContent> takeNewContent(const Pasteboard& pasteboard,
-                                         std::optional<QByteArray>& lastDigest);
+// Looks at one clipboard for contents that lastDigest does not know. A look at an unchanged
+// clipboard costs next to nothing: a file is not read again while its identity stays the
+// same, and bytes already hashed are not hashed again.
+class ChangeWatcher {
+public:
+    explicit ChangeWatcher(const Pasteboard& pasteboard) : m_pasteboard(pasteboard) {}
 
-// Records the content present now as known, whatever its size, so it is never sent.
-void recordPresentContent(const Pasteboard& pasteboard, std::optional<QByteArray>& lastDigest);
+    // The clipboard's content if its digest differs from lastDigest, which then takes the new
+    // digest (before anything is sent, so a content whose sending fails is not retried).
+    std::optional<NewContent> takeNewContent(std::optional<QByteArray>& lastDigest);
+
+    // Records the content present now as known, whatever its size, so it is never sent. A
+    // content the backend is still reading is recorded once it has been read.
+    void recordPresentContent(std::optional<QByteArray>& lastDigest);
+
+private:
+    QByteArray digestOf(const ClipboardPayload& payload);
+
+    const Pasteboard& m_pasteboard;
+    SnapshotCache m_cache;
+    bool m_recordPending = false;
+    // The last bytes hashed, held so that the same buffer can be told again by its address.
+    ClipboardPayload m_hashed;
+    QByteArray m_hashedDigest;
+};
 
 }  // namespace clipwren

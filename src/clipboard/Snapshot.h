@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <optional>
 
 #include "clipboard/ClipboardPayload.h"
@@ -8,9 +10,37 @@ namespace clipwren {
 
 class Pasteboard;
 
+// What the snapshot keeps between looks: the payload of the last file it read, with the
+// file's identity (path, device, inode, size, modification time). While that identity stays
+// the same the file is not read again, and the payload is the very same bytes.
+class SnapshotCache {
+public:
+    struct FileIdentity {
+        QString path;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+
+    const QByteArray* find(const FileIdentity& identity) const {
+        return m_identity == identity ? &m_bytes : nullptr;
+    }
+    void keep(FileIdentity identity, QByteArray bytes) {
+        m_identity = std::move(identity);
+        m_bytes = std::move(bytes);
+    }
+
+private:
+    std::optional<FileIdentity> m_identity;
+    QByteArray m_bytes;
+};
+
 // The clipboard's content now: the first file (1 to maxBytes bytes), else PNG data as stored,
 // else TIFF data converted to PNG, else non-empty text. Each source that cannot be used
 // falls through to the next; nothing when none yields.
-std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard);
+std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard,
+                                                 SnapshotCache* cache = nullptr);
 
 }  // namespace clipwren

@@ -33,6 +33,10 @@ public:
     // The plain text as UTF-8 bytes, exactly as offered.
     virtual std::optional<QByteArray> string() const = 0;
 
+    // False while the backend is still reading a new content: what it reports then is not
+    // the clipboard's content yet, and changed() follows once it is.
+    virtual bool isSettled() const { return true; }
+
 Q_SIGNALS:
     // The content may have changed: a watcher can look now instead of at its next tick.
     void changed();

@@ -37,7 +37,8 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard* pasteb
       m_deviceID(QStringLiteral("mac-") + newUuidText()),
       m_connectionFactory(std::move(connectionFactory)),
       m_ownPasteboard(qtPasteboardUnless(pasteboard)),
-      m_pasteboard(pasteboard ? *pasteboard : *m_ownPasteboard) {
+      m_pasteboard(pasteboard ? *pasteboard : *m_ownPasteboard),
+      m_watcher(m_pasteboard) {
     // A change is sent at once, not at the next tick; the tick stays for backends that miss
     // one. Queued, so that a change made by applying a message is looked at afterwards.
     connect(
@@ -178,7 +179,7 @@ void SyncService::becomeReady() {
     assignConnected(true);
     assignStatus(QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
     if (m_connection) assignPeerFingerprint(fingerprintText(m_connection->peerCertificateDigest()));
-    recordPresentContent(m_pasteboard, m_lastDigest);
+    m_watcher.recordPresentContent(m_lastDigest);
     sendJSON(helloMessage(m_token, m_deviceID));
     if (m_connection) receive();
 
@@ -244,7 +245,7 @@ void SyncService::apply(const QByteArray& body) {
 }
 
 void SyncService::poll() {
-    const auto content = takeNewContent(m_pasteboard, m_lastDigest);
+    const auto content = m_watcher.takeNewContent(m_lastDigest);
     if (!content) return;
     if (content->tooLarge) {
         // Once per content: it is known now, so the next tick passes over it.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "clipboard/ChangeWatcher.h"
 #include "clipboard/ClipboardPayload.h"
 #include "platform/Connection.h"
 #include "platform/SettingsStore.h"
@@ -110,6 +111,7 @@ private:
     SettingsStore m_settings;
     std::unique_ptr<Pasteboard> m_ownPasteboard;
     Pasteboard& m_pasteboard;
+    ChangeWatcher m_watcher;
     ClipMessageReader m_reader;
 };
 

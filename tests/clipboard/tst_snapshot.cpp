@@ -51,6 +51,7 @@ class SnapshotTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    QtPasteboard m_pasteboard;
 
     QUrl makeFile(const QString& name, const QByteArray& contents) {
         QFile file(m_dir.filePath(name));
@@ -66,7 +67,7 @@ class SnapshotTest : public QObject {
         return QUrl::fromLocalFile(file.fileName());
     }
 
-    static std::optional<ClipboardPayload> snapshot() { return clipboardPayload(QtPasteboard()); }
+    std::optional<ClipboardPayload> snapshot() const { return clipboardPayload(m_pasteboard); }
 
 private Q_SLOTS:
     void fileComesFirstAndOnlyTheFirstFile() {
@@ -106,10 +107,11 @@ private Q_SLOTS:
         // The payload is over the limit: the watcher reports it once, as too large, and
         // then knows it like any other content.
         std::optional<QByteArray> lastDigest = QByteArray("previous");
-        const auto content = takeNewContent(QtPasteboard(), lastDigest);
+        ChangeWatcher watcher(m_pasteboard);
+        const auto content = watcher.takeNewContent(lastDigest);
         QVERIFY(content && content->tooLarge);
         QCOMPARE(lastDigest, contentDigest("file", payload->bytes));
-        QVERIFY(!takeNewContent(QtPasteboard(), lastDigest));
+        QVERIFY(!watcher.takeNewContent(lastDigest));
 
         const QUrl above = makeSparseFile(QStringLiteral("above.bin"), 12'582'913);
         offer({{text, "beside"}}, {above});
@@ -153,7 +155,8 @@ private Q_SLOTS:
 
     void watcherSendsEachNewContentOnce() {
         std::optional<QByteArray> lastDigest;
-        const auto take = [&] { return takeNewContent(QtPasteboard(), lastDigest); };
+        ChangeWatcher watcher(m_pasteboard);
+        const auto take = [&] { return watcher.takeNewContent(lastDigest); };
         offer({{text, "A"}});
         QCOMPARE(take()->payload.bytes, QByteArray("A"));
         QVERIFY(!take()->tooLarge);
@@ -176,8 +179,29 @@ private Q_SLOTS:
 
         // Present at connect time: recorded, never sent.
         offer({{text, "present"}});
-        recordPresentContent(QtPasteboard(), lastDigest);
+        watcher.recordPresentContent(lastDigest);
         QVERIFY(!take());
+    }
+
+    void anUnchangedFileIsNotReadAgain() {
+        const QUrl url = makeFile(QStringLiteral("stesso.txt"), "primo");
+        offer({}, {url});
+        SnapshotCache cache;
+        const auto first = clipboardPayload(m_pasteboard, &cache);
+        // The very same bytes: nothing was read (or hashed by the watcher) a second time.
+        QCOMPARE(clipboardPayload(m_pasteboard, &cache)->bytes.constData(),
+                 first->bytes.constData());
+
+        // Rewritten in place with the same size: a new identity, read again.
+        QFile file(url.toLocalFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("altro");
+        // Later than the first write for certain, whatever the clock's granularity.
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(5),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+        QCOMPARE(clipboardPayload(m_pasteboard, &cache)->bytes,
+                 QByteArray("stesso.txt\0altro", 16));
     }
 };
 

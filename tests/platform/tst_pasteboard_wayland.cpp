@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "clipboard/ChangeWatcher.h"
+#include "clipboard/Digest.h"
 #include "clipboard/Snapshot.h"
 #include "platform/ClipboardBackend.h"
 #include "platform/wayland/PipeTransfer.h"
@@ -156,6 +158,20 @@ private Q_SLOTS:
                      std::optional<QByteArray>(served[i]));
         }
         QCOMPARE(snapshot()->bytes, expected->bytes);
+    }
+
+    void contentPresentAtStartIsKnownNotNew() {
+        m_session.copyText(QStringLiteral("già qui"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->string(), deadlineMs);
+        // A program starting now reads it in the background; meanwhile it is not settled.
+        const std::unique_ptr<Pasteboard> starting = pasteboardOf(m_session);
+        QVERIFY(!starting->isSettled());
+        ChangeWatcher watcher(*starting);
+        std::optional<QByteArray> lastDigest;
+        watcher.recordPresentContent(lastDigest);
+        QTRY_VERIFY_WITH_TIMEOUT(starting->isSettled(), deadlineMs);
+        QVERIFY(!watcher.takeNewContent(lastDigest));
+        QCOMPARE(lastDigest, contentDigest("text", QByteArray("già qui")));
     }
 
     void aSourceThatNeverWritesFreezesNothing() {

@@ -112,6 +112,10 @@ void WaylandConnection::attachToEventLoop() {
     flush();
 }
 
+void WaylandConnection::roundtrip() {
+    if (!m_lost && wl_display_roundtrip(m_display) < 0) fail();
+}
+
 void WaylandConnection::flush() {
     if (m_lost) return;
     if (wl_display_flush(m_display) < 0 && errno != EAGAIN) fail();

@@ -38,6 +38,8 @@ public:
     wl_seat* seat() const { return m_seat; }
     bool isLost() const { return m_lost; }
 
+    // Waits until the compositor has answered every request so far, dispatching what it sends.
+    void roundtrip();
     // From now on, events are read and dispatched by the thread's event loop.
     void attachToEventLoop();
 

@@ -14,10 +14,12 @@ WaylandPasteboard::WaylandPasteboard(std::unique_ptr<WaylandConnection> connecti
     // A program that stops reading what we serve must not end this one.
     std::signal(SIGPIPE, SIG_IGN);
     connect(m_connection.get(), &WaylandConnection::lost, this, &WaylandPasteboard::lose);
-    m_connection->attachToEventLoop();
     m_device = m_connection->protocol().getDevice(m_connection->manager(), m_connection->seat());
     m_connection->protocol().listenToDevice(m_device, this);
-    m_connection->flush();
+    // The compositor names the present selection at once: its reading starts before anyone
+    // looks, so that what is already there is known as such and never taken for new.
+    m_connection->roundtrip();
+    m_connection->attachToEventLoop();
 }
 
 WaylandPasteboard::~WaylandPasteboard() {
@@ -49,12 +51,14 @@ void WaylandPasteboard::onFinished() {
 
 void WaylandPasteboard::readOffer() {
     m_contents = {};
+    m_reading = m_offer != nullptr;
     if (!m_offer) {
         Q_EMIT changed();
         return;
     }
     m_offer->read(m_readCap, readTimeLimitMs, [this](const ClipboardContents& contents) {
         m_contents = contents;
+        m_reading = false;
         Q_EMIT changed();
     });
 }
@@ -78,12 +82,14 @@ void WaylandPasteboard::own(const ClipboardContents& contents) {
     m_connection->protocol().setSelection(m_device, m_source->proxy());
     m_connection->flush();
     m_contents = contents;
+    m_reading = false;
 }
 
 void WaylandPasteboard::disown() {
     m_source.reset();
     m_offer.reset();
     m_contents = {};
+    m_reading = false;
 }
 
 void WaylandPasteboard::clearContents() {

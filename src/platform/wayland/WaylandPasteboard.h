@@ -36,6 +36,7 @@ public:
     QList<QUrl> fileURLs() const override;
     std::optional<QByteArray> data(DataType type) const override;
     std::optional<QByteArray> string() const override;
+    bool isSettled() const override { return !m_reading; }
 
 private:
     void onDataOffer(wl_proxy* offer) override;
@@ -59,6 +60,7 @@ private:
     std::unique_ptr<SelectionOffer> m_offer;
     std::unique_ptr<SelectionSource> m_source;
     ClipboardContents m_contents;
+    bool m_reading = false;
     QObject m_writers;
 };
 
