@@ -29,10 +29,12 @@ ClipboardMirror::ClipboardMirror(QString token, Pasteboard& pasteboard, QObject*
 
 void ClipboardMirror::begin() {
     m_watcher.recordPresentContent(m_lastDigest);
+    m_watching = true;
     m_timer.start();
 }
 
 void ClipboardMirror::end() {
+    m_watching = false;
     m_timer.stop();
 }
 

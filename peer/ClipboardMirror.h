@@ -28,7 +28,7 @@ public:
     ClipboardMirror(QString token, Pasteboard& pasteboard, QObject* parent = nullptr);
 
     const QString& deviceID() const { return m_deviceID; }
-    bool isWatching() const { return m_timer.isActive(); }
+    bool isWatching() const { return m_watching; }
 
     // A client has been admitted: what is on the clipboard now is not sent, what comes next is.
     void begin();
@@ -57,7 +57,8 @@ private:
     std::optional<QByteArray> m_lastDigest;
     ChangeWatcher m_watcher;
     ClipMessageReader m_reader;
-    QTimer m_timer;
+    QTimer m_timer{this};  // a child, so it can be found while it runs
+    bool m_watching = false;
 };
 
 }  // namespace clipwren::peer

@@ -97,6 +97,15 @@ private Q_SLOTS:
         QVERIFY(network.made.isEmpty());
     }
 
+    void clipboardNoticeIsShownOnlyWhenThereIsOne() {
+        QVERIFY(!part<QLabel>(Launched().app, "clipboardNotice"));
+        ClipwrenPlusApp app(SyncService::tlsConnectionFactory(),
+                            {nullptr, QStringLiteral("Gli appunti passano da Xwayland")});
+        app.launch();
+        QCOMPARE(part<QLabel>(app, "clipboardNotice")->text(),
+                 QStringLiteral("Gli appunti passano da Xwayland"));
+    }
+
     void revealKeepsTheTypedTextInBothForms() {
         Launched panel;
         QTest::keyClicks(panel.token(), QStringLiteral("abc"));

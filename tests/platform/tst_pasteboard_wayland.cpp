@@ -14,6 +14,7 @@
 #include "clipboard/Digest.h"
 #include "clipboard/Snapshot.h"
 #include "platform/ClipboardBackend.h"
+#include "platform/QtPasteboard.h"
 #include "platform/wayland/PipeTransfer.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandPasteboard.h"
@@ -211,6 +212,13 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(done, deadlineMs);
         QCOMPARE(read->size(), 1'000'000);
         QTRY_COMPARE_WITH_TIMEOUT(written.count(), 1, deadlineMs);
+    }
+
+    void withoutDataControlTheXwaylandPathIsChosenAndNamed() {
+        qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_files.filePath(QStringLiteral("nessuno"))));
+        const ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
+        QVERIFY(qobject_cast<QtPasteboard*>(backend.pasteboard.get()));
+        QVERIFY2(backend.notice.contains(QStringLiteral("Xwayland")), qPrintable(backend.notice));
     }
 
     void compositorGoingAwayIsReportedAndTheConnectionStays() {
