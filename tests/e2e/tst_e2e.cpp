@@ -82,7 +82,7 @@ public:
         return environment;
     }
 
-    const test::DesktopSession& desktop() const { return *m_desktop; }
+    test::DesktopSession& desktop() const { return *m_desktop; }
     QString receivedFolder() const { return m_data + QStringLiteral("/ClipwrenPlus/Received"); }
     const QString& config() const { return m_config; }
     const QString& data() const { return m_data; }
@@ -121,6 +121,12 @@ public:
         m_process->kill();
         m_process->waitForFinished();
         return false;
+    }
+
+    // How it ended on its own: its exit code, or nothing while it runs.
+    std::optional<int> exitCode() const {
+        if (m_process->state() != QProcess::NotRunning) return std::nullopt;
+        return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
     }
 
     QStringList lines() const {
@@ -379,6 +385,15 @@ private Q_SLOTS:
         const QString again = QStringLiteral("di nuovo insieme");
         m_mac.desktop().copyText(again);
         QTRY_COMPARE_WITH_TIMEOUT(m_linux.desktop().text(), again, deadlineMs);
+    }
+
+    void peerEndsSayingWhyWhenItsCompositorGoes() {
+        if (!onWayland()) QSKIP("an X server that goes takes the X11 platform with it");
+        static_cast<test::SwaySession&>(m_linux.desktop()).stop();
+        QTRY_VERIFY_WITH_TIMEOUT(m_peer.exitCode(), deadlineMs);
+        QCOMPARE(*m_peer.exitCode(), 2);
+        QVERIFY2(m_peer.errors().contains(QStringLiteral("appunti non raggiungibili")),
+                 qPrintable(m_peer.dump()));
     }
 
     void programAppliesNothingWithAnotherCode() {
