@@ -21,6 +21,7 @@
 #include "clipboard/ClipboardPayload.h"
 #include "platform/ClipboardBackend.h"
 #include "platform/PlatformSetup.h"
+#include "platform/QtPasteboard.h"
 
 using namespace clipwren;
 using namespace clipwren::peer;
@@ -106,19 +107,10 @@ int main(int argc, char* argv[]) {
             "Avvialo dentro la sessione grafica dell'utente."));
         return exitNoClipboard;
     }
-    // The clipboard of a Wayland session is reached through data-control, without Qt: the
-    // companion then needs no display at all, and outlives an Xwayland that goes. Otherwise
-    // Qt's X11 platform serves the clipboard (X11, or Xwayland without data-control).
-    const bool dataControl = sessionOffersDataControl();
-    if (!dataControl && qEnvironmentVariableIsEmpty("DISPLAY")) {
-        printError(QStringLiteral(
-            "non raggiungo gli appunti: il compositore Wayland non offre data-control e non c'è "
-            "un DISPLAY di Xwayland. Avvialo dentro la sessione grafica dell'utente."));
-        return exitNoClipboard;
-    }
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", dataControl ? "offscreen" : "xcb");
-    }
+    // The clipboard is reached on connections of its own (Wayland data-control, or X11), not
+    // through Qt's platform: the companion shows no window, and a display server that goes
+    // is reported and ends it cleanly instead of aborting inside Qt.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     const QtMessageHandler previousHandler = qInstallMessageHandler(failWhenPlatformCannotStart);
     QGuiApplication app(argc, argv);
@@ -130,6 +122,15 @@ int main(int argc, char* argv[]) {
         return exitNoClipboard;
     }
     ClipboardBackend clipboard = chooseClipboardBackend(maxBytes + 1);
+    // Qt's own clipboard is left only where neither display could be reached; without a
+    // display of Qt's own it would be a clipboard of this process alone.
+    if (qobject_cast<QtPasteboard*>(clipboard.pasteboard.get()) &&
+        QGuiApplication::platformName() == u"offscreen") {
+        printError(
+            QStringLiteral("non raggiungo gli appunti di ") + displayDescription() +
+            (clipboard.notice.isEmpty() ? QString() : QStringLiteral(": ") + clipboard.notice));
+        return exitNoClipboard;
+    }
 
     PeerLog log(options.quiet);
     const IdentityResult identity = loadOrCreateIdentity(defaultIdentityFolder());

@@ -7,7 +7,7 @@ CLIPWREN_PACKAGES=(
     libgl-dev libvulkan-dev libxkbcommon-dev
     libssl-dev libsimdjson-dev
     xvfb xclip fonts-dejavu-core
-    libwayland-dev libwayland-bin
+    libwayland-dev libwayland-bin libxcb1-dev libxcb-xfixes0-dev
     sway xwayland x11-xserver-utils wl-clipboard foot
     dpkg-dev file desktop-file-utils appstream systemd
 )

@@ -5,37 +5,43 @@
 #include "platform/QtPasteboard.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandPasteboard.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/XcbConnection.h"
 
 namespace clipwren {
 
 Q_LOGGING_CATEGORY(lcBackend, "clipwren.clipboard", QtWarningMsg)
 
-bool sessionOffersDataControl() {
-    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-           wayland::WaylandConnection::open().connection != nullptr;
-}
-
 ClipboardBackend chooseClipboardBackend(qint64 readCap) {
-    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        qCDebug(lcBackend) << "no Wayland session: Qt's clipboard";
-        return {std::make_unique<QtPasteboard>(), QString()};
-    }
-    auto opened = wayland::WaylandConnection::open();
-    if (opened.connection) {
-        qCDebug(lcBackend) << "Wayland data-control";
-        return {std::make_unique<wayland::WaylandPasteboard>(std::move(opened.connection), readCap),
+    QString notice;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        auto opened = wayland::WaylandConnection::open();
+        if (opened.connection) {
+            qCDebug(lcBackend) << "Wayland data-control";
+            return {
+                std::make_unique<wayland::WaylandPasteboard>(std::move(opened.connection), readCap),
                 QString()};
+        }
+        qCDebug(lcBackend) << "no Wayland clipboard:" << opened.error;
+        const QString limit = QStringLiteral(
+            ": gli appunti passano da Xwayland e si sincronizzano solo mentre è attiva una "
+            "finestra X11, non mentre lavori in un'applicazione Wayland.");
+        notice = opened.withoutDataControl
+                     ? QStringLiteral("Questa sessione Wayland non offre data-control") + limit
+                     : QStringLiteral("Appunti Wayland non raggiungibili (") + opened.error + u')' +
+                           limit;
     }
-    qCDebug(lcBackend) << "Qt's clipboard:" << opened.error;
-    const QString limit = QStringLiteral(
-        ": gli appunti passano da Xwayland e si sincronizzano solo mentre è attiva una finestra "
-        "X11, non mentre lavori in un'applicazione Wayland.");
-    if (opened.withoutDataControl) {
-        return {std::make_unique<QtPasteboard>(),
-                QStringLiteral("Questa sessione Wayland non offre data-control") + limit};
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        auto opened = x11::XcbConnection::open();
+        if (opened.connection) {
+            qCDebug(lcBackend) << "X11 on a connection of its own";
+            return {std::make_unique<x11::X11Pasteboard>(std::move(opened.connection), readCap),
+                    notice};
+        }
+        qCDebug(lcBackend) << "no X11 clipboard:" << opened.error;
     }
-    return {std::make_unique<QtPasteboard>(),
-            QStringLiteral("Appunti Wayland non raggiungibili (") + opened.error + u')' + limit};
+    qCDebug(lcBackend) << "Qt's clipboard";
+    return {std::make_unique<QtPasteboard>(), notice};
 }
 
 }  // namespace clipwren

@@ -16,12 +16,9 @@ struct ClipboardBackend {
 
 // In a Wayland session whose compositor offers data-control, the session's own clipboard
 // through it: compositors give Xwayland the clipboard only while an X window has the focus,
-// which a program in the background never has. Otherwise Qt's clipboard (X11, or Xwayland
-// where nothing better exists). Needs the application object.
+// which a program in the background never has. Otherwise the X11 clipboard (X11, or Xwayland
+// where nothing better exists), each on a connection of its own, so that neither depends on
+// Qt's platform. Qt's clipboard where there is neither. Needs the application object.
 ClipboardBackend chooseClipboardBackend(qint64 readCap);
-
-// Whether chooseClipboardBackend will use data-control. Works before the application object
-// exists, so that a program without windows can leave Qt's platform out of it.
-bool sessionOffersDataControl();
 
 }  // namespace clipwren

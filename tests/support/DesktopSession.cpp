@@ -1,6 +1,7 @@
 #include "support/DesktopSession.h"
 
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QJsonObject>
 #include <QTest>
 #include <QUrl>
+#include <cstdlib>
 #include <functional>
 
 #include "platform/wayland/WaylandConnection.h"
@@ -34,6 +36,18 @@ QByteArray readAll(const QString& path) {
 }
 
 }  // namespace
+
+void DesktopSession::enter() const {
+    const QProcessEnvironment session = environment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const QString value = session.value(QString::fromLatin1(name));
+        if (value.isEmpty()) {
+            qunsetenv(name);
+        } else {
+            qputenv(name, QFile::encodeName(value));
+        }
+    }
+}
 
 void DesktopSession::copyFile(const QString& path) const {
     copy(QStringLiteral("text/uri-list"), QUrl::fromLocalFile(path).toEncoded() + "\r\n");
@@ -87,8 +101,35 @@ void DesktopSession::serve(const QString& program, const QStringList& arguments,
 }
 
 XvfbSession::~XvfbSession() {
+    stop();
+}
+
+void XvfbSession::stop() {
     m_xvfb.terminate();
     m_xvfb.waitForFinished(5000);
+}
+
+std::shared_ptr<void> XvfbSession::hangClipboard() const {
+    xcb_connection_t* connection = xcb_connect(m_display.toLatin1().constData(), nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return nullptr;
+    }
+    // A window that takes the clipboard; the connection is never read again, so every
+    // request for its content waits unanswered.
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const QByteArray name("CLIPBOARD");
+    xcb_intern_atom_reply_t* clipboard = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, quint16(name.size()), name.constData()),
+        nullptr);
+    xcb_set_selection_owner(connection, window, clipboard->atom, XCB_CURRENT_TIME);
+    std::free(clipboard);
+    xcb_flush(connection);
+    return std::shared_ptr<void>(
+        connection, [](void* held) { xcb_disconnect(static_cast<xcb_connection_t*>(held)); });
 }
 
 bool XvfbSession::start() {

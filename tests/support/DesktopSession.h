@@ -25,6 +25,14 @@ public:
     virtual std::optional<QByteArray> paste(const QString& type) const = 0;
     // The type under which other programs copy and paste UTF-8 text.
     virtual QString textType() const = 0;
+    // Takes the clipboard with a text that is never written, the way a hung program holds
+    // it, until the returned object goes.
+    virtual std::shared_ptr<void> hangClipboard() const = 0;
+    // Ends the display server, as a crash or a logout does.
+    virtual void stop() = 0;
+
+    // Points this process at the session, as a program started in it.
+    void enter() const;
 
     void copyText(const QString& text) const { copy(textType(), text.toUtf8()); }
     void copyFile(const QString& path) const;
@@ -50,6 +58,8 @@ public:
     void copy(const QString& type, const QByteArray& bytes) const override;
     std::optional<QByteArray> paste(const QString& type) const override;
     QString textType() const override { return QStringLiteral("UTF8_STRING"); }
+    std::shared_ptr<void> hangClipboard() const override;
+    void stop() override;
 
 private:
     QProcess m_xvfb;
@@ -67,13 +77,8 @@ public:
     void copy(const QString& type, const QByteArray& bytes) const override;
     std::optional<QByteArray> paste(const QString& type) const override;
     QString textType() const override { return QStringLiteral("text/plain;charset=utf-8"); }
-
-    // Takes the clipboard with a text that is never written, the way a hung program holds
-    // it, until the returned object goes.
-    std::shared_ptr<void> hangClipboard() const;
-    const QString& waylandDisplay() const { return m_waylandDisplay; }
-    // Ends the compositor, as a crash or a logout does.
-    void stop();
+    std::shared_ptr<void> hangClipboard() const override;
+    void stop() override;
 
 private:
     bool focusedOnFoot() const;

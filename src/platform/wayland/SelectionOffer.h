@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/wayland/ClipboardContents.h"
+#include "platform/ClipboardContents.h"
 #include "platform/wayland/DataControlProtocol.h"
 
 namespace clipwren::wayland {

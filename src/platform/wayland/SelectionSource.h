@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "platform/wayland/ClipboardContents.h"
+#include "platform/ClipboardContents.h"
 #include "platform/wayland/DataControlProtocol.h"
 
 namespace clipwren::wayland {

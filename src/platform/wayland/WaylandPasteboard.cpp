@@ -10,7 +10,7 @@ namespace clipwren::wayland {
 
 WaylandPasteboard::WaylandPasteboard(std::unique_ptr<WaylandConnection> connection, qint64 readCap,
                                      QObject* parent)
-    : Pasteboard(parent), m_connection(std::move(connection)), m_readCap(readCap) {
+    : ContentsPasteboard(parent), m_connection(std::move(connection)), m_readCap(readCap) {
     // A program that stops reading what we serve must not end this one.
     std::signal(SIGPIPE, SIG_IGN);
     connect(m_connection.get(), &WaylandConnection::lost, this, &WaylandPasteboard::lose);
@@ -97,30 +97,6 @@ void WaylandPasteboard::clearContents() {
     disown();
     m_connection->protocol().setSelection(m_device, nullptr);
     m_connection->flush();
-}
-
-void WaylandPasteboard::setString(const QByteArray& utf8) {
-    own(ClipboardContents::ofText(utf8));
-}
-
-void WaylandPasteboard::setPNG(const QByteArray& png) {
-    own(ClipboardContents::ofPNG(png));
-}
-
-void WaylandPasteboard::writeFileURL(const QString& path) {
-    own(ClipboardContents::ofFile(QUrl::fromLocalFile(path)));
-}
-
-QList<QUrl> WaylandPasteboard::fileURLs() const {
-    return m_contents.uriList ? localFileURLs(*m_contents.uriList) : QList<QUrl>();
-}
-
-std::optional<QByteArray> WaylandPasteboard::data(DataType type) const {
-    return type == DataType::PNG ? m_contents.png : m_contents.tiff;
-}
-
-std::optional<QByteArray> WaylandPasteboard::string() const {
-    return m_contents.text;
 }
 
 void WaylandPasteboard::lose(const QString& reason) {

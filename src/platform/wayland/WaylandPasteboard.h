@@ -4,8 +4,7 @@
 #include <QObject>
 #include <memory>
 
-#include "platform/Pasteboard.h"
-#include "platform/wayland/ClipboardContents.h"
+#include "platform/ContentsPasteboard.h"
 #include "platform/wayland/DataControlProtocol.h"
 
 namespace clipwren::wayland {
@@ -18,7 +17,7 @@ class WaylandConnection;
 // have the focus. Each new selection is read once, in the background, when it appears; the
 // seven operations then answer from what was read, so a tick costs nothing. While the
 // selection is ours, they answer from the bytes held for it.
-class WaylandPasteboard final : public Pasteboard, private DeviceEvents {
+class WaylandPasteboard final : public ContentsPasteboard, private DeviceEvents {
     Q_OBJECT
 
 public:
@@ -29,14 +28,6 @@ public:
     ~WaylandPasteboard() override;
 
     void clearContents() override;
-    void setString(const QByteArray& utf8) override;
-    void setPNG(const QByteArray& png) override;
-    void writeFileURL(const QString& path) override;
-
-    QList<QUrl> fileURLs() const override;
-    std::optional<QByteArray> data(DataType type) const override;
-    std::optional<QByteArray> string() const override;
-    bool isSettled() const override { return !m_reading; }
 
 private:
     void onDataOffer(wl_proxy* offer) override;
@@ -45,7 +36,7 @@ private:
     void onFinished() override;
 
     bool isUsable() const;
-    void own(const ClipboardContents& contents);
+    void own(const ClipboardContents& contents) override;
     void disown();
     void readOffer();
     void sourceCancelled();
@@ -59,8 +50,6 @@ private:
     // The current selection's offer, unless the selection is ours.
     std::unique_ptr<SelectionOffer> m_offer;
     std::unique_ptr<SelectionSource> m_source;
-    ClipboardContents m_contents;
-    bool m_reading = false;
     QObject m_writers;
 };
 

@@ -5,7 +5,7 @@
 #include <QUrl>
 #include <optional>
 
-namespace clipwren::wayland {
+namespace clipwren {
 
 // What a clipboard selection holds in the forms the program reads and writes, each as the
 // bytes of its MIME type: the held bytes of a source of ours, or what was read from an offer.
@@ -37,4 +37,4 @@ QList<ReadStep> readingPlan(const QList<QByteArray>& offered);
 // The local file URLs of a text/uri-list, in their order.
 QList<QUrl> localFileURLs(const QByteArray& uriList);
 
-}  // namespace clipwren::wayland
+}  // namespace clipwren

@@ -1,6 +1,6 @@
-#include "platform/wayland/ClipboardContents.h"
+#include "platform/ClipboardContents.h"
 
-namespace clipwren::wayland {
+namespace clipwren {
 
 namespace {
 
@@ -94,4 +94,4 @@ QList<QUrl> localFileURLs(const QByteArray& uriList) {
     return files;
 }
 
-}  // namespace clipwren::wayland
+}  // namespace clipwren

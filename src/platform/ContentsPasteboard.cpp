@@ -1,0 +1,17 @@
+#include "platform/ContentsPasteboard.h"
+
+namespace clipwren {
+
+void ContentsPasteboard::writeFileURL(const QString& path) {
+    own(ClipboardContents::ofFile(QUrl::fromLocalFile(path)));
+}
+
+QList<QUrl> ContentsPasteboard::fileURLs() const {
+    return m_contents.uriList ? localFileURLs(*m_contents.uriList) : QList<QUrl>();
+}
+
+std::optional<QByteArray> ContentsPasteboard::data(DataType type) const {
+    return type == DataType::PNG ? m_contents.png : m_contents.tiff;
+}
+
+}  // namespace clipwren

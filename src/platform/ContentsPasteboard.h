@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/ClipboardContents.h"
+#include "platform/Pasteboard.h"
+
+namespace clipwren {
+
+// A clipboard backend that reads each new selection once, in the background, and answers
+// every look from what it read; while the selection is its own, from the bytes it holds.
+// Writing is taking the selection with new contents.
+class ContentsPasteboard : public Pasteboard {
+    Q_OBJECT
+
+public:
+    using Pasteboard::Pasteboard;
+
+    void setString(const QByteArray& utf8) override { own(ClipboardContents::ofText(utf8)); }
+    void setPNG(const QByteArray& png) override { own(ClipboardContents::ofPNG(png)); }
+    void writeFileURL(const QString& path) override;
+
+    QList<QUrl> fileURLs() const override;
+    std::optional<QByteArray> data(DataType type) const override;
+    std::optional<QByteArray> string() const override { return m_contents.text; }
+    bool isSettled() const override { return !m_reading; }
+
+protected:
+    virtual void own(const ClipboardContents& contents) = 0;
+
+    // What the clipboard holds, as far as it has been read; empty while reading.
+    ClipboardContents m_contents;
+    bool m_reading = false;
+};
+
+}  // namespace clipwren
