@@ -84,7 +84,9 @@ void ClipwrenPlusApp::openPanel() {
 bool ClipwrenPlusApp::eventFilter(QObject* watched, QEvent* event) {
     // Without a tray, closing the window would leave a running program with nothing on the
     // screen: it goes to the task bar instead. Only quitting closes it.
-    if (watched == m_panel && event->type() == QEvent::Close && !m_quitting) {
+    // The event type goes first: while the panel is being destroyed its filter still sees
+    // events, and reading m_panel then would cast an object that is no longer a ControlPanel.
+    if (event->type() == QEvent::Close && !m_quitting && watched == m_panel) {
         event->ignore();
         m_panel->showMinimized();
         return true;
