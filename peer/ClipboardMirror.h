@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <optional>
 
+#include "clipboard/InboundApply.h"
 #include "protocol/ClipMessageReader.h"
 
 namespace clipwren {
@@ -52,6 +53,7 @@ private:
     QString m_deviceID;
     Pasteboard& m_pasteboard;
     std::optional<QByteArray> m_lastDigest;
+    std::optional<RenamedFile> m_renamed;
     ClipMessageReader m_reader;
     QTimer m_timer;
 };

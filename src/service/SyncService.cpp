@@ -205,7 +205,7 @@ void SyncService::apply(const QByteArray& body) {
     const auto clip = m_reader.read(body, m_token, m_deviceID);
     if (!clip) return;
     QtPasteboard pasteboard;
-    if (const auto error = applyClip(*clip, pasteboard, m_lastDigest)) {
+    if (const auto error = applyClip(*clip, pasteboard, m_lastDigest, m_renamed)) {
         assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + *error);
     }
 }

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "clipboard/Digest.h"
+#include "clipboard/ReceivedFiles.h"
 #include "platform/Crypto.h"
 #include "protocol/FrameCodec.h"
 #include "support/FakeConnection.h"
@@ -226,6 +227,13 @@ private Q_SLOTS:
             QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("file"));
             QCOMPARE(QFileInfo(path).dir().dirName().size(), 36);
         }
+    }
+
+    void nameWithNulIsRefusedByStore() {
+        const auto stored = ReceivedFiles::store(QStringLiteral("a.txt") + QChar(0) + QLatin1Char('b'), "x");
+        QVERIFY(stored.path.isEmpty());
+        QVERIFY(!stored.error.isEmpty());
+        QVERIFY(receivedFiles().isEmpty());
     }
 
     void unusableFilesEmptyTheClipboard() {
