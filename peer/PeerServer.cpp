@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "PeerIdentity.h"
+#include "platform/Keepalive.h"
 #include "protocol/FrameCodec.h"
 
 namespace clipwren::peer {
@@ -111,6 +112,7 @@ void PeerServer::onAccepted(QSslSocket* socket) {
     m_names.insert(socket, who);
     m_buffers.insert(socket, QByteArray());
     socket->setReadBufferSize(m_limits.readBufferSize);
+    enableKeepalive(*socket);
 
     auto* deadline = new QTimer(socket);
     deadline->setSingleShot(true);

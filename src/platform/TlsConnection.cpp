@@ -4,6 +4,8 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
+#include "platform/Keepalive.h"
+
 namespace clipwren {
 
 TlsConnection::TlsConnection(QString host, quint16 port, int setupTimeoutMs, QObject* parent)
@@ -28,6 +30,7 @@ void TlsConnection::attempt() {
     QSslSocket* socket = m_socket.get();
     socket->setPeerVerifyMode(QSslSocket::VerifyNone);
     socket->setReadBufferSize(readBufferSize);
+    connect(socket, &QSslSocket::connected, socket, [socket] { enableKeepalive(*socket); });
     connect(socket, &QSslSocket::encrypted, this, &TlsConnection::onEncrypted);
     connect(socket, &QSslSocket::errorOccurred, this, &TlsConnection::onError);
     connect(socket, &QSslSocket::sslErrors, socket,

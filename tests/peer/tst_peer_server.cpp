@@ -14,6 +14,7 @@
 #include "platform/SelfSignedCertificate.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
+#include "support/SocketOptions.h"
 
 using namespace clipwren;
 using namespace clipwren::peer;
@@ -128,6 +129,8 @@ private Q_SLOTS:
         QVERIFY(client.waitEncrypted());
         QTRY_COMPARE(spies.connected.count(), 6);
         QVERIFY(!server.hasClient());
+        QCOMPARE(test::keepaliveOf(server.serverPort(), client.socket.localPort()),
+                 test::expectedKeepalive());
         QVERIFY(!server.send(clip(code, "prima")));
         client.send(hello(code));
         QTRY_COMPARE(spies.authenticated.count(), 1);
