@@ -6,6 +6,7 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QtEndian>
 #include <memory>
 
@@ -88,16 +89,16 @@ public:
     QByteArray received;
 };
 
-// A connection that never says a word and comes back whenever it is dropped.
+// A connection that never says a word and comes back 20 ms after it is dropped: eight of
+// them hammer at up to 400 connections a second.
 class SilentStranger {
 public:
     SilentStranger(const QHostAddress& from, quint16 port) : m_from(from), m_port(port) {
-        QObject::connect(
-            &m_socket, &QAbstractSocket::stateChanged, &m_context,
-            [this](QAbstractSocket::SocketState state) {
-                if (state == QAbstractSocket::UnconnectedState) comeBack();
-            },
-            Qt::QueuedConnection);
+        QObject::connect(&m_socket, &QAbstractSocket::stateChanged, &m_context,
+                         [this](QAbstractSocket::SocketState state) {
+                             if (state == QAbstractSocket::UnconnectedState)
+                                 QTimer::singleShot(20, &m_context, [this] { comeBack(); });
+                         });
         comeBack();
     }
 
@@ -246,7 +247,7 @@ private Q_SLOTS:
             client.send(hello(code));
             QTRY_COMPARE(spies.authenticated.count(), attempt);
         }
-        QVERIFY(spies.rejected.count() >= 3);
+        QVERIFY(!spies.rejected.isEmpty());  // the house was full
         for (const auto& rejection : spies.rejected) {
             QCOMPARE(rejection.at(1).toString(),
                      QStringLiteral("sostituita da una connessione più recente"));
