@@ -29,6 +29,8 @@ struct ClipMessageReader::Fields {
     std::optional<std::string_view> data;
     bool seenToken = false, seenDevice = false, seenVersion = false, seenKind = false,
          seenData = false;
+    // A padded copy of a body without spare bytes; "data" may point into it.
+    std::optional<simdjson::padded_string> copy;
 };
 
 namespace {
@@ -212,7 +214,7 @@ std::optional<ClipMessageReader::Fields> ClipMessageReader::readFields(const QBy
     // front of the allocation does not count.
     // (data_ptr() has no const form; reading it neither detaches nor changes the array.)
     const qsizetype spare = const_cast<QByteArray&>(body).data_ptr().freeSpaceAtEnd();
-    std::optional<simdjson::padded_string> copy;
+    Fields fields;
     ondemand::document document;
     simdjson::error_code error;
     if (spare >= qsizetype(simdjson::SIMDJSON_PADDING)) {
@@ -220,13 +222,12 @@ std::optional<ClipMessageReader::Fields> ClipMessageReader::readFields(const QBy
                     .iterate(body.constData(), size_t(body.size()), size_t(body.size() + spare))
                     .get(document);
     } else {
-        copy.emplace(body.constData(), size_t(body.size()));
-        error = m_parser->parser.iterate(*copy).get(document);
+        fields.copy.emplace(body.constData(), size_t(body.size()));
+        error = m_parser->parser.iterate(*fields.copy).get(document);
     }
     ondemand::object object;
     if (error != ok || document.get_object().get(object) != ok) return std::nullopt;
 
-    Fields fields;
     for (auto field : object) {
         std::string_view key;
         ondemand::value value;
