@@ -104,7 +104,7 @@ quint16 PeerServer::serverPort() const {
 }
 
 bool PeerServer::send(const QByteArray& frame) {
-    return m_client && m_client->write(frame) == frame.size();
+    return m_client && m_writer && m_writer->write(frame);
 }
 
 void PeerServer::makeRoomFor(const QHostAddress& address) {
@@ -208,6 +208,7 @@ void PeerServer::authenticate(QSslSocket* socket) {
     delete m_strangers.take(socket).deadline;
     QSslSocket* previous = m_client;
     m_client = socket;
+    m_writer = new PacedWriter(*socket);
     if (previous) {
         Q_EMIT replaced(m_names.value(previous));
         drop(previous, Announce::No);

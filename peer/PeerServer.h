@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/PacedWriter.h"
 #include "protocol/ClipMessageReader.h"
 
 class QSslSocket;
@@ -95,6 +96,7 @@ private:
     quint64 m_arrivals = 0;
     QHash<QSslSocket*, QString> m_names;  // kept: a closed socket no longer knows its peer
     QPointer<QSslSocket> m_client;
+    QPointer<PacedWriter> m_writer;  // m_client's
 };
 
 }  // namespace clipwren::peer

@@ -17,6 +17,7 @@
 #include "PeerOptions.h"
 #include "PeerServer.h"
 #include "SignalWatcher.h"
+#include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
 #include "platform/QtPasteboard.h"
 
@@ -98,6 +99,7 @@ int main(int argc, char* argv[]) {
     // Wayland platform; through XWayland it can.
     if (!qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb");
 
+    returnLargeBlocksToSystem();
     const QtMessageHandler previousHandler = qInstallMessageHandler(failWhenPlatformCannotStart);
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(previousHandler);

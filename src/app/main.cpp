@@ -4,6 +4,7 @@
 
 #include "ClipwrenPlusApp.h"
 #include "LaunchOptions.h"
+#include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
 
 namespace {
@@ -32,6 +33,7 @@ bool asksForHelp(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     if (asksForHelp(argc, argv)) showHelp(argc, argv);
 
+    clipwren::returnLargeBlocksToSystem();
     clipwren::preferX11Platform();
     QApplication application(argc, argv);
     // The program lives in the tray: closing its panel must not end it.
