@@ -7,6 +7,7 @@ CLIPWREN_PACKAGES=(
     libgl-dev libvulkan-dev libxkbcommon-dev
     libssl-dev libsimdjson-dev
     xvfb xclip fonts-dejavu-core
+    clang libclang-rt-14-dev
 )
 
 as_root() {
