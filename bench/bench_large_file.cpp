@@ -119,11 +119,12 @@ int main(int argc, char** argv) {
     row("received frame applied (file stored)", medianMs([&] {
             QByteArray stream = buffer;
             std::optional<QByteArray> lastDigest;
+            std::optional<RenamedFile> renamed;
             cutFrames(stream, [&](const QByteArray& body) {
                 const auto clip =
                     reader.read(body, QStringLiteral("ABCDEFGHJKLMNPQR"), QStringLiteral("mac-Y"));
                 if (!clip) std::abort();
-                if (applyClip(*clip, pasteboard, lastDigest)) std::abort();
+                if (applyClip(*clip, pasteboard, lastDigest, renamed)) std::abort();
             });
         }),
         decodeFloor);

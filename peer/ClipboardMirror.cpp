@@ -57,8 +57,10 @@ void ClipboardMirror::receive(const QByteArray& body) {
     if (!clip) return;
     const QString kind = QString::fromUtf8(clip->kind);
     const std::optional<QByteArray> before = m_lastDigest;
-    const auto error = applyClip(*clip, m_pasteboard, m_lastDigest);
-    if (m_lastDigest == before) {
+    const std::optional<RenamedFile> renamedBefore = m_renamed;
+    const auto error = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed);
+    // A renamed file can show what the clipboard showed before; it was stored all the same.
+    if (m_lastDigest == before && m_renamed == renamedBefore) {
         Q_EMIT alreadyKnown(kind, clip->data.size());
         return;
     }

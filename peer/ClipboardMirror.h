@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "clipboard/ChangeWatcher.h"
+#include "clipboard/InboundApply.h"
 #include "protocol/ClipMessageReader.h"
 
 namespace clipwren {
@@ -56,6 +57,7 @@ private:
     Pasteboard& m_pasteboard;
     std::optional<QByteArray> m_lastDigest;
     ChangeWatcher m_watcher;
+    std::optional<RenamedFile> m_renamed;
     ClipMessageReader m_reader;
     QTimer m_timer{this};  // a child, so it can be found while it runs
     bool m_watching = false;

@@ -1,28 +1,43 @@
 #include "PeerServer.h"
 
+#include <sys/socket.h>
+
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <utility>
 
 #include "PeerIdentity.h"
+#include "platform/Keepalive.h"
 #include "protocol/FrameCodec.h"
 
 namespace clipwren::peer {
 
 namespace {
 
-// "address:port", with IPv4 clients of a dual-stack socket shown as plain IPv4.
-QString describe(const QAbstractSocket& socket) {
-    QHostAddress address = socket.peerAddress();
+// IPv4 clients of a dual-stack socket as plain IPv4, so one machine is one address.
+QHostAddress clientAddress(const QAbstractSocket& socket) {
+    const QHostAddress address = socket.peerAddress();
     bool isIPv4 = false;
     const quint32 ipv4 = address.toIPv4Address(&isIPv4);
-    if (isIPv4) address = QHostAddress(ipv4);
-    return address.toString() + u':' + QString::number(socket.peerPort());
+    return isIPv4 ? QHostAddress(ipv4) : address;
+}
+
+// Whether a connection has sent anything yet: its TLS hello still waiting to be read, or
+// read and being answered.
+bool hasSpoken(QSslSocket& socket, bool answered) {
+    if (answered || socket.isEncrypted() || socket.encryptedBytesToWrite() > 0) return true;
+    char byte = 0;
+    return ::recv(int(socket.socketDescriptor()), &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+}
+
+// "address:port".
+QString describe(const QAbstractSocket& socket) {
+    return clientAddress(socket).toString() + u':' + QString::number(socket.peerPort());
 }
 
 }  // namespace
@@ -33,20 +48,10 @@ QString describe(const QAbstractSocket& socket) {
 class PeerServer::Listener final : public QTcpServer {
 public:
     QSslConfiguration configuration;
-    std::function<bool()> admits;
-    std::function<void(const QString& who)> refused;
     std::function<void(QSslSocket* socket)> accepted;
 
 protected:
     void incomingConnection(qintptr descriptor) override {
-        if (!admits()) {
-            QTcpSocket socket;
-            socket.setSocketDescriptor(descriptor);
-            const QString who = describe(socket);
-            socket.abort();
-            refused(who);
-            return;
-        }
         auto* socket = new QSslSocket(this);
         socket->setSslConfiguration(configuration);
         if (!socket->setSocketDescriptor(descriptor)) {
@@ -72,10 +77,6 @@ PeerServer::PeerServer(QString token, const PeerIdentity& identity, Limits limit
     // Clients have no certificates: the pairing code is what admits them.
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
     m_listener->configuration = configuration;
-    m_listener->admits = [this] { return qsizetype(m_strangers.size()) < m_limits.maxStrangers; };
-    m_listener->refused = [this](const QString& who) {
-        Q_EMIT rejected(who, QStringLiteral("troppe connessioni in attesa del codice"));
-    };
     m_listener->accepted = [this](QSslSocket* socket) { onAccepted(socket); };
 }
 
@@ -107,14 +108,39 @@ quint16 PeerServer::serverPort() const {
 }
 
 bool PeerServer::send(const QByteArray& frame) {
-    return m_client && m_client->write(frame) == frame.size();
+    return m_client && m_writer && m_writer->write(frame);
+}
+
+void PeerServer::makeRoomFor(const QHostAddress& address) {
+    const auto sameAddress = std::count_if(m_strangers.cbegin(), m_strangers.cend(),
+                                           [&](const Stranger& s) { return s.address == address; });
+    const bool ownSlotsOnly = sameAddress >= m_limits.maxStrangersPerAddress;
+    if (!ownSlotsOnly && m_strangers.size() < m_limits.maxStrangers) return;
+
+    // A silent one gives way before one that spoke, the oldest first. A real client speaks
+    // TLS the moment it arrives, so strangers that keep silent, however many and however
+    // fast they come back, only replace each other.
+    QSslSocket* victim = nullptr;
+    std::pair<bool, quint64> victimRank;
+    for (auto it = m_strangers.cbegin(); it != m_strangers.cend(); ++it) {
+        if (ownSlotsOnly && it->address != address) continue;
+        const std::pair<bool, quint64> rank(hasSpoken(*it.key(), it->answered), it->arrival);
+        if (!victim || rank < victimRank) {
+            victim = it.key();
+            victimRank = rank;
+        }
+    }
+    if (victim) reject(victim, QStringLiteral("sostituita da una connessione più recente"));
 }
 
 void PeerServer::onAccepted(QSslSocket* socket) {
+    const QHostAddress address = clientAddress(*socket);
+    makeRoomFor(address);
     const QString who = describe(*socket);
     m_names.insert(socket, who);
     m_buffers.insert(socket, QByteArray());
     socket->setReadBufferSize(m_limits.readBufferSize);
+    enableKeepalive(*socket);
 
     auto* deadline = new QTimer(socket);
     deadline->setSingleShot(true);
@@ -123,8 +149,13 @@ void PeerServer::onAccepted(QSslSocket* socket) {
                            .arg(m_limits.authenticationTimeoutMs / 1000.0));
     });
     deadline->start(m_limits.authenticationTimeoutMs);
-    m_strangers.insert(socket, deadline);
+    m_strangers.insert(socket, Stranger{deadline, ++m_arrivals, address});
 
+    // The server writes nothing before a TLS hello has come.
+    connect(socket, &QSslSocket::encryptedBytesWritten, this, [this, socket] {
+        if (const auto stranger = m_strangers.find(socket); stranger != m_strangers.end())
+            stranger->answered = true;
+    });
     connect(socket, &QSslSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
     connect(socket, &QSslSocket::disconnected, this, [this, socket] {
         onReadyRead(socket);  // what arrived before the end still counts
@@ -178,9 +209,10 @@ void PeerServer::handleFrame(QSslSocket* socket, const QByteArray& body) {
 }
 
 void PeerServer::authenticate(QSslSocket* socket) {
-    delete m_strangers.take(socket);
+    delete m_strangers.take(socket).deadline;
     QSslSocket* previous = m_client;
     m_client = socket;
+    m_writer = new PacedWriter(*socket);
     if (previous) {
         Q_EMIT replaced(m_names.value(previous));
         drop(previous, Announce::No);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/PacedWriter.h"
 #include "protocol/ClipMessageReader.h"
 
 class QSslSocket;
@@ -21,14 +22,19 @@ struct PeerIdentity;
 // The TLS server the tray program connects to. A connection is a stranger until one of its
 // messages carries the pairing code: until then it gets nothing and nothing it sends is
 // passed on. Strangers are few, brief and small; of the connections that showed the code,
-// only the newest is kept.
+// only the newest is kept. A new connection is never turned away: when there is no room, it
+// takes the place of a stranger, so idle strangers cannot lock the real client out.
 class PeerServer : public QObject {
     Q_OBJECT
 
 public:
     struct Limits {
-        int authenticationTimeoutMs = 10'000;
+        // Ample for a TLS handshake and a hello on a LAN.
+        int authenticationTimeoutMs = 5'000;
         int maxStrangers = 8;
+        // So that one address cannot hold every slot: beyond it, that address's own
+        // strangers make room.
+        int maxStrangersPerAddress = 4;
         // A hello is a few hundred bytes: a stranger may not make us hold a 24 MiB frame.
         quint32 maxStrangerFrame = 64 * 1024;
         // Unread bytes wait in the kernel, not in our memory, when frames come faster than
@@ -67,7 +73,7 @@ private:
 
     void onAccepted(QSslSocket* socket);
     void onReadyRead(QSslSocket* socket);
-    bool admitsStranger() const;
+    void makeRoomFor(const QHostAddress& address);
     void handleFrame(QSslSocket* socket, const QByteArray& body);
     void authenticate(QSslSocket* socket);
     void reject(QSslSocket* socket, const QString& reason);
@@ -80,9 +86,17 @@ private:
     std::unique_ptr<Listener> m_listener;
     ClipMessageReader m_reader;
     QHash<QSslSocket*, QByteArray> m_buffers;
-    QHash<QSslSocket*, QTimer*> m_strangers;  // each with its authentication deadline
-    QHash<QSslSocket*, QString> m_names;      // kept: a closed socket no longer knows its peer
+    struct Stranger {
+        QTimer* deadline;  // a child of the socket
+        quint64 arrival;   // order of acceptance
+        QHostAddress address;
+        bool answered = false;  // its TLS hello came, and our answer has left
+    };
+    QHash<QSslSocket*, Stranger> m_strangers;
+    quint64 m_arrivals = 0;
+    QHash<QSslSocket*, QString> m_names;  // kept: a closed socket no longer knows its peer
     QPointer<QSslSocket> m_client;
+    QPointer<PacedWriter> m_writer;  // m_client's
 };
 
 }  // namespace clipwren::peer

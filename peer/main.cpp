@@ -20,6 +20,7 @@
 #include "TokenFile.h"
 #include "clipboard/ClipboardPayload.h"
 #include "platform/ClipboardBackend.h"
+#include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
 #include "platform/QtPasteboard.h"
 
@@ -112,6 +113,7 @@ int main(int argc, char* argv[]) {
     // is reported and ends it cleanly instead of aborting inside Qt.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    returnLargeBlocksToSystem();
     const QtMessageHandler previousHandler = qInstallMessageHandler(failWhenPlatformCannotStart);
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(previousHandler);

@@ -10,6 +10,7 @@ CLIPWREN_PACKAGES=(
     libwayland-dev libwayland-bin libxcb1-dev libxcb-xfixes0-dev
     sway xwayland x11-xserver-utils wl-clipboard foot
     dpkg-dev file desktop-file-utils appstream systemd
+    clang libclang-rt-14-dev
 )
 
 as_root() {

@@ -87,8 +87,10 @@ void ClipwrenPlusApp::openPanel() {
 
 bool ClipwrenPlusApp::eventFilter(QObject* watched, QEvent* event) {
     // Without a tray the panel is an ordinary application window: closing it ends the
-    // program, which could not be reached again on a desktop without a task bar.
-    if (watched == m_panel && event->type() == QEvent::Close) quit();
+    // program, which could not be reached again on a desktop without a task bar. The event
+    // type goes first: while the panel is being destroyed its filter still sees events, and
+    // reading m_panel then would cast an object that is no longer a ControlPanel.
+    if (event->type() == QEvent::Close && watched == m_panel) quit();
     return QObject::eventFilter(watched, event);
 }
 

@@ -8,6 +8,7 @@
 #include "SingleInstance.h"
 #include "clipboard/ClipboardPayload.h"
 #include "platform/ClipboardBackend.h"
+#include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
 
 namespace {
@@ -38,6 +39,7 @@ bool asksForHelp(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     if (asksForHelp(argc, argv)) showHelp(argc, argv);
 
+    clipwren::returnLargeBlocksToSystem();
     clipwren::preferX11Platform();
     QApplication application(argc, argv);
     // The program lives in the tray: closing its panel must not end it.

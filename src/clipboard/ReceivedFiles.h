@@ -17,10 +17,16 @@ public:
     // The received-files folder under the user's data location (looked up at every call).
     static QString folder();
 
-    // Stores contents under the last component of name; a name that leaves nothing usable
-    // ("", ".", "..", only slashes) is stored as "file". Written atomically.
+    // The longest file name, in UTF-8 bytes, that common Linux file systems take.
+    static constexpr qsizetype maxNameBytes = 255;
+
+    // Stores contents under storedName(name), written atomically. A name holding U+0000 is
+    // refused.
     static Stored store(const QString& name, QByteArrayView contents);
 
+    // The last component of name; one that leaves nothing usable ("", ".", "..", only
+    // slashes) becomes "file", and one longer than maxNameBytes is shortened from the end of
+    // its stem, keeping its extension.
     static QString storedName(const QString& name);
 };
 

@@ -12,13 +12,12 @@ namespace clipwren {
 
 namespace {
 
-constexpr std::array<bool, 256> base64Alphabet = [] {
-    std::array<bool, 256> table{};
-    for (char c = 'A'; c <= 'Z'; ++c) table[static_cast<unsigned char>(c)] = true;
-    for (char c = 'a'; c <= 'z'; ++c) table[static_cast<unsigned char>(c)] = true;
-    for (char c = '0'; c <= '9'; ++c) table[static_cast<unsigned char>(c)] = true;
-    table['+'] = true;
-    table['/'] = true;
+// Each character's 6-bit value; -1 outside the alphabet.
+constexpr std::array<signed char, 256> base64Values = [] {
+    std::array<signed char, 256> table{};
+    table.fill(-1);
+    constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(alphabet[i])] = char(i);
     return table;
 }();
 
@@ -63,7 +62,13 @@ std::optional<QByteArray> base64DecodeStrict(QByteArrayView text) {
     if (text[length - 1] == '=') padding = text[length - 2] == '=' ? 2 : 1;
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     for (qsizetype i = 0; i < length - padding; ++i) {
-        if (!base64Alphabet[bytes[i]]) return std::nullopt;
+        if (base64Values[bytes[i]] < 0) return std::nullopt;
+    }
+    // Bits below the last whole byte must be zero: otherwise several texts would decode to the
+    // same bytes, and decoding then encoding would not give the text back.
+    if (padding > 0) {
+        const int unusedBits = padding == 2 ? 0x0F : 0x03;
+        if (base64Values[bytes[length - padding - 1]] & unusedBits) return std::nullopt;
     }
 
     QByteArray decoded(length / 4 * 3, Qt::Uninitialized);

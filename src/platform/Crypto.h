@@ -15,7 +15,8 @@ QByteArray base64Encode(QByteArrayView bytes);
 
 // Decodes standard Base64 and rejects anything else: characters outside the alphabet
 // (white space and line breaks included), '=' anywhere but the last one or two places,
-// and a length that is not a multiple of 4. The empty text is valid and yields no bytes.
+// a length that is not a multiple of 4, and non-zero bits after the last byte ("QR=="), so
+// that only the text base64Encode writes is accepted. The empty text yields no bytes.
 std::optional<QByteArray> base64DecodeStrict(QByteArrayView text);
 
 // 64 bits from the system's cryptographically secure source.

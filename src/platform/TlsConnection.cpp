@@ -4,6 +4,8 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
+#include "platform/Keepalive.h"
+
 namespace clipwren {
 
 TlsConnection::TlsConnection(QString host, quint16 port, int setupTimeoutMs, QObject* parent)
@@ -28,6 +30,8 @@ void TlsConnection::attempt() {
     QSslSocket* socket = m_socket.get();
     socket->setPeerVerifyMode(QSslSocket::VerifyNone);
     socket->setReadBufferSize(readBufferSize);
+    m_writer = new PacedWriter(*socket);
+    connect(socket, &QSslSocket::connected, socket, [socket] { enableKeepalive(*socket); });
     connect(socket, &QSslSocket::encrypted, this, &TlsConnection::onEncrypted);
     connect(socket, &QSslSocket::errorOccurred, this, &TlsConnection::onError);
     connect(socket, &QSslSocket::sslErrors, socket,
@@ -105,8 +109,7 @@ void TlsConnection::onError(QAbstractSocket::SocketError error) {
 
 void TlsConnection::send(const QByteArray& bytes, SendCompletion done) {
     const bool writable = m_socket && m_ready && !m_ended && !m_readError;
-    const qint64 accepted = writable ? m_socket->write(bytes) : -1;
-    if (accepted != bytes.size()) {
+    if (!writable || !m_writer->write(bytes)) {
         const QString error =
             m_socket ? m_socket->errorString()
                      : QCoreApplication::translate("QAbstractSocket", "Socket is not connected");
@@ -114,7 +117,7 @@ void TlsConnection::send(const QByteArray& bytes, SendCompletion done) {
             this, [done = std::move(done), error] { done(error); }, Qt::QueuedConnection);
         return;
     }
-    m_queued += accepted;
+    m_queued += bytes.size();
     m_sends.push_back({m_queued, std::move(done)});
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/Connection.h"
+#include "platform/PacedWriter.h"
 
 class QSslSocket;
 
@@ -65,6 +66,7 @@ private:
     QString m_host;
     quint16 m_port;
     std::unique_ptr<QSslSocket> m_socket;
+    PacedWriter* m_writer = nullptr;  // a child of m_socket
     QTimer m_retry;
     QTimer m_setupDeadline;
     bool m_ready = false;

@@ -2,7 +2,14 @@
 
 #include <simdjson.h>
 
+#include <QStringDecoder>
+
 namespace clipwren {
+
+QString fromUtf8Exactly(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
 
 bool isValidUtf8(QByteArrayView bytes) {
     return simdjson::validate_utf8(bytes.data(), size_t(bytes.size()));

@@ -5,10 +5,6 @@
 #include <memory>
 #include <optional>
 
-namespace simdjson::dom {
-class parser;
-}
-
 namespace clipwren {
 
 // What a received clip message carries once its checks have passed.
@@ -22,7 +18,13 @@ inline constexpr qsizetype maxReceivedData = 12'587'008;
 
 // Checks one frame body as a clip message from the paired peer, in this order: a JSON object,
 // "token" equal to ours, "device" not ours, "v" 1, "kind" and "data" strings, "data" strict
-// Base64 of 1 to maxReceivedData bytes. Keeps one parser alive: its buffers are reused.
+// Base64 of 1 to maxReceivedData bytes.
+//
+// Memory stays within about twice the body whatever the JSON's shape: the body is read in
+// place (bodies cut from the stream carry spare bytes for that), "data" is taken from the
+// body without a copy, and a body whose structure alone would cost the parser more than
+// its own size is ignored unread. The parser's buffers are kept for small bodies and
+// released after a large one.
 class ClipMessageReader {
 public:
     ClipMessageReader();
@@ -35,7 +37,12 @@ public:
     bool carriesToken(const QByteArray& body, const QString& token);
 
 private:
-    std::unique_ptr<simdjson::dom::parser> m_parser;
+    struct Fields;
+    struct Parser;
+    class Release;
+    std::optional<Fields> readFields(const QByteArray& body);
+
+    std::unique_ptr<Parser> m_parser;
 };
 
 }  // namespace clipwren

@@ -3,36 +3,45 @@
 #include <QtEndian>
 #include <cstring>
 
-namespace clipwren {
+#include "platform/Memory.h"
 
-namespace {
-constexpr qsizetype headerSize = 4;
-}
+namespace clipwren {
 
 std::optional<QByteArray> encodeFrame(const QByteArray& json) {
     if (json.isEmpty() || quint64(json.size()) > maxFrameBody) return std::nullopt;
-    QByteArray frame(headerSize + json.size(), Qt::Uninitialized);
+    QByteArray frame(frameHeaderSize + json.size(), Qt::Uninitialized);
     qToBigEndian(quint32(json.size()), frame.data());
-    std::memcpy(frame.data() + headerSize, json.constData(), size_t(json.size()));
+    std::memcpy(frame.data() + frameHeaderSize, json.constData(), size_t(json.size()));
     return frame;
 }
 
 CutResult cutFrames(QByteArray& buffer, const std::function<void(QByteArray body)>& onFrame) {
     for (;;) {
-        if (buffer.size() < headerSize) return CutResult::NeedMore;
+        if (buffer.size() < frameHeaderSize) return CutResult::NeedMore;
         const quint32 length = qFromBigEndian<quint32>(buffer.constData());
         if (length == 0 || length > maxFrameBody) return CutResult::Corrupt;
-        const qsizetype frameSize = headerSize + qsizetype(length);
+        const qsizetype frameSize = frameHeaderSize + qsizetype(length);
         if (buffer.size() < frameSize) {
-            // Grow once for the whole frame instead of at every read.
-            if (buffer.capacity() < frameSize) buffer.reserve(frameSize);
+            // Grow once for the whole frame instead of at every read, with room for the slack.
+            if (buffer.capacity() < frameSize + bodySlack) buffer.reserve(frameSize + bodySlack);
             return CutResult::NeedMore;
         }
-        QByteArray body;
-        body.reserve(qsizetype(length) + bodySlack);
-        body.append(buffer.constData() + headerSize, qsizetype(length));
-        buffer.remove(0, frameSize);
+        if (frameSize <= largeFrame) {
+            QByteArray body;
+            body.reserve(qsizetype(length) + bodySlack);
+            body.append(buffer.constData() + frameHeaderSize, qsizetype(length));
+            buffer.remove(0, frameSize);
+            onFrame(std::move(body));
+            continue;
+        }
+        QByteArray body = std::move(buffer);
+        buffer = body.sliced(frameSize);
+        // Both keep the allocation: the end stays as slack, and removing the header only moves
+        // the array's start.
+        body.truncate(frameSize);
+        body.remove(0, frameHeaderSize);
         onFrame(std::move(body));
+        releaseFreedMemory();
     }
 }
 

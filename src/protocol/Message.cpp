@@ -1,5 +1,7 @@
 #include "protocol/Message.h"
 
+#include <QtEndian>
+
 #include "platform/Crypto.h"
 #include "platform/Uuid.h"
 #include "protocol/FrameCodec.h"
@@ -54,16 +56,21 @@ Message& Message::setBase64(const char* key, QByteArray base64) {
 }
 
 std::optional<QByteArray> Message::toJson() const {
-    qsizetype size = 2;
+    return write(0);
+}
+
+std::optional<QByteArray> Message::write(qsizetype headroom) const {
+    qsizetype size = headroom + 2;
     for (const auto& [key, value] : m_entries) {
         size += qsizetype(std::strlen(key)) + 4;
         if (const auto* base64 = std::get_if<Base64Text>(&value)) size += base64->text.size() + 2;
     }
     QByteArray json;
     json.reserve(size + 256);
+    json.fill('\0', headroom);
     json.append('{');
     for (const auto& [key, value] : m_entries) {
-        if (json.size() > 1) json.append(',');
+        if (json.size() > headroom + 1) json.append(',');
         appendJsonString(json, QByteArray(key));
         json.append(':');
         if (const auto* text = std::get_if<QString>(&value)) {
@@ -80,8 +87,12 @@ std::optional<QByteArray> Message::toJson() const {
 }
 
 std::optional<QByteArray> Message::toFrame() const {
-    const auto json = toJson();
-    return json ? encodeFrame(*json) : std::nullopt;
+    // Written behind room for the length, so a 16 MiB message is not copied once more.
+    auto frame = write(frameHeaderSize);
+    const qsizetype length = frame ? frame->size() - frameHeaderSize : 0;
+    if (!frame || quint64(length) > maxFrameBody) return std::nullopt;
+    qToBigEndian(quint32(length), frame->data());
+    return frame;
 }
 
 Message helloMessage(const QString& token, const QString& deviceID) {

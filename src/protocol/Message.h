@@ -23,6 +23,9 @@ public:
     std::optional<QByteArray> toFrame() const;
 
 private:
+    // The JSON text behind headroom bytes left for the caller.
+    std::optional<QByteArray> write(qsizetype headroom) const;
+
     struct Base64Text {
         QByteArray text;
     };

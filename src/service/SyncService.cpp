@@ -239,7 +239,7 @@ void SyncService::parseFrames() {
 void SyncService::apply(const QByteArray& body) {
     const auto clip = m_reader.read(body, m_token, m_deviceID);
     if (!clip) return;
-    if (const auto error = applyClip(*clip, m_pasteboard, m_lastDigest)) {
+    if (const auto error = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed)) {
         assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + *error);
     }
 }

@@ -10,6 +10,7 @@
 
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/ClipboardPayload.h"
+#include "clipboard/InboundApply.h"
 #include "platform/Connection.h"
 #include "platform/SettingsStore.h"
 #include "protocol/ClipMessageReader.h"
@@ -96,6 +97,7 @@ private:
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<QTimer> m_timer;
     std::optional<QByteArray> m_lastDigest;
+    std::optional<RenamedFile> m_renamed;
     QByteArray m_buffer;
 
 public:

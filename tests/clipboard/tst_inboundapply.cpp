@@ -1,3 +1,6 @@
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
@@ -6,10 +9,14 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <cstring>
 
 #include "clipboard/Digest.h"
+#include "clipboard/ReceivedFiles.h"
 #include "platform/Crypto.h"
+#include "protocol/ClipMessageReader.h"
 #include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
 #include "support/FakeConnection.h"
 #include "support/TestEnvironment.h"
 
@@ -138,6 +145,15 @@ private Q_SLOTS:
                                   {QStringLiteral("v"), 1}},
                       __LINE__);
         expectIgnored(clip(QStringLiteral("text"), QByteArray(maxReceivedData + 1, 'x')), __LINE__);
+        // Anything after the object, or a shape that would cost the parser more than the body.
+        const QByteArray valid =
+            QJsonDocument(clip(QStringLiteral("text"), "hello")).toJson(QJsonDocument::Compact);
+        expectIgnored(valid + " {}", __LINE__);
+        expectIgnored(valid + "}", __LINE__);
+        QByteArray dense = valid;
+        dense.chop(1);
+        dense += ",\"pad\":[" + QByteArray("0,").repeated(100'000) + "0]}";
+        expectIgnored(dense, __LINE__);
         QVERIFY(!m_bridge->service.lastDigest() ||
                 m_bridge->service.lastDigest() != contentDigest("text", "hello"));
 
@@ -159,6 +175,33 @@ private Q_SLOTS:
 
         send(clip(QStringLiteral("text"), QByteArray(maxReceivedData, 'y')));
         QCOMPARE(clipboard()->text().size(), maxReceivedData);
+    }
+
+    void readerNeedsNoSpareBytes() {
+        const QString token = m_bridge->service.token();
+        const QByteArray json =
+            *clipMessage(QStringLiteral("text"), "hi", token, QStringLiteral("linux-1")).toJson();
+        // A raw array that ends where readable memory ends.
+        const auto page = qsizetype(::sysconf(_SC_PAGESIZE));
+        auto* pages = static_cast<char*>(::mmap(nullptr, size_t(2 * page), PROT_READ | PROT_WRITE,
+                                                MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        QVERIFY(pages != MAP_FAILED);
+        QVERIFY(::mprotect(pages + page, size_t(page), PROT_NONE) == 0);
+        char* start = pages + page - json.size();
+        std::memcpy(start, json.constData(), size_t(json.size()));
+        ClipMessageReader reader;
+        const auto raw = reader.read(QByteArray::fromRawData(start, json.size()), token,
+                                     QStringLiteral("mac-1"));
+        ::munmap(pages, size_t(2 * page));
+        QCOMPARE(raw ? raw->data : QByteArray(), QByteArray("hi"));
+
+        // Free space at the front of an array, none at its end (an overrun shows under ASan).
+        QByteArray shifted;
+        shifted.reserve(128 + json.size());
+        shifted.append(QByteArray(128, ' ')).append(json);
+        shifted.remove(0, 128);
+        const auto front = reader.read(shifted, token, QStringLiteral("mac-1"));
+        QCOMPARE(front ? front->data : QByteArray(), QByteArray("hi"));
     }
 
     void knownContentIsNotAppliedAgain() {
@@ -226,6 +269,14 @@ private Q_SLOTS:
             QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("file"));
             QCOMPARE(QFileInfo(path).dir().dirName().size(), 36);
         }
+    }
+
+    void nameWithNulIsRefusedByStore() {
+        const auto stored =
+            ReceivedFiles::store(QStringLiteral("a.txt") + QChar(0) + QLatin1Char('b'), "x");
+        QVERIFY(stored.path.isEmpty());
+        QVERIFY(!stored.error.isEmpty());
+        QVERIFY(receivedFiles().isEmpty());
     }
 
     void unusableFilesEmptyTheClipboard() {

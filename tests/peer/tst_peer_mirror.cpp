@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -150,6 +151,40 @@ private Q_SLOTS:
         // What arrived is on the clipboard now, and goes nowhere.
         mirror.poll();
         QCOMPARE(frames.count(), 0);
+    }
+
+    void renamedFileIsStoredAndNotSentBack_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("storedName");
+        QTest::addRow("folders") << QByteArray("a/../b/c.txt") << QStringLiteral("c.txt");
+        QTest::addRow("dots") << QByteArray("..") << QStringLiteral("file");
+        QTest::addRow("empty") << QByteArray() << QStringLiteral("file");
+        // 300 bytes: shortened to 255, the extension kept, no two-byte letter split.
+        const QString stem = QStringLiteral("è").repeated(148);
+        QTest::addRow("long") << (stem + QStringLiteral(".pdf")).toUtf8()
+                              << stem.first(125) + QStringLiteral(".pdf");
+    }
+
+    void renamedFileIsStoredAndNotSentBack() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, storedName);
+        QtPasteboard pasteboard;
+        ClipboardMirror mirror(code, pasteboard);
+        QSignalSpy frames(&mirror, &ClipboardMirror::frameReady);
+        QSignalSpy known(&mirror, &ClipboardMirror::alreadyKnown);
+        QSignalSpy stored(&mirror, &ClipboardMirror::fileStored);
+        pasteboard.clearContents();
+        mirror.begin();
+
+        const QByteArray message = body(QStringLiteral("file"), name + '\0' + "contenuto");
+        mirror.receive(message);
+        QCOMPARE(stored.count(), 1);
+        QCOMPARE(QFileInfo(stored.at(0).at(0).toString()).fileName(), storedName);
+        mirror.poll();
+        QCOMPARE(frames.count(), 0);
+        mirror.receive(message);  // the same message again is still known
+        QCOMPARE(known.count(), 1);
+        QCOMPARE(stored.count(), 1);
     }
 
     void saysWhenAFileCannotBeStored() {

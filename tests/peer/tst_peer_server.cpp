@@ -6,6 +6,7 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QtEndian>
 #include <memory>
 
@@ -14,6 +15,7 @@
 #include "platform/SelfSignedCertificate.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
+#include "support/SocketOptions.h"
 
 using namespace clipwren;
 using namespace clipwren::peer;
@@ -60,10 +62,16 @@ bool waitFor(Condition condition, int timeoutMs = 10000) {
     return true;
 }
 
+// 127.0.0.last: every one of them is this machine, each a source address of its own.
+QHostAddress loopback(int last) {
+    return QHostAddress(QStringLiteral("127.0.0.%1").arg(last));
+}
+
 // A TLS client that, like the tray program, accepts whatever certificate it is shown.
 class Client {
 public:
-    explicit Client(quint16 port) {
+    explicit Client(quint16 port, const QHostAddress& from = loopback(1)) {
+        socket.bind(from);
         socket.setPeerVerifyMode(QSslSocket::VerifyNone);
         QObject::connect(&socket, &QSslSocket::readyRead, [this] { received += socket.readAll(); });
         socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
@@ -79,6 +87,31 @@ public:
 
     QSslSocket socket;
     QByteArray received;
+};
+
+// A connection that never says a word and comes back 20 ms after it is dropped: eight of
+// them hammer at up to 400 connections a second.
+class SilentStranger {
+public:
+    SilentStranger(const QHostAddress& from, quint16 port) : m_from(from), m_port(port) {
+        QObject::connect(&m_socket, &QAbstractSocket::stateChanged, &m_context,
+                         [this](QAbstractSocket::SocketState state) {
+                             if (state == QAbstractSocket::UnconnectedState)
+                                 QTimer::singleShot(20, &m_context, [this] { comeBack(); });
+                         });
+        comeBack();
+    }
+
+private:
+    void comeBack() {
+        m_socket.bind(m_from);
+        m_socket.connectToHost(QHostAddress::LocalHost, m_port);
+    }
+
+    QHostAddress m_from;
+    quint16 m_port;
+    QTcpSocket m_socket;
+    QObject m_context;
 };
 
 struct Spies {
@@ -133,6 +166,8 @@ private Q_SLOTS:
         QVERIFY(client.waitEncrypted());
         QTRY_COMPARE(spies.connected.count(), 6);
         QVERIFY(!server.hasClient());
+        QCOMPARE(test::keepaliveOf(server.serverPort(), client.socket.localPort()),
+                 test::expectedKeepalive());
         QVERIFY(!server.send(clip(code, "prima")));
         client.send(hello(code));
         QTRY_COMPARE(spies.authenticated.count(), 1);
@@ -190,33 +225,69 @@ private Q_SLOTS:
         QCOMPARE(spies.clientClosed.count(), 0);
     }
 
-    void fewStrangersAndOneClient() {
+    void silentStrangersCannotLockTheClientOut_data() {
+        QTest::addColumn<int>("firstStrangerAddress");
+        QTest::addColumn<int>("strangerAddresses");
+        QTest::addRow("from other addresses") << 2 << 8;
+        QTest::addRow("from the client's address") << 1 << 1;
+    }
+
+    void silentStrangersCannotLockTheClientOut() {
+        QFETCH(int, firstStrangerAddress);
+        QFETCH(int, strangerAddresses);
+        PeerServer server(code, identity());
+        Spies spies(server);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        std::vector<std::unique_ptr<SilentStranger>> strangers;
+        for (int i = 0; i < 8; ++i) {
+            strangers.push_back(std::make_unique<SilentStranger>(
+                loopback(firstStrangerAddress + i % strangerAddresses), server.serverPort()));
+        }
+        QTRY_VERIFY(spies.connected.count() >= 8);
+
+        // Each try gets in, while the strangers keep coming back.
+        for (int attempt = 1; attempt <= 3; ++attempt) {
+            Client client(server.serverPort());
+            QVERIFY(client.waitEncrypted());
+            client.send(hello(code));
+            QTRY_COMPARE(spies.authenticated.count(), attempt);
+        }
+        QVERIFY(!spies.rejected.isEmpty());  // the house was full
+        for (const auto& rejection : spies.rejected) {
+            QCOMPARE(rejection.at(1).toString(),
+                     QStringLiteral("sostituita da una connessione più recente"));
+        }
+    }
+
+    void strangersGiveWayAndOneClientIsKept() {
         PeerServer server(code, identity());
         Spies spies(server);
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
         const int maxStrangers = PeerServer::Limits().maxStrangers;
 
+        // Every place taken by a stranger that spoke TLS, each from an address of its own.
         std::vector<std::unique_ptr<Client>> strangers;
         for (int i = 0; i < maxStrangers; ++i) {
-            strangers.push_back(std::make_unique<Client>(server.serverPort()));
+            strangers.push_back(std::make_unique<Client>(server.serverPort(), loopback(2 + i)));
             QVERIFY(strangers.back()->waitEncrypted());
         }
-        QTcpSocket extra;
-        extra.connectToHost(QHostAddress::LocalHost, server.serverPort());
-        QTRY_COMPARE_WITH_TIMEOUT(extra.state(), QAbstractSocket::UnconnectedState, 10000);
-        QCOMPARE(spies.lastRejection(), QStringLiteral("troppe connessioni in attesa del codice"));
-        QCOMPARE(spies.connected.count(), maxStrangers);
-
-        // One stranger showing the code makes room for one more.
-        Client& first = *strangers[0];
-        first.send(hello(code));
-        QTRY_COMPARE(spies.authenticated.count(), 1);
+        // A newcomer takes the oldest one's place; a silent newcomer is the first to give way.
+        QTcpSocket silent;
+        silent.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(strangers[0]->waitClosed());
+        QCOMPARE(spies.lastRejection(),
+                 QStringLiteral("sostituita da una connessione più recente"));
         Client late(server.serverPort());
         QVERIFY(late.waitEncrypted());
-        QCOMPARE(spies.connected.count(), maxStrangers + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(silent.state(), QAbstractSocket::UnconnectedState, 10000);
+        QCOMPARE(spies.connected.count(), maxStrangers + 2);
+        QCOMPARE(spies.rejected.count(), 2);
 
         // A newer admitted connection replaces the older, and only it is sent to.
-        Client& second = *strangers[1];
+        Client& first = *strangers[1];
+        first.send(hello(code));
+        QTRY_COMPARE(spies.authenticated.count(), 1);
+        Client& second = *strangers[2];
         second.send(hello(code));
         QTRY_COMPARE(spies.authenticated.count(), 2);
         QCOMPARE(spies.replaced.count(), 1);
@@ -226,7 +297,7 @@ private Q_SLOTS:
         QVERIFY(server.send(message));
         QTRY_COMPARE(second.received, message);
         QVERIFY(first.received.isEmpty());
-        for (std::size_t i = 2; i < strangers.size(); ++i)
+        for (std::size_t i = 3; i < strangers.size(); ++i)
             QVERIFY(strangers[i]->received.isEmpty());
 
         // The client leaving is news; the server has no one to send to.

@@ -50,6 +50,8 @@ private Q_SLOTS:
             "Zm9-",  // URL-safe alphabet is not ours
             "Zm9_",         QByteArray("Zm9v\0\0\0\0", 8),
             "Zm9\xc3\xa9",
+            "QR==",  // bits after the last byte must be zero: only "QQ==" means "A"
+            "Zm9=",
         };
         for (const QByteArray& text : invalid) {
             QVERIFY2(!base64DecodeStrict(text), text.constData());

@@ -6,6 +6,7 @@
 
 #include "platform/Crypto.h"
 #include "platform/TlsConnection.h"
+#include "support/SocketOptions.h"
 #include "support/TlsTestServer.h"
 
 using namespace clipwren;
@@ -99,6 +100,14 @@ private Q_SLOTS:
         connection->cancel();
         QTRY_VERIFY(watched.isNull());  // it goes by itself after reporting
         QCOMPARE(recorder.events.mid(before), QStringList{QStringLiteral("cancelled")});
+    }
+
+    void idleLinkIsProbed() {
+        Established link;
+        link.open();
+        if (QTest::currentTestFailed()) return;
+        QCOMPARE(test::keepaliveOf(link.peer->peerPort(), link.server.port()),
+                 test::expectedKeepalive());
     }
 
     void closingPeerEndsTheReadThenFails() {

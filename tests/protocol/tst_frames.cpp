@@ -97,6 +97,15 @@ private Q_SLOTS:
         QVERIFY(bridge.service.isConnected());
         QCOMPARE(bridge.connection->reads, 6);  // the first read, then one after each delivery
         QCOMPARE(bridge.connection->lastReadMax, 65'536);
+
+        // A large frame is handed over as the buffer itself; the bytes after it stay.
+        const QByteArray large = bridge.clipFrame(QStringLiteral("text"), QByteArray(2 << 20, 'L'));
+        const QByteArray next = bridge.clipFrame(QStringLiteral("text"), "next");
+        bridge.deliver(large + next.left(5));
+        QCOMPARE(seen.texts.last().size(), 2 << 20);
+        QCOMPARE(bridge.service.receiveBuffer(), next.left(5));
+        bridge.deliver(next.mid(5));
+        QCOMPARE(seen.texts.last(), QStringLiteral("next"));
     }
 
     void largestLengthWaitsForItsBody() {

@@ -1,0 +1,299 @@
+// Memory of both sides around large transfers: RSS when idle, the peak during a transfer and
+// RSS once it is over, in MiB. This process plays the companion (PeerServer and
+// ClipboardMirror, as clipwren-peer runs them); a child process plays the tray program
+// (SyncService on a real TLS connection). Each side sets up its allocator as its program does.
+// Figures only; goals: a 24 MiB frame peaks at most 64 MiB above idle, and each side is back
+// within 16 MiB of idle afterwards.
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QSslSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <random>
+#include <string>
+
+#include "ClipboardMirror.h"
+#include "PeerIdentity.h"
+#include "PeerServer.h"
+#include "platform/Crypto.h"
+#include "platform/Memory.h"
+#include "platform/QtPasteboard.h"
+#include "platform/SelfSignedCertificate.h"
+#include "platform/TlsConnection.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
+#include "service/SyncService.h"
+
+using namespace clipwren;
+
+namespace {
+
+const QString code = QStringLiteral("K7MZQ4RT9WXC2HPV");
+constexpr int settleMs = 1500;
+
+double statusMiB(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(std::strlen(field))).trimmed().split(' ')[0].toDouble() / 1024;
+    }
+    return -1;
+}
+
+// Starts a new peak: the kernel's high-water mark goes back to the present RSS.
+void markIdle() {
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly)) refs.write("5");
+}
+
+QString report() {
+    return QStringLiteral("%1 %2").arg(statusMiB("VmHWM:")).arg(statusMiB("VmRSS:"));
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 60'000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void pause(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Letters, so that they are valid text too.
+QByteArray randomBytes(qsizetype size, unsigned seed = 47832) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    std::mt19937 random(seed);
+    for (char& c : bytes) c = char('a' + random() % 26);
+    return bytes;
+}
+
+QString writeFile(const QString& folder, const QString& name, qsizetype size) {
+    const QString path = folder + u'/' + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) std::abort();
+    file.write(randomBytes(size));
+    return path;
+}
+
+void offerFile(const QString& path) {
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(path)});
+    QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+// A valid clip of the largest file, padded with white space to the largest frame. A file,
+// so that what is measured afterwards is not the content itself sitting on the clipboard.
+QByteArray largestValidFrame(unsigned seed) {
+    QByteArray json = *clipMessage(QStringLiteral("file"),
+                                   "grande.txt" + QByteArray(1, '\0') + randomBytes(maxBytes, seed),
+                                   code, QStringLiteral("bench"))
+                           .toJson();
+    json.insert(json.size() - 1, QByteArray(qsizetype(maxFrameBody) - json.size(), ' '));
+    return *encodeFrame(json);
+}
+
+// Valid JSON with the code, as dense as JSON gets: one number per two bytes.
+QByteArray largestDenseFrame() {
+    QByteArray json = "{\"token\":\"" + code.toUtf8() + "\",\"v\":1,\"kind\":\"text\",\"pad\":[";
+    const qsizetype numbers = (qsizetype(maxFrameBody) - json.size() - 2) / 2;
+    json += QByteArray("0,").repeated(numbers);
+    json.chop(1);
+    json += "]}";
+    return *encodeFrame(json);
+}
+
+QByteArray marker(const QByteArray& text) {
+    return *clipMessage(QStringLiteral("text"), text, code, QStringLiteral("bench")).toFrame();
+}
+
+void say(const QString& line) {
+    std::cout << line.toStdString() << std::endl;
+}
+
+// The tray program's side, driven by commands on standard input.
+int programSide(quint16 port) {
+    SyncService service([port](const QString&, quint16) {
+        return std::make_unique<TlsConnection>(QStringLiteral("127.0.0.1"), port);
+    });
+    service.setHost(QStringLiteral("127.0.0.1"));
+    service.setToken(code);
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [] {
+        const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+        if (mime && mime->hasUrls()) say(QStringLiteral("clip file"));
+        if (mime && mime->hasText() && !mime->hasUrls())
+            say(QStringLiteral("clip text ") + QString::number(mime->text().size()));
+    });
+    QTemporaryDir folder;
+    std::unique_ptr<QSslSocket> flood;
+    QSocketNotifier input(0, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        std::string line;
+        if (!std::getline(std::cin, line)) QCoreApplication::quit();
+        const QString command = QString::fromStdString(line);
+        if (command == u"mark") {
+            markIdle();
+            say(QStringLiteral("ok"));
+        } else if (command == u"report") {
+            say(QStringLiteral("rss ") + report());
+        } else if (command == u"file") {
+            offerFile(writeFile(folder.path(), QStringLiteral("dal-programma.bin"), maxBytes - 64));
+        } else if (command == u"flood") {
+            // Another client with the code: it takes the place of the service's connection.
+            flood = std::make_unique<QSslSocket>();
+            flood->setPeerVerifyMode(QSslSocket::VerifyNone);
+            flood->connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+            if (!flood->waitForEncrypted(10'000)) std::abort();
+            flood->write(*helloMessage(code, QStringLiteral("bench")).toFrame());
+            flood->write(largestValidFrame(1) + largestDenseFrame() + marker("fine"));
+        }
+    });
+    service.start();
+    if (!waitFor([&] { return service.isConnected(); })) return 1;
+    say(QStringLiteral("ready"));
+    return QCoreApplication::exec();
+}
+
+struct Child {
+    QProcess process;
+    QStringList lines;
+
+    QString await(const QString& prefix) {
+        QString found;
+        if (!waitFor([&] {
+                lines += QString::fromUtf8(process.readAllStandardOutput())
+                             .split(u'\n', Qt::SkipEmptyParts);
+                for (qsizetype i = 0; i < lines.size(); ++i) {
+                    if (lines[i].startsWith(prefix)) {
+                        found = lines.takeAt(i);
+                        lines = lines.mid(i);
+                        return true;
+                    }
+                }
+                return false;
+            })) {
+            std::fprintf(stderr, "no \"%s\" from the program side; it said: %s\n",
+                         qPrintable(prefix), qPrintable(lines.join(u'|')));
+            std::exit(1);
+        }
+        return found;
+    }
+    void tell(const char* command) { process.write(QByteArray(command) + '\n'); }
+};
+
+int peerSide(const QString& self) {
+    const auto certificate = *SelfSignedCertificate::generate(QStringLiteral("bench"));
+    const peer::PeerIdentity identity{certificate.certificatePem, certificate.privateKeyPem,
+                                      QString(), true};
+    peer::PeerServer server(code, identity);
+    QtPasteboard pasteboard;
+    peer::ClipboardMirror mirror(code, pasteboard);
+    QObject::connect(&server, &peer::PeerServer::authenticated, &mirror,
+                     &peer::ClipboardMirror::begin);
+    QObject::connect(&server, &peer::PeerServer::frameReceived, &mirror,
+                     &peer::ClipboardMirror::receive);
+    QObject::connect(&mirror, &peer::ClipboardMirror::frameReady, &server, &peer::PeerServer::send);
+    int stored = 0;
+    QStringList texts;
+    QObject::connect(&mirror, &peer::ClipboardMirror::fileStored, [&] { ++stored; });
+    QObject::connect(&mirror, &peer::ClipboardMirror::applied,
+                     [&](const QString& kind) { texts.append(kind); });
+    if (!server.listen(QHostAddress::LocalHost, 0)) return 1;
+
+    Child child;
+    child.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.process.start(self, {QStringLiteral("--program"), QString::number(server.serverPort())});
+    child.await(QStringLiteral("ready"));
+    pause(settleMs);
+    QTemporaryDir folder;
+
+    std::printf("%-34s %26s   %26s\n", "MiB", "program: idle  peak after",
+                "peer: idle  peak after");
+    const auto phase = [&](const char* name, const std::function<void()>& transfer,
+                           bool programMeasured = true) {
+        child.tell("mark");
+        child.await(QStringLiteral("ok"));
+        markIdle();
+        const double peerIdle = statusMiB("VmRSS:");
+        child.tell("report");
+        const double programIdle = child.await(QStringLiteral("rss ")).split(u' ')[2].toDouble();
+        transfer();
+        pause(settleMs);
+        const double peerPeak = statusMiB("VmHWM:");
+        const double peerAfter = statusMiB("VmRSS:");
+        child.tell("report");
+        const QStringList program = child.await(QStringLiteral("rss ")).split(u' ');
+        if (programMeasured) {
+            std::printf("%-34s %11.1f %5.1f %5.1f   %11.1f %5.1f %5.1f\n", name, programIdle,
+                        program[1].toDouble(), program[2].toDouble(), peerIdle, peerPeak,
+                        peerAfter);
+        } else {  // the program side only played the sending client
+            std::printf("%-34s %23s   %11.1f %5.1f %5.1f\n", name, "-", peerIdle, peerPeak,
+                        peerAfter);
+        }
+    };
+    phase("12 MiB file, program -> peer", [&] {
+        child.tell("file");
+        waitFor([&] { return stored == 1; });
+    });
+    phase("12 MiB file, peer -> program", [&] {
+        offerFile(writeFile(folder.path(), QStringLiteral("dal-peer.bin"), maxBytes - 64));
+        child.await(QStringLiteral("clip file"));
+    });
+    phase("24 MiB valid frame -> program", [&] {
+        server.send(largestValidFrame(2));
+        child.await(QStringLiteral("clip file"));
+    });
+    phase("24 MiB dense JSON -> program", [&] {
+        server.send(largestDenseFrame() + marker("ok"));
+        child.await(QStringLiteral("clip text 2"));
+    });
+    phase(
+        "24 MiB valid + dense -> peer",
+        [&] {
+            child.tell("flood");
+            waitFor([&] { return texts.size() >= 3; });
+        },
+        false);
+    child.process.closeWriteChannel();
+    child.process.waitForFinished(5000);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    returnLargeBlocksToSystem();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    if (qEnvironmentVariableIsEmpty("CLIPWREN_BENCH_HOME")) {
+        qputenv("CLIPWREN_BENCH_HOME", QFile::encodeName(home.path()));
+    }
+    const QByteArray root = qgetenv("CLIPWREN_BENCH_HOME");
+    const bool program = argc == 3 && std::strcmp(argv[1], "--program") == 0;
+    qputenv("XDG_DATA_HOME", root + (program ? "/program/data" : "/peer/data"));
+    qputenv("XDG_CONFIG_HOME", root + (program ? "/program/config" : "/peer/config"));
+    QGuiApplication app(argc, argv);
+    if (program) return programSide(quint16(QByteArray(argv[2]).toUInt()));
+    return peerSide(QCoreApplication::applicationFilePath());
+}

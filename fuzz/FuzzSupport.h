@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "clipboard/ReceivedFiles.h"
+#include "platform/Pasteboard.h"
+
+namespace clipwren::fuzz {
+
+// Stops the run with a report when a property does not hold.
+inline void require(bool holds, const char* what) {
+    if (!holds) {
+        std::fprintf(stderr, "property broken: %s\n", what);
+        std::abort();
+    }
+}
+
+// The user's data folder in a temporary folder of its own, for the whole run; in memory where
+// the system offers it, since every stored file is written and synced.
+inline void isolateDataFolder() {
+    static QTemporaryDir home(QDir(QStringLiteral("/dev/shm")).exists()
+                                  ? QStringLiteral("/dev/shm/clipwren-fuzz-XXXXXX")
+                                  : QDir::tempPath() + QStringLiteral("/clipwren-fuzz-XXXXXX"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+}
+
+// Whether path is a file directly inside a per-file folder of the received-files folder.
+inline bool isInsideReceivedFiles(const QString& path) {
+    const QString root = ReceivedFiles::folder() + u'/';
+    if (!path.startsWith(root)) return false;
+    const QStringList parts = path.mid(root.size()).split(u'/');
+    return parts.size() == 2 && parts[0].size() == 36 && !parts[1].isEmpty() && parts[1] != u"." &&
+           parts[1] != u"..";
+}
+
+// Removes a stored file and its folder, so long runs do not fill the disk.
+inline void removeStored(const QString& path) {
+    QFile::remove(path);
+    QDir().rmdir(path.section(u'/', 0, -2));
+}
+
+// A clipboard that only remembers what it was given.
+class FakePasteboard final : public Pasteboard {
+public:
+    void clearContents() override {
+        m_text.reset();
+        m_png.reset();
+        m_files.clear();
+    }
+    void setString(const QByteArray& utf8) override { m_text = utf8; }
+    void setPNG(const QByteArray& png) override { m_png = png; }
+    void writeFileURL(const QString& path) override { m_files = {QUrl::fromLocalFile(path)}; }
+    QList<QUrl> fileURLs() const override { return m_files; }
+    std::optional<QByteArray> data(DataType type) const override {
+        return type == DataType::PNG ? m_png : std::nullopt;
+    }
+    std::optional<QByteArray> string() const override { return m_text; }
+
+private:
+    std::optional<QByteArray> m_text;
+    std::optional<QByteArray> m_png;
+    QList<QUrl> m_files;
+};
+
+}  // namespace clipwren::fuzz
