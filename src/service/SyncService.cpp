@@ -247,8 +247,12 @@ void SyncService::apply(const QByteArray& body) {
 void SyncService::poll() {
     const auto content = m_watcher.takeNewContent(m_lastDigest);
     if (!content) return;
+    // Once per content: it is known now, so the next tick passes over it.
+    if (content->secret) {
+        assignStatus(QStringLiteral("Password non inviata: copiata da un gestore di password"));
+        return;
+    }
     if (content->tooLarge) {
-        // Once per content: it is known now, so the next tick passes over it.
         assignStatus(QStringLiteral("Contenuto troppo grande da inviare (massimo 12 MiB)"));
         return;
     }

@@ -8,7 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "clipboard/ChangeWatcher.h"
+#include "clipboard/Digest.h"
 #include "clipboard/Snapshot.h"
+#include "platform/PasswordManagerHint.h"
 #include "platform/QtPasteboard.h"
 #include "support/TestEnvironment.h"
 
@@ -104,6 +107,39 @@ private Q_SLOTS:
                  "copy\n" + url);
         QCOMPARE(pasteboard.fileURLs(), QList<QUrl>{QUrl::fromLocalFile(path)});
         QCOMPARE(clipboardPayload(QtPasteboard())->bytes, QByteArray("ricevuto.txt\0contents", 21));
+    }
+
+    // A password manager offers its copy with a hint type beside the text: the watcher knows
+    // the content from then on, and marks it to stay here.
+    void passwordManagerHintIsSeen_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("hint");
+        QTest::addRow("marked secret")
+            << QByteArray("hunter2 \xe2\x9c\x93") << QByteArray("secret");
+        QTest::addRow("unmarked") << QByteArray("just text") << QByteArray();
+    }
+    void passwordManagerHintIsSeen() {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, hint);
+        QStringList offered{QStringLiteral("text/plain"), QString::fromUtf8(text)};
+        if (!hint.isNull()) {
+            offered << QString::fromLatin1(passwordManagerHintType) << QString::fromUtf8(hint);
+        }
+        QProcess helper;
+        helper.start(QStringLiteral(OFFER_CLIPBOARD_PATH), offered);
+        QVERIFY(helper.waitForReadyRead(10000));
+        QtPasteboard pasteboard;
+        QTRY_COMPARE_WITH_TIMEOUT(pasteboard.string(), std::optional(text), 10000);
+
+        ChangeWatcher watcher(pasteboard);
+        std::optional<QByteArray> lastDigest;
+        const auto content = watcher.takeNewContent(lastDigest);
+        QVERIFY(content);
+        QCOMPARE(content->payload.bytes, text);
+        QCOMPARE(content->secret, !hint.isNull());
+        QCOMPARE(lastDigest, contentDigest("text", text));
+        helper.kill();
+        helper.waitForFinished();
     }
 };
 

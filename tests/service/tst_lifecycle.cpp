@@ -6,11 +6,13 @@
 #include <QJsonDocument>
 #include <QMimeData>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "clipboard/Digest.h"
+#include "platform/PasswordManagerHint.h"
 #include "platform/SettingsStore.h"
 #include "platform/TlsConnection.h"
 #include "protocol/Message.h"
@@ -193,6 +195,32 @@ private Q_SLOTS:
         // Bytes on the new connection are framed from their own start.
         bridge.deliver(bridge.clipFrame(QStringLiteral("text"), "fresh"));
         QCOMPARE(clipboard()->text(), QStringLiteral("fresh"));
+    }
+
+    void secretsStayHome_data() {
+        QTest::addColumn<QByteArray>("hint");
+        QTest::addColumn<bool>("sent");
+        QTest::addRow("marked secret") << QByteArray("secret") << false;
+        QTest::addRow("unmarked") << QByteArray() << true;
+    }
+    void secretsStayHome() {
+        QFETCH(QByteArray, hint);
+        QFETCH(bool, sent);
+        test::FakeBridge bridge;
+        bridge.connect();
+        auto* mime = new QMimeData;
+        mime->setText(QStringLiteral("hunter2"));
+        if (!hint.isNull()) mime->setData(QString::fromLatin1(passwordManagerHintType), hint);
+        clipboard()->setMimeData(mime);
+        QTRY_COMPARE(bridge.service.lastDigest(), std::optional(contentDigest("text", "hunter2")));
+        QCOMPARE(bridge.sentMessages().size(), sent ? 2 : 1);
+        QCOMPARE(bridge.service.status(),
+                 sent ? ready
+                      : QStringLiteral("Password non inviata: copiata da un gestore di password"));
+        // Said once: the next looks pass over the known content.
+        QSignalSpy notes(&bridge.service, &SyncService::objectWillChange);
+        test::spin(1000);
+        QCOMPARE(notes.count(), 0);
     }
 
     void bothWaysOverRealTls() {

@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <functional>
 
+#include "platform/wayland/SelectionSource.h"
 #include "platform/wayland/WaylandConnection.h"
 
 namespace clipwren::test {
@@ -233,15 +234,38 @@ std::optional<QByteArray> SwaySession::paste(const QString& type) const {
                {QStringLiteral("--no-newline"), QStringLiteral("--type"), type});
 }
 
-std::shared_ptr<void> SwaySession::hangClipboard() const {
+std::unique_ptr<wayland::WaylandConnection> SwaySession::connect() const {
     const QByteArray previous = qgetenv("WAYLAND_DISPLAY");
     qputenv("WAYLAND_DISPLAY", m_waylandDisplay.toUtf8());
     auto opened = wayland::WaylandConnection::open();
     qputenv("WAYLAND_DISPLAY", previous);
-    if (!opened.connection) return nullptr;
+    return std::move(opened.connection);
+}
+
+std::shared_ptr<void> SwaySession::offer(const wayland::ClipboardContents& contents) const {
+    struct Offered {
+        std::unique_ptr<wayland::WaylandConnection> connection;
+        QObject writers;
+        std::unique_ptr<wayland::SelectionSource> source;
+    };
+    auto offered = std::make_shared<Offered>();
+    offered->connection = connect();
+    if (!offered->connection) return nullptr;
+    wayland::WaylandConnection& connection = *offered->connection;
+    wl_proxy* device = connection.protocol().getDevice(connection.manager(), connection.seat());
+    offered->source =
+        std::make_unique<wayland::SelectionSource>(connection, contents, &offered->writers);
+    connection.protocol().setSelection(device, offered->source->proxy());
+    connection.flush();
+    connection.attachToEventLoop();
+    return offered;
+}
+
+std::shared_ptr<void> SwaySession::hangClipboard() const {
     // The connection is never read again: the compositor's requests for the text wait
     // unanswered, and the pipes they carry stay open.
-    std::shared_ptr<wayland::WaylandConnection> connection = std::move(opened.connection);
+    std::shared_ptr<wayland::WaylandConnection> connection = connect();
+    if (!connection) return nullptr;
     const wayland::DataControlProtocol& protocol = connection->protocol();
     wl_proxy* device = protocol.getDevice(connection->manager(), connection->seat());
     wl_proxy* source = protocol.createSource(connection->manager());

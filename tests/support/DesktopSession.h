@@ -8,6 +8,11 @@
 #include <memory>
 #include <optional>
 
+namespace clipwren::wayland {
+struct ClipboardContents;
+class WaylandConnection;
+}  // namespace clipwren::wayland
+
 namespace clipwren::test {
 
 // A desktop of a test's own: the clipboard other programs share, and the tools that stand in
@@ -71,12 +76,17 @@ public:
     // Takes the clipboard with a text that is never written, the way a hung program holds
     // it, until the returned object goes.
     std::shared_ptr<void> hangClipboard() const;
+    // Offers contents from this process, the way a program copies one content under several
+    // types at once; served by the caller's event loop until the returned object goes.
+    std::shared_ptr<void> offer(const wayland::ClipboardContents& contents) const;
     const QString& waylandDisplay() const { return m_waylandDisplay; }
     // Ends the compositor, as a crash or a logout does.
     void stop();
 
 private:
     bool focusedOnFoot() const;
+    // A Wayland connection of this process's own to the session.
+    std::unique_ptr<wayland::WaylandConnection> connect() const;
 
     QTemporaryDir m_root;
     QProcess m_sway;

@@ -37,6 +37,7 @@ public:
     std::optional<QByteArray> data(DataType type) const override;
     std::optional<QByteArray> string() const override;
     bool isSettled() const override { return !m_reading; }
+    bool isSecret() const override { return wayland::isSecret(m_contents); }
 
 private:
     void onDataOffer(wl_proxy* offer) override;
