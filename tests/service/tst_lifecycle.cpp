@@ -242,7 +242,7 @@ private Q_SLOTS:
         QCOMPARE(service.peerFingerprint(), test::TlsTestServer::fingerprint(1));
         QVERIFY(!service.isConnected());
         QTRY_COMPARE(stranger.clientsGone(), 1);
-        QCOMPARE(stranger.bytesHeard(), 0);
+        QVERIFY2(!stranger.heardAnything(), "a stranger got bytes, maybe the code");
         stranger.waitForClient(0);  // the one that left, if its handshake was over by then
         QCOMPARE(service.pinnedFingerprint(QStringLiteral("127.0.0.1")),
                  test::TlsTestServer::fingerprint());

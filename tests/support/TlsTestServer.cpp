@@ -29,13 +29,11 @@ TlsTestServer::TlsTestServer(int identity) {
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
     m_server.setSslConfiguration(configuration);
     // Watched from the start of the handshake, so that a client that leaves before its
-    // session is up still counts, and so would anything it sent.
+    // session is up still counts, and so does anything it sent.
     connect(&m_server, &QSslServer::startedEncryptionHandshake, this, [this](QSslSocket* socket) {
-        connect(socket, &QSslSocket::readyRead, this, [this, socket] {
-            const QByteArray bytes = socket->readAll();
-            m_heard += bytes.size();
-            m_buffers[socket].append(bytes);
-        });
+        // Only looked at, not read: whoever takes the client reads it.
+        connect(socket, &QSslSocket::readyRead, this,
+                [this, socket] { m_heardAnything |= socket->bytesAvailable() > 0; });
         const auto gone = [this, socket] { m_gone.insert(socket); };
         connect(socket, &QSslSocket::disconnected, this, gone);
         connect(socket, &QObject::destroyed, this, gone);
