@@ -22,10 +22,12 @@ const SelfSignedCertificate& certificate(int identity) {
 }
 }  // namespace
 
-TlsTestServer::TlsTestServer(int identity) {
+TlsTestServer::TlsTestServer(int identity) : TlsTestServer(certificate(identity)) {}
+
+TlsTestServer::TlsTestServer(const SelfSignedCertificate& identity) {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setLocalCertificate(QSslCertificate(certificate(identity).certificatePem));
-    configuration.setPrivateKey(QSslKey(certificate(identity).privateKeyPem, QSsl::Ec));
+    configuration.setLocalCertificate(QSslCertificate(identity.certificatePem));
+    configuration.setPrivateKey(QSslKey(identity.privateKeyPem, QSsl::Ec));
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
     m_server.setSslConfiguration(configuration);
     // Watched from the start of the handshake, so that a client that leaves before its

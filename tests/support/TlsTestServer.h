@@ -7,6 +7,10 @@
 #include <QSslServer>
 #include <QSslSocket>
 
+namespace clipwren {
+struct SelfSignedCertificate;
+}
+
 namespace clipwren::test {
 
 // A real TLS server on 127.0.0.1 that plays the peer, with a self-signed certificate made
@@ -17,6 +21,8 @@ class TlsTestServer : public QObject {
 
 public:
     explicit TlsTestServer(int identity = 0);
+    // Presents this certificate and key instead, such as a companion's own.
+    explicit TlsTestServer(const SelfSignedCertificate& identity);
 
     // Listens on 127.0.0.1, on port (0: any free port).
     bool listen(quint16 port = 0);
