@@ -63,6 +63,7 @@ public:
         return type == DataType::PNG ? m_png : std::nullopt;
     }
     std::optional<QByteArray> string() const override { return m_text; }
+    bool isSecret() const override { return false; }
 
 private:
     std::optional<QByteArray> m_text;

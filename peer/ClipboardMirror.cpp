@@ -42,6 +42,10 @@ void ClipboardMirror::poll() {
     const auto content = m_watcher.takeNewContent(m_lastDigest);
     if (!content) return;
     const ClipboardPayload& payload = content->payload;
+    if (content->secret) {
+        Q_EMIT secretKept(payload.kind, payload.bytes.size());
+        return;
+    }
     if (content->tooLarge) {
         Q_EMIT tooLarge(payload.kind, payload.bytes.size());
         return;

@@ -45,6 +45,8 @@ Q_SIGNALS:
     void sent(const QString& kind, qsizetype size);
     // A new content over the size limit: not sent, reported once.
     void tooLarge(const QString& kind, qsizetype size);
+    // A new content marked by a password manager: never sent, reported once.
+    void secretKept(const QString& kind, qsizetype size);
     void applied(const QString& kind, qsizetype size);
     // A valid clip message whose content this side already had: sent by it, or received.
     void alreadyKnown(const QString& kind, qsizetype size);

@@ -47,6 +47,11 @@ void PeerLog::watch(const ClipboardMirror& mirror) {
     connect(&mirror, &ClipboardMirror::tooLarge, this, [this](const QString& kind, qsizetype size) {
         line(QStringLiteral("Troppo grande da inviare (massimo 12 MiB): ") + sized(kind, size));
     });
+    connect(&mirror, &ClipboardMirror::secretKept, this,
+            [this](const QString& kind, qsizetype size) {
+                line(QStringLiteral("Password non inviata: copiata da un gestore di password (") +
+                     sized(kind, size) + QStringLiteral(")"));
+            });
     connect(&mirror, &ClipboardMirror::applied, this, [this](const QString& kind, qsizetype size) {
         line(QStringLiteral("Applicato: ") + sized(kind, size));
     });

@@ -6,7 +6,7 @@ CLIPWREN_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-image-formats-plugins qt6-translations-l10n
     libgl-dev libvulkan-dev libxkbcommon-dev
     libssl-dev libsimdjson-dev
-    xvfb xclip fonts-dejavu-core
+    xvfb xclip fonts-dejavu-core dbus-daemon
     libwayland-dev libwayland-bin libxcb1-dev libxcb-xfixes0-dev
     sway xwayland x11-xserver-utils wl-clipboard foot
     dpkg-dev file desktop-file-utils appstream systemd

@@ -19,7 +19,8 @@ ClipwrenPlusApp::ClipwrenPlusApp(SyncService::ConnectionFactory connectionFactor
     : QObject(parent),
       m_connectionFactory(std::move(connectionFactory)),
       m_clipboard(std::move(clipboard)),
-      m_autostart(QCoreApplication::applicationFilePath()) {}
+      m_autostart(QCoreApplication::applicationFilePath()),
+      m_sleepWatcher(new SleepWatcher(QDBusConnection::systemBus(), this)) {}
 
 ClipwrenPlusApp::~ClipwrenPlusApp() {
     // The panel and the tray item look at the service: they go first.
@@ -29,7 +30,10 @@ ClipwrenPlusApp::~ClipwrenPlusApp() {
 }
 
 SyncService& ClipwrenPlusApp::sync() {
-    if (!m_sync) m_sync = new SyncService(m_connectionFactory, m_clipboard.pasteboard.get(), this);
+    if (!m_sync) {
+        m_sync = new SyncService(m_connectionFactory, m_clipboard.pasteboard.get(), this);
+        connect(m_sleepWatcher, &SleepWatcher::resumed, m_sync, &SyncService::resumeFromSleep);
+    }
     return *m_sync;
 }
 

@@ -7,6 +7,7 @@
 #include "Autostart.h"
 #include "LaunchOptions.h"
 #include "platform/ClipboardBackend.h"
+#include "platform/SleepWatcher.h"
 #include "service/SyncService.h"
 
 namespace clipwren {
@@ -67,6 +68,7 @@ private:
     SyncService::ConnectionFactory m_connectionFactory;
     ClipboardBackend m_clipboard;
     const Autostart m_autostart;
+    SleepWatcher* m_sleepWatcher;   // a child; it wakes the service after a suspend
     SyncService* m_sync = nullptr;  // a child: it lives as long as the program
     bool m_revealToken = false;
     bool m_asWindow = false;

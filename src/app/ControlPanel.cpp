@@ -53,7 +53,7 @@ void showText(QLineEdit* edit, const QString& text) {
 }  // namespace
 
 void connectOrDisconnect(SyncService& sync) {
-    if (sync.isConnected()) {
+    if (sync.isConnected() || sync.isReconnecting()) {
         sync.stopByUser();
     } else {
         sync.start();
@@ -69,6 +69,8 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
       m_token(field(QStringLiteral("token"), QStringLiteral("Codice pairing"), 210)),
       m_reveal(button(QStringLiteral("reveal"))),
       m_connect(button(QStringLiteral("connect"))),
+      m_trust(button(QStringLiteral("trust"), QStringLiteral("Fidati del nuovo certificato"))),
+      m_reconnect(new QCheckBox(QStringLiteral("Riconnetti automaticamente"))),
       m_autostart(new QCheckBox(QStringLiteral("Avvia all'accesso"))),
       m_autostartError(new QLabel),
       m_fingerprintTitle(new QLabel(QStringLiteral("Impronta SHA-256 del certificato del peer:"))),
@@ -111,6 +113,7 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     actionRow->addWidget(copy);
     actionRow->addStretch();
 
+    m_reconnect->setObjectName(QStringLiteral("reconnect"));
     m_autostart->setObjectName(QStringLiteral("autostart"));
     m_autostartError->setObjectName(QStringLiteral("autostartError"));
     m_autostartError->setWordWrap(true);
@@ -140,9 +143,11 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     }
     stack->addWidget(m_fingerprintTitle, 0, Qt::AlignLeft);
     stack->addWidget(m_fingerprint, 0, Qt::AlignLeft);
+    stack->addWidget(m_trust, 0, Qt::AlignLeft);
     stack->addWidget(m_host, 0, Qt::AlignLeft);
     stack->addLayout(pairingRow);
     stack->addLayout(actionRow);
+    stack->addWidget(m_reconnect, 0, Qt::AlignLeft);
     stack->addWidget(m_autostart, 0, Qt::AlignLeft);
     stack->addWidget(m_autostartError);
     stack->addWidget(separator);
@@ -153,6 +158,8 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     connect(m_reveal, &QPushButton::clicked, &m_app,
             [this] { m_app.setRevealToken(!m_app.revealToken()); });
     connect(m_connect, &QPushButton::clicked, &m_sync, [this] { connectOrDisconnect(m_sync); });
+    connect(m_trust, &QPushButton::clicked, &m_sync, &SyncService::trustNewCertificate);
+    connect(m_reconnect, &QCheckBox::toggled, &m_sync, &SyncService::setReconnects);
     connect(generate, &QPushButton::clicked, &m_sync, &SyncService::generateToken);
     connect(copy, &QPushButton::clicked, &m_sync, &SyncService::copyToken);
     connect(quit, &QPushButton::clicked, &m_app, &ClipwrenPlusApp::quit);
@@ -175,8 +182,12 @@ void ControlPanel::redraw() {
     const bool reveal = m_app.revealToken();
     m_token->setEchoMode(reveal ? QLineEdit::Normal : QLineEdit::Password);
     m_reveal->setText(reveal ? QStringLiteral("Nascondi") : QStringLiteral("Mostra"));
-    m_connect->setText(m_sync.isConnected() ? QStringLiteral("Disconnetti")
-                                            : QStringLiteral("Connetti"));
+    m_connect->setText(m_sync.isConnected() || m_sync.isReconnecting()
+                           ? QStringLiteral("Disconnetti")
+                           : QStringLiteral("Connetti"));
+    m_trust->setVisible(m_sync.certificateChanged());
+    const QSignalBlocker quietReconnect(m_reconnect);
+    m_reconnect->setChecked(m_sync.reconnects());
     // The box shows whether the entry is there, whoever put it there or took it away.
     const QSignalBlocker quiet(m_autostart);
     m_autostart->setChecked(m_app.autostart().isEnabled());

@@ -13,8 +13,8 @@ class ClipwrenPlusApp;
 class FingerprintView;
 class SyncService;
 
-// What the connect button does: it follows isConnected at the moment of the click, not the
-// label, which may not have been redrawn yet.
+// What the connect button does: it follows isConnected (or a reconnection under way) at the
+// moment of the click, not the label, which may not have been redrawn yet.
 void connectOrDisconnect(SyncService& sync);
 
 // The whole user interface: title, status line, address and pairing code, the actions and
@@ -37,6 +37,8 @@ private:
     QLineEdit* m_token;
     QPushButton* m_reveal;
     QPushButton* m_connect;
+    QPushButton* m_trust;
+    QCheckBox* m_reconnect;
     QCheckBox* m_autostart;
     QLabel* m_autostartError;
     QLabel* m_fingerprintTitle;

@@ -30,7 +30,8 @@ std::optional<NewContent> ChangeWatcher::takeNewContent(std::optional<QByteArray
     if (lastDigest == digest) return std::nullopt;
     lastDigest = std::move(digest);
     const bool tooLarge = payload->bytes.size() > maxBytes;
-    return NewContent{std::move(*payload), tooLarge};
+    // Asked only of a new content, so an unchanged clipboard costs no extra look.
+    return NewContent{std::move(*payload), tooLarge, m_pasteboard.isSecret()};
 }
 
 void ChangeWatcher::recordPresentContent(std::optional<QByteArray>& lastDigest) {

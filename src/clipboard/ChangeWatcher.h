@@ -15,6 +15,8 @@ struct NewContent {
     ClipboardPayload payload;
     // Larger than maxBytes: never sent, only reported, once, since it is now known too.
     bool tooLarge = false;
+    // Marked by a password manager: never sent, only reported, once.
+    bool secret = false;
 };
 
 // Looks at one clipboard for contents that lastDigest does not know. A look at an unchanged

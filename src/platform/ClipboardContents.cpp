@@ -1,5 +1,7 @@
 #include "platform/ClipboardContents.h"
 
+#include "platform/PasswordManagerHint.h"
+
 namespace clipwren {
 
 namespace {
@@ -9,6 +11,7 @@ const QByteArray pngType = QByteArrayLiteral("image/png");
 const QByteArray tiffType = QByteArrayLiteral("image/tiff");
 // File managers on GNOME and KDE paste files from this type, not from the URL list alone.
 const QByteArray gnomeCopiedFilesType = QByteArrayLiteral("x-special/gnome-copied-files");
+const QByteArray hintType(passwordManagerHintType);
 
 // The text types read, best first, and those written: X11 programs behind Xwayland ask for
 // the old atom names.
@@ -51,6 +54,7 @@ QList<QByteArray> offeredTypes(const ClipboardContents& contents) {
     if (contents.png) types << pngType;
     if (contents.tiff) types << tiffType;
     if (contents.text) types << textTypesWritten;
+    if (contents.passwordManagerHint) types << hintType;
     return types;
 }
 
@@ -63,11 +67,14 @@ std::optional<QByteArray> bytesForType(const ClipboardContents& contents,
     if (mimeType == pngType) return contents.png;
     if (mimeType == tiffType) return contents.tiff;
     if (textTypesWritten.contains(mimeType)) return contents.text;
+    if (mimeType == hintType) return contents.passwordManagerHint;
     return std::nullopt;
 }
 
 QList<ReadStep> readingPlan(const QList<QByteArray>& offered) {
     QList<ReadStep> plan;
+    if (offered.contains(hintType))
+        plan.append({hintType, &ClipboardContents::passwordManagerHint});
     if (offered.contains(uriListType)) plan.append({uriListType, &ClipboardContents::uriList});
     if (offered.contains(pngType)) {
         plan.append({pngType, &ClipboardContents::png});
@@ -81,6 +88,10 @@ QList<ReadStep> readingPlan(const QList<QByteArray>& offered) {
         }
     }
     return plan;
+}
+
+bool isSecret(const ClipboardContents& contents) {
+    return contents.passwordManagerHint && isSecretHint(*contents.passwordManagerHint);
 }
 
 QList<QUrl> localFileURLs(const QByteArray& uriList) {

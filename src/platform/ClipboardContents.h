@@ -14,6 +14,7 @@ struct ClipboardContents {
     std::optional<QByteArray> png;
     std::optional<QByteArray> tiff;
     std::optional<QByteArray> text;  // UTF-8
+    std::optional<QByteArray> passwordManagerHint;
 
     static ClipboardContents ofText(const QByteArray& utf8);
     static ClipboardContents ofPNG(const QByteArray& png);
@@ -27,12 +28,16 @@ std::optional<QByteArray> bytesForType(const ClipboardContents& contents,
 
 // Which of an offer's types to read, in the order the snapshot prefers them: the URL list,
 // then PNG; only without PNG the TIFF and the first UTF-8 text type, since the snapshot never
-// looks past a PNG.
+// looks past a PNG. A password manager's hint comes first: it is tiny, and it decides whether
+// the rest may ever leave the machine.
 struct ReadStep {
     QByteArray mimeType;
     std::optional<QByteArray> ClipboardContents::*field;
 };
 QList<ReadStep> readingPlan(const QList<QByteArray>& offered);
+
+// Whether a password manager marked contents as a secret.
+bool isSecret(const ClipboardContents& contents);
 
 // The local file URLs of a text/uri-list, in their order.
 QList<QUrl> localFileURLs(const QByteArray& uriList);

@@ -22,6 +22,7 @@ public:
     std::optional<QByteArray> data(DataType type) const override;
     std::optional<QByteArray> string() const override { return m_contents.text; }
     bool isSettled() const override { return !m_reading; }
+    bool isSecret() const override { return clipwren::isSecret(m_contents); }
 
 protected:
     virtual void own(const ClipboardContents& contents) = 0;

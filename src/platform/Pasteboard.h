@@ -37,6 +37,10 @@ public:
     // the clipboard's content yet, and changed() follows once it is.
     virtual bool isSettled() const { return true; }
 
+    // Whether the content was marked by a password manager as a secret
+    // (x-kde-passwordManagerHint = "secret"): such a content never leaves this machine.
+    virtual bool isSecret() const = 0;
+
 Q_SIGNALS:
     // The content may have changed: a watcher can look now instead of at its next tick.
     void changed();

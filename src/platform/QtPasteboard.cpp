@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include "platform/PasswordManagerHint.h"
+
 namespace clipwren {
 
 namespace {
@@ -12,6 +14,7 @@ const QString pngType = QStringLiteral("image/png");
 const QString tiffType = QStringLiteral("image/tiff");
 // GNOME's and KDE's file managers paste files from this format, not from text/uri-list alone.
 const QString gnomeCopiedFiles = QStringLiteral("x-special/gnome-copied-files");
+const QString passwordManagerHint = QString::fromLatin1(passwordManagerHintType);
 
 QClipboard* clipboard() {
     return QGuiApplication::clipboard();
@@ -80,6 +83,12 @@ std::optional<QByteArray> QtPasteboard::string() const {
     // Only real text: Qt would otherwise turn a URL list into text on its own.
     if (!mime || !mime->hasFormat(QStringLiteral("text/plain"))) return std::nullopt;
     return mime->text().toUtf8();
+}
+
+bool QtPasteboard::isSecret() const {
+    const QMimeData* mime = contents();
+    return mime && mime->hasFormat(passwordManagerHint) &&
+           isSecretHint(mime->data(passwordManagerHint));
 }
 
 }  // namespace clipwren

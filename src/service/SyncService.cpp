@@ -1,6 +1,8 @@
 #include "service/SyncService.h"
 
+#include <QLoggingCategory>
 #include <QPointer>
+#include <QUrl>
 
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/InboundApply.h"
@@ -19,6 +21,15 @@ namespace {
 
 const QString hostKey = QStringLiteral("host");
 const QString tokenKey = QStringLiteral("token");
+const QString reconnectKey = QStringLiteral("reconnect");
+
+// One key per address; encoded, so that no character of an address (the colons of IPv6, a
+// slash) is taken for the settings file's own syntax.
+QString pinKey(const QString& address) {
+    return QStringLiteral("pins/") + QString::fromLatin1(QUrl::toPercentEncoding(address));
+}
+
+Q_LOGGING_CATEGORY(lcService, "clipwren.service", QtWarningMsg)
 
 }  // namespace
 
@@ -39,6 +50,8 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard* pasteb
       m_ownPasteboard(qtPasteboardUnless(pasteboard)),
       m_pasteboard(pasteboard ? *pasteboard : *m_ownPasteboard),
       m_watcher(m_pasteboard) {
+    m_reconnects = m_settings.text(reconnectKey) == u"true";
+    setRetryDelay(std::make_unique<TimerDelay>());
     // A change is sent at once, not at the next tick; the tick stays for backends that miss
     // one. Queued, so that a change made by applying a message is looked at afterwards.
     connect(
@@ -86,6 +99,41 @@ void SyncService::assignPeerFingerprint(const QString& value) {
     m_peerFingerprint = value;
 }
 
+void SyncService::assignChangedCertificate(std::optional<QString> value) {
+    Q_EMIT objectWillChange();
+    m_changedCertificate = std::move(value);
+}
+
+void SyncService::assignReconnecting(bool value) {
+    Q_EMIT objectWillChange();
+    m_reconnecting = value;
+}
+
+QString SyncService::pinnedFingerprint(const QString& address) const {
+    return m_settings.text(pinKey(address));
+}
+
+void SyncService::setReconnects(bool enabled) {
+    Q_EMIT objectWillChange();
+    m_reconnects = enabled;
+    m_settings.setText(reconnectKey, enabled ? QStringLiteral("true") : QStringLiteral("false"));
+    if (enabled || !m_reconnecting) return;
+    // Unticked while trying again: no more tries. An attempt under way goes on as one the
+    // user started; between attempts, the line says the session is over.
+    const bool betweenAttempts = !m_connection;
+    stopRetrying();
+    if (betweenAttempts) assignStatus(QStringLiteral("Connessione fallita: ") + m_endReason);
+}
+
+int SyncService::retryDelayMs(int retry) {
+    return std::min(longestRetryDelayMs, firstRetryDelayMs << std::clamp(retry, 0, 10));
+}
+
+void SyncService::setRetryDelay(std::unique_ptr<Delay> delay) {
+    m_retryDelay = std::move(delay);
+    connect(m_retryDelay.get(), &Delay::elapsed, this, &SyncService::retryNow);
+}
+
 void SyncService::setHost(const QString& host) {
     assignHost(host);
 }
@@ -115,6 +163,11 @@ void SyncService::start() {
     m_settings.setText(hostKey, address);
     m_settings.setText(tokenKey, m_token);
     stop();
+    open(address);
+}
+
+void SyncService::open(const QString& address) {
+    m_address = address;
     assignStatus(QStringLiteral("Connessione a ") + address + QChar(0x2026));
 
     m_connection = m_connectionFactory(address, port);
@@ -127,11 +180,59 @@ void SyncService::start() {
 }
 
 void SyncService::stop() {
+    stopRetrying();
+    close();
+    if (m_changedCertificate) assignChangedCertificate(std::nullopt);
+}
+
+void SyncService::close() {
     m_timer.reset();
     if (m_connection) m_connection.release()->cancel();  // it reports cancelled, then goes
+    m_sessionReady = false;
     assignConnected(false);
     m_buffer = QByteArray();
     if (!m_peerFingerprint.isEmpty()) assignPeerFingerprint(QString());
+}
+
+void SyncService::trustNewCertificate() {
+    if (!m_changedCertificate) return;
+    // The fingerprint the user was shown, not whatever the next session presents.
+    m_settings.setText(pinKey(m_address), *m_changedCertificate);
+    start();
+}
+
+bool SyncService::willRetry() const {
+    return m_reconnecting || (m_reconnects && m_sessionReady);
+}
+
+void SyncService::retryLater(const QString& reason) {
+    close();
+    m_endReason = reason;
+    const int delay = retryDelayMs(m_retry++);
+    qCDebug(lcService) << "trying again in" << delay << "ms:" << reason;
+    if (!m_reconnecting) assignReconnecting(true);
+    assignStatus(QStringLiteral("In attesa: nuovo tentativo tra ") + QString::number(delay / 1000) +
+                 QStringLiteral(" s"));
+    m_retryDelay->start(delay);
+}
+
+void SyncService::retryNow() {
+    if (m_reconnecting) open(m_address);
+}
+
+void SyncService::stopRetrying() {
+    m_retryDelay->stop();
+    m_retry = 0;
+    if (m_reconnecting) assignReconnecting(false);
+}
+
+void SyncService::resumeFromSleep() {
+    if (!willRetry()) return;
+    qCDebug(lcService) << "resumed from suspend: trying again now";
+    stopRetrying();
+    close();
+    assignReconnecting(true);
+    open(m_address);
 }
 
 void SyncService::stopByUser() {
@@ -161,9 +262,18 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
     if (!isCurrent(generation)) return;
     switch (state) {
         case Connection::State::Waiting:
-            assignStatus(QStringLiteral("In attesa: ") + error);
+            // A retry is one attempt: an unreachable peer waits for the next, longer delay.
+            if (m_reconnecting) {
+                retryLater(error);
+            } else {
+                assignStatus(QStringLiteral("In attesa: ") + error);
+            }
             break;
         case Connection::State::Failed:
+            if (willRetry()) {
+                retryLater(error);
+                break;
+            }
             assignConnected(false);
             assignStatus(QStringLiteral("Connessione fallita: ") + error);
             break;
@@ -175,7 +285,28 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
     }
 }
 
+// Before the hello, which carries the code: a peer whose certificate differs from the one
+// pinned for the address gets nothing, and is not tried again by itself.
+bool SyncService::isPinnedPeer() {
+    const QString seen = fingerprintText(m_connection->peerCertificateDigest());
+    const QString pinned = pinnedFingerprint(m_address);
+    if (pinned.isEmpty()) {
+        if (!seen.isEmpty()) m_settings.setText(pinKey(m_address), seen);
+        return true;
+    }
+    if (seen == pinned) return true;
+    stop();
+    assignPeerFingerprint(seen);
+    assignChangedCertificate(seen);
+    assignStatus(QStringLiteral("Il certificato del Linux \u00e8 cambiato: verifica l'impronta"));
+    return false;
+}
+
 void SyncService::becomeReady() {
+    if (!isPinnedPeer()) return;
+    m_sessionReady = true;
+    m_retry = 0;
+    if (m_reconnecting) assignReconnecting(false);
     assignConnected(true);
     assignStatus(QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
     if (m_connection) assignPeerFingerprint(fingerprintText(m_connection->peerCertificateDigest()));
@@ -222,6 +353,8 @@ void SyncService::received(quint64 generation, Connection::Received chunk) {
     parseFrames();
     if (!chunk.error && !chunk.isComplete) {
         receive();
+    } else if (willRetry()) {
+        retryLater(chunk.error.value_or(QStringLiteral("il Linux ha chiuso la connessione")));
     } else if (chunk.error) {
         assignStatus(QStringLiteral("Connessione interrotta"));
     }
@@ -247,8 +380,12 @@ void SyncService::apply(const QByteArray& body) {
 void SyncService::poll() {
     const auto content = m_watcher.takeNewContent(m_lastDigest);
     if (!content) return;
+    // Once per content: it is known now, so the next tick passes over it.
+    if (content->secret) {
+        assignStatus(QStringLiteral("Password non inviata: copiata da un gestore di password"));
+        return;
+    }
     if (content->tooLarge) {
-        // Once per content: it is known now, so the next tick passes over it.
         assignStatus(QStringLiteral("Contenuto troppo grande da inviare (massimo 12 MiB)"));
         return;
     }

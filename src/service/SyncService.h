@@ -12,6 +12,7 @@
 #include "clipboard/ClipboardPayload.h"
 #include "clipboard/InboundApply.h"
 #include "platform/Connection.h"
+#include "platform/Delay.h"
 #include "platform/SettingsStore.h"
 #include "protocol/ClipMessageReader.h"
 
@@ -32,6 +33,8 @@ public:
         std::function<std::unique_ptr<Connection>(const QString& host, quint16 port)>;
 
     static constexpr int pollIntervalMs = 450;
+    static constexpr int firstRetryDelayMs = 2000;
+    static constexpr int longestRetryDelayMs = 60'000;
     static constexpr qsizetype readMaximum = 65'536;
 
     // Loads "host" and "token" from the saved settings; connects to nothing. The clipboard is
@@ -52,11 +55,32 @@ public:
     // prints it; empty until a connection is ready and again after stop.
     const QString& peerFingerprint() const { return m_peerFingerprint; }
     const QString& deviceID() const { return m_deviceID; }
+    // The peer at the address just tried presented another certificate than the one pinned
+    // for it: nothing was sent, and peerFingerprint shows the new one.
+    bool certificateChanged() const { return m_changedCertificate.has_value(); }
+    // The fingerprint pinned for a trimmed address; empty before its first session.
+    QString pinnedFingerprint(const QString& address) const;
+
+    // "Riconnetti automaticamente": saved at once, off unless the user ticked it.
+    bool reconnects() const { return m_reconnects; }
+    void setReconnects(bool enabled);
+    // A session ended by itself and the service is trying again, waiting or connecting.
+    bool isReconnecting() const { return m_reconnecting; }
+    // The wait before the given retry (0 for the first): doubling from two seconds, at most a
+    // minute.
+    static int retryDelayMs(int retry);
+    // The wait between retries; a timer unless replaced (tests end each wait by hand).
+    void setRetryDelay(std::unique_ptr<Delay> delay);
 
     void start();
     void stop();
     // The user's "Disconnetti": stop, and say so.
     void stopByUser();
+    // "Fidati del nuovo certificato": pins the fingerprint the user was shown, and connects.
+    void trustNewCertificate();
+    // The machine woke from suspend: a session that was up, or being retried, is tried again
+    // at once, since the link it had has most likely died unnoticed.
+    void resumeFromSleep();
     void generateToken();
     void copyToken();
 
@@ -66,8 +90,8 @@ public:
     bool isWatching() const { return m_timer != nullptr; }
 
 Q_SIGNALS:
-    // Emitted immediately before every assignment to host, token, isConnected, status and
-    // peerFingerprint.
+    // Emitted immediately before every assignment to host, token, isConnected, status,
+    // peerFingerprint, certificateChanged, reconnects and isReconnecting.
     void objectWillChange();
 
 private:
@@ -76,6 +100,16 @@ private:
     void assignConnected(bool value);
     void assignStatus(const QString& value);
     void assignPeerFingerprint(const QString& value);
+    void assignChangedCertificate(std::optional<QString> value);
+    void assignReconnecting(bool value);
+
+    void open(const QString& address);
+    void close();
+    bool isPinnedPeer();
+    bool willRetry() const;
+    void retryLater(const QString& reason);
+    void retryNow();
+    void stopRetrying();
 
     bool isCurrent(quint64 generation) const;
     void onMain(std::function<void()> task);
@@ -94,6 +128,9 @@ private:
     bool m_isConnected = false;
     QString m_status;
     QString m_peerFingerprint;
+    std::optional<QString> m_changedCertificate;
+    bool m_reconnects = false;
+    bool m_reconnecting = false;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<QTimer> m_timer;
     std::optional<QByteArray> m_lastDigest;
@@ -109,6 +146,12 @@ private:
 
     // Tells a connection's late reports and completions from the current connection's.
     quint64 m_generation = 0;
+    // The trimmed address of the current or last connection, and whether it became ready.
+    QString m_address;
+    bool m_sessionReady = false;
+    QString m_endReason;
+    int m_retry = 0;
+    std::unique_ptr<Delay> m_retryDelay;
     ConnectionFactory m_connectionFactory;
     SettingsStore m_settings;
     std::unique_ptr<Pasteboard> m_ownPasteboard;

@@ -19,6 +19,7 @@
 #include "AppTestSupport.h"
 #include "Autostart.h"
 #include "platform/PlatformSetup.h"
+#include "platform/SelfSignedCertificate.h"
 #include "platform/SettingsStore.h"
 #include "platform/TlsConnection.h"
 #include "support/FakeConnection.h"
@@ -260,6 +261,47 @@ private Q_SLOTS:
         // A new attempt is about another peer, maybe: the old fingerprint goes.
         panel.click("connect");
         QTRY_VERIFY(!fingerprint->isVisible());
+    }
+
+    void reconnectBoxAndTrustButton() {
+        test::FakeNetwork network;
+        network.certificateDigest = QByteArray(32, 'a');
+        Launched panel(network);
+        auto* box = part<QCheckBox>(panel.app, "reconnect");
+        QPushButton* trust = panel.button("trust");
+        QCOMPARE(box->text(), QStringLiteral("Riconnetti automaticamente"));
+        QVERIFY(!box->isChecked());
+        QCOMPARE(trust->text(), QStringLiteral("Fidati del nuovo certificato"));
+        QVERIFY(!trust->isVisible());
+        box->click();
+        QVERIFY(panel.app.sync().reconnects());
+        QCOMPARE(SettingsStore().text(QStringLiteral("reconnect")), QStringLiteral("true"));
+
+        // A dropped session waits to be tried again; "Disconnetti" ends that.
+        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
+        panel.click("connect");
+        network.last()->report(Connection::State::Ready);
+        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        network.last()->report(Connection::State::Failed, QStringLiteral("reset"));
+        QTRY_VERIFY(panel.status()->text().startsWith(QStringLiteral("In attesa: ")));
+        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        panel.click("connect");
+        QTRY_COMPARE(panel.status()->text(), QStringLiteral("Disconnesso"));
+        QVERIFY(!panel.app.sync().isReconnecting());
+        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+
+        // Another certificate: the button shows with the new fingerprint, and trusts it.
+        network.certificateDigest = QByteArray(32, 'b');
+        panel.click("connect");
+        network.last()->report(Connection::State::Ready);
+        QTRY_VERIFY(trust->isVisible());
+        QCOMPARE(part<QTextEdit>(panel.app, "fingerprint")->toPlainText(),
+                 fingerprintText(network.certificateDigest));
+        QTest::mouseClick(trust, Qt::LeftButton);
+        network.last()->report(Connection::State::Ready);
+        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        QVERIFY(!trust->isVisible());
+        QCOMPARE(network.made.size(), 3);
     }
 
     void staleDisconnectLabelStillStarts() {

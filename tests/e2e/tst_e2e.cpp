@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <memory>
 
+#include "platform/SelfSignedCertificate.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "support/DesktopSession.h"
@@ -398,8 +399,12 @@ private Q_SLOTS:
         m_program.stop();
         const QStringList storedBefore = filesUnder(m_mac.receivedFolder());
 
-        // A stand-in for the peer that knows the code and also sends with another one.
-        test::TlsTestServer fake;
+        // A stand-in for the peer that knows the code and also sends with another one. It
+        // presents the peer's own certificate, the one the program has pinned.
+        const QString identity = m_linux.data() + QStringLiteral("/ClipwrenPlus/peer/");
+        test::TlsTestServer fake(
+            SelfSignedCertificate{readFile(identity + QStringLiteral("certificate.pem")),
+                                  readFile(identity + QStringLiteral("key.pem"))});
         QVERIFY(fake.listen(port));
         startProgram();
         QSslSocket* client = fake.waitForClient(deadlineMs);

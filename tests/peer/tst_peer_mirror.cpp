@@ -1,18 +1,22 @@
 // The peer's clipboard side on a real (offscreen) clipboard: what it sends, what it applies,
 // and that nothing goes back where it came from.
 #include <QBuffer>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "ClipboardMirror.h"
 #include "clipboard/ClipboardPayload.h"
+#include "platform/PasswordManagerHint.h"
 #include "platform/QtPasteboard.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
@@ -93,6 +97,17 @@ private Q_SLOTS:
         QCOMPARE(tooLarge.at(0).at(1).value<qsizetype>(), maxBytes + 1);
         pasteboard.setString(QByteArray("piccolo"));
         mirror.poll();
+        QCOMPARE(frames.count(), 3);
+
+        // A password manager's copy: reported once, never sent.
+        QSignalSpy secretKept(&mirror, &ClipboardMirror::secretKept);
+        auto* mime = new QMimeData;
+        mime->setText(QStringLiteral("hunter2"));
+        mime->setData(QString::fromLatin1(passwordManagerHintType), "secret");
+        QGuiApplication::clipboard()->setMimeData(mime);
+        mirror.poll();
+        mirror.poll();
+        QCOMPARE(secretKept.count(), 1);
         QCOMPARE(frames.count(), 3);
 
         mirror.end();

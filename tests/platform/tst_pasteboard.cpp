@@ -200,6 +200,22 @@ private Q_SLOTS:
         QCOMPARE(lastDigest, contentDigest("text", QByteArray("già qui")));
     }
 
+    void passwordManagerHintIsSeen() {
+        // A password manager's copy: the hint type beside the text, read with it.
+        ClipboardContents secret = ClipboardContents::ofText("hunter2");
+        secret.passwordManagerHint = "secret";
+        const auto offered = m_session->offer(secret);
+        QVERIFY(offered);
+        QTRY_COMPARE_WITH_TIMEOUT(m_pasteboard->string(), std::optional<QByteArray>("hunter2"),
+                                  deadlineMs);
+        QVERIFY(m_pasteboard->isSecret());
+        // The same text without it.
+        m_session->copyText(QStringLiteral("hunter2"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pasteboard->isSecret() && m_pasteboard->isSettled() &&
+                                     m_pasteboard->string() == QByteArray("hunter2"),
+                                 deadlineMs);
+    }
+
     void aSourceThatNeverWritesFreezesNothing() {
         QSignalSpy changes(m_pasteboard.get(), &Pasteboard::changed);
         const auto hung = m_session->hangClipboard();

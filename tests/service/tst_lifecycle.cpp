@@ -1,17 +1,22 @@
 // The connection's life against a real TLS server on 127.0.0.1 that plays the peer, and,
 // where a socket cannot produce the case at a chosen moment, against a fake connection.
 #include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QMimeData>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "clipboard/Digest.h"
+#include "platform/PasswordManagerHint.h"
 #include "platform/SettingsStore.h"
+#include "platform/SleepWatcher.h"
 #include "platform/TlsConnection.h"
 #include "protocol/Message.h"
 #include "support/FakeConnection.h"
@@ -24,6 +29,8 @@ namespace {
 
 const QString token = QStringLiteral("ABCDEFGHJKLMNPQR");
 const QString ready = QStringLiteral("Connesso \u2022 sincronizzazione attiva");
+const QString changed =
+    QStringLiteral("Il certificato del Linux \u00e8 cambiato: verifica l'impronta");
 
 QClipboard* clipboard() {
     return QGuiApplication::clipboard();
@@ -34,6 +41,20 @@ SyncService::ConnectionFactory toPort(quint16 port) {
     return [port](const QString& host, quint16) {
         return std::make_unique<TlsConnection>(host, port);
     };
+}
+
+// The real TLS connection to 127.0.0.1, at whatever port *port holds when it is made, for
+// any address typed: each typed address keeps a pin of its own.
+SyncService::ConnectionFactory toLoopback(const quint16* port) {
+    return [port](const QString&, quint16) {
+        return std::make_unique<TlsConnection>(QStringLiteral("127.0.0.1"), *port);
+    };
+}
+
+// The status between two attempts.
+QString waitingFor(int seconds) {
+    return QStringLiteral("In attesa: nuovo tentativo tra ") + QString::number(seconds) +
+           QStringLiteral(" s");
 }
 
 quint16 freePort() {
@@ -195,6 +216,244 @@ private Q_SLOTS:
         // Bytes on the new connection are framed from their own start.
         bridge.deliver(bridge.clipFrame(QStringLiteral("text"), "fresh"));
         QCOMPARE(clipboard()->text(), QStringLiteral("fresh"));
+    }
+
+    void pinsTheCertificateOfEachAddress() {
+        test::TlsTestServer server;
+        test::TlsTestServer stranger(1);
+        QVERIFY(server.listen() && stranger.listen());
+        quint16 port = server.port();
+        SyncService service(toLoopback(&port));
+        service.setHost(QStringLiteral(" 127.0.0.1 "));
+        service.setToken(token);
+
+        // First use: pinned, and the hello goes out as before.
+        service.start();
+        QSslSocket* peer = server.waitForClient();
+        QVERIFY(peer);
+        QTRY_VERIFY(service.isConnected());
+        QCOMPARE(service.pinnedFingerprint(QStringLiteral("127.0.0.1")),
+                 test::TlsTestServer::fingerprint());
+        QCOMPARE(server.readMessages(peer, 1).size(), 1);
+
+        // Another certificate at the same address: closed before a byte of ours is sent.
+        port = stranger.port();
+        service.start();
+        QTRY_VERIFY(service.certificateChanged());
+        QCOMPARE(service.status(), changed);
+        QCOMPARE(service.peerFingerprint(), test::TlsTestServer::fingerprint(1));
+        QVERIFY(!service.isConnected());
+        QTRY_COMPARE(stranger.clientsGone(), 1);
+        QVERIFY2(!stranger.heardAnything(), "a stranger got bytes, maybe the code");
+        stranger.waitForClient(0);  // the one that left, if its handshake was over by then
+        QCOMPARE(service.pinnedFingerprint(QStringLiteral("127.0.0.1")),
+                 test::TlsTestServer::fingerprint());
+
+        // The user compared and trusts it: pinned, connected, the hello goes out.
+        service.trustNewCertificate();
+        QVERIFY(!service.certificateChanged());
+        QSslSocket* trusted = stranger.waitForClient();
+        QVERIFY(trusted);
+        QTRY_VERIFY(service.isConnected());
+        QCOMPARE(service.pinnedFingerprint(QStringLiteral("127.0.0.1")),
+                 test::TlsTestServer::fingerprint(1));
+        QCOMPARE(stranger.readMessages(trusted, 1).size(), 1);
+
+        // Another address has a pin of its own, made at its own first session.
+        port = server.port();
+        service.setHost(QStringLiteral("linux.lan"));
+        service.start();
+        QVERIFY(server.waitForClient());
+        QTRY_VERIFY(service.isConnected());
+        QCOMPARE(service.pinnedFingerprint(QStringLiteral("linux.lan")),
+                 test::TlsTestServer::fingerprint());
+        QCOMPARE(service.pinnedFingerprint(QStringLiteral("127.0.0.1")),
+                 test::TlsTestServer::fingerprint(1));
+    }
+
+    void reconnectsAfterTheCompanionRestarts() {
+        test::TlsTestServer server;
+        QVERIFY(server.listen());
+        const quint16 port = server.port();
+        SyncService service(toPort(port));
+        auto* delay = new test::ManualDelay;
+        service.setRetryDelay(std::unique_ptr<Delay>(delay));
+        service.setReconnects(true);
+        service.setHost(QStringLiteral("127.0.0.1"));
+        service.setToken(token);
+        service.start();
+        QSslSocket* peer = server.waitForClient();
+        QVERIFY(peer);
+        QTRY_VERIFY(service.isConnected());
+
+        // It goes away, and for a while nobody listens: each attempt waits longer.
+        server.close();
+        peer->disconnectFromHost();
+        QTRY_COMPARE(delay->asked, QList<int>{2000});
+        QVERIFY(!service.isConnected());
+        QVERIFY(service.isReconnecting());
+        QCOMPARE(service.status(), waitingFor(2));
+        delay->finish();
+        QTRY_COMPARE(delay->asked, (QList<int>{2000, 4000}));
+        QCOMPARE(service.status(), waitingFor(4));
+
+        // It is back: ready again without a click, and the hello goes out again.
+        QVERIFY(server.listen(port));
+        delay->finish();
+        peer = server.waitForClient();
+        QVERIFY(peer);
+        QTRY_VERIFY(service.isConnected());
+        QVERIFY(!service.isReconnecting());
+        QCOMPARE(service.status(), ready);
+        QCOMPARE(server.readMessages(peer, 1).value(0)[QStringLiteral("type")].toString(),
+                 QStringLiteral("hello"));
+    }
+
+    void aDroppedSessionIsRetriedOnlyWhenAsked_data() {
+        QTest::addColumn<bool>("reconnects");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("status");
+
+        for (const char* end : {"link fails", "peer closes", "read fails"}) {
+            QTest::addRow("box on, %s", end) << true << end << waitingFor(2);
+        }
+        QTest::addRow("box off, link fails")
+            << false << "link fails" << QStringLiteral("Connessione fallita: reset");
+        QTest::addRow("box off, read fails")
+            << false << "read fails" << QStringLiteral("Connessione interrotta");
+        QTest::addRow("box off, peer closes") << false << "peer closes" << ready;
+        // Unticked during the wait: no retry, and the line tells how the session ended.
+        QTest::addRow("box unticked while waiting")
+            << false << "peer closes"
+            << QStringLiteral("Connessione fallita: il Linux ha chiuso la connessione");
+    }
+    void aDroppedSessionIsRetriedOnlyWhenAsked() {
+        QFETCH(bool, reconnects);
+        QFETCH(QString, end);
+        QFETCH(QString, status);
+
+        test::FakeBridge bridge;
+        const bool untick = QByteArray(QTest::currentDataTag()).contains("unticked");
+        bridge.service.setReconnects(reconnects || untick);
+        bridge.connect();
+        QTRY_VERIFY(bridge.connection->hasPendingRead());
+        if (end == u"link fails") {
+            bridge.connection->report(Connection::State::Failed, QStringLiteral("reset"));
+        }
+        if (end == u"peer closes") bridge.connection->deliver({}, true);
+        if (end == u"read fails") bridge.connection->deliver({}, false, QStringLiteral("reset"));
+        if (untick) {
+            QTRY_VERIFY(bridge.retryDelay->isActive());
+            bridge.service.setReconnects(false);
+        }
+        QTRY_COMPARE(bridge.service.status(), status);
+        QCOMPARE(bridge.retryDelay->isActive(), reconnects);
+        QCOMPARE(bridge.service.isReconnecting(), reconnects);
+        bridge.retryDelay->finish();
+        QCOMPARE(bridge.network.made.size(), reconnects ? 2 : 1);
+    }
+
+    void retriesBackOffAndStopWhenTheyMust() {
+        test::FakeBridge bridge;
+        bridge.service.setReconnects(true);
+        bridge.network.certificateDigest = QByteArray(32, 'a');
+        bridge.connect();
+        bridge.connection->report(Connection::State::Failed, QStringLiteral("reset"));
+        for (int attempt = 2; attempt <= 8; ++attempt) {
+            QTRY_VERIFY(bridge.retryDelay->isActive());
+            bridge.retryDelay->finish();
+            QCOMPARE(bridge.network.made.size(), attempt);
+            bridge.network.last()->report(Connection::State::Waiting, QStringLiteral("rifiutata"));
+        }
+        QTRY_COMPARE(bridge.retryDelay->asked,
+                     (QList<int>{2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000}));
+        QCOMPARE(bridge.service.status(), waitingFor(60));
+
+        // "Disconnetti" during a wait ends the retries.
+        QVERIFY(bridge.service.isReconnecting());
+        bridge.service.stopByUser();
+        QVERIFY(!bridge.retryDelay->isActive());
+        QVERIFY(!bridge.service.isReconnecting());
+        QCOMPARE(bridge.service.status(), QStringLiteral("Disconnesso"));
+
+        // A changed certificate met on a retry is never retried.
+        bridge.connect();
+        bridge.connection->report(Connection::State::Failed, QStringLiteral("reset"));
+        QTRY_VERIFY(bridge.retryDelay->isActive());
+        bridge.network.certificateDigest = QByteArray(32, 'b');
+        bridge.retryDelay->finish();
+        bridge.network.last()->report(Connection::State::Ready);
+        QTRY_VERIFY(bridge.service.certificateChanged());
+        QCOMPARE(bridge.service.status(), changed);
+        QVERIFY(!bridge.service.isReconnecting());
+        QVERIFY(!bridge.retryDelay->isActive());
+        bridge.service.resumeFromSleep();
+        QCOMPARE(bridge.network.made.size(), 10);
+    }
+
+    void resumeFromSuspendTriesAtOnce() {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QVERIFY2(bus.isConnected(), "runs under dbus-run-session");
+        // A logind of our own on the private bus: it owns logind's name and sends its signal.
+        QDBusConnection logind =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("logind"));
+        QVERIFY(logind.registerService(QStringLiteral("org.freedesktop.login1")));
+        const auto sleep = [&logind](bool sleeping) {
+            QDBusMessage signal =
+                QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
+                                           QStringLiteral("org.freedesktop.login1.Manager"),
+                                           QStringLiteral("PrepareForSleep"));
+            signal << sleeping;
+            QVERIFY(logind.send(signal));
+        };
+        SleepWatcher watcher(bus);
+        QVERIFY(watcher.isWatching());
+
+        test::FakeBridge bridge;
+        connect(&watcher, &SleepWatcher::resumed, &bridge.service, &SyncService::resumeFromSleep);
+        bridge.service.setReconnects(true);
+        bridge.connect();
+        // Waking with a session up: it is opened anew, since the old link may be dead.
+        sleep(true);
+        sleep(false);
+        QTRY_COMPARE(bridge.network.made.size(), 2);
+        QVERIFY(bridge.network.made[0].isNull());  // cancelled and gone
+        bridge.connection = bridge.network.last();
+        bridge.connection->report(Connection::State::Ready);
+        QTRY_VERIFY(bridge.service.isConnected());
+        // Waking during a wait: no more waiting.
+        bridge.connection->report(Connection::State::Failed, QStringLiteral("reset"));
+        QTRY_VERIFY(bridge.retryDelay->isActive());
+        sleep(false);
+        QTRY_COMPARE(bridge.network.made.size(), 3);
+        QVERIFY(!bridge.retryDelay->isActive());
+        QCOMPARE(bridge.retryDelay->asked, QList<int>{2000});
+    }
+
+    void secretsStayHome_data() {
+        QTest::addColumn<QByteArray>("hint");
+        QTest::addColumn<bool>("sent");
+        QTest::addRow("marked secret") << QByteArray("secret") << false;
+        QTest::addRow("unmarked") << QByteArray() << true;
+    }
+    void secretsStayHome() {
+        QFETCH(QByteArray, hint);
+        QFETCH(bool, sent);
+        test::FakeBridge bridge;
+        bridge.connect();
+        auto* mime = new QMimeData;
+        mime->setText(QStringLiteral("hunter2"));
+        if (!hint.isNull()) mime->setData(QString::fromLatin1(passwordManagerHintType), hint);
+        clipboard()->setMimeData(mime);
+        QTRY_COMPARE(bridge.service.lastDigest(), std::optional(contentDigest("text", "hunter2")));
+        QCOMPARE(bridge.sentMessages().size(), sent ? 2 : 1);
+        QCOMPARE(bridge.service.status(),
+                 sent ? ready
+                      : QStringLiteral("Password non inviata: copiata da un gestore di password"));
+        // Said once: the next looks pass over the known content.
+        QSignalSpy notes(&bridge.service, &SyncService::objectWillChange);
+        test::spin(1000);
+        QCOMPARE(notes.count(), 0);
     }
 
     void bothWaysOverRealTls() {

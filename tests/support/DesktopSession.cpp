@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "platform/wayland/SelectionSource.h"
 #include "platform/wayland/WaylandConnection.h"
 
 namespace clipwren::test {
@@ -102,6 +103,20 @@ void DesktopSession::serve(const QString& program, const QStringList& arguments,
 
 XvfbSession::~XvfbSession() {
     stop();
+}
+
+std::shared_ptr<void> XvfbSession::offer(const ClipboardContents& contents) const {
+    QStringList arguments;
+    for (const QByteArray& type : offeredTypes(contents)) {
+        arguments << QString::fromLatin1(type)
+                  << QString::fromUtf8(bytesForType(contents, type).value_or(QByteArray()));
+    }
+    auto helper = std::make_shared<QProcess>();
+    helper->setProcessEnvironment(environment());
+    helper->start(QStringLiteral(OFFER_CLIPBOARD_PATH), arguments);
+    // It says so once it owns the clipboard.
+    if (!helper->waitForReadyRead(deadlineMs)) return nullptr;
+    return std::shared_ptr<void>(helper, helper.get());
 }
 
 void XvfbSession::stop() {
@@ -274,15 +289,38 @@ std::optional<QByteArray> SwaySession::paste(const QString& type) const {
                {QStringLiteral("--no-newline"), QStringLiteral("--type"), type});
 }
 
-std::shared_ptr<void> SwaySession::hangClipboard() const {
+std::unique_ptr<wayland::WaylandConnection> SwaySession::connect() const {
     const QByteArray previous = qgetenv("WAYLAND_DISPLAY");
     qputenv("WAYLAND_DISPLAY", m_waylandDisplay.toUtf8());
     auto opened = wayland::WaylandConnection::open();
     qputenv("WAYLAND_DISPLAY", previous);
-    if (!opened.connection) return nullptr;
+    return std::move(opened.connection);
+}
+
+std::shared_ptr<void> SwaySession::offer(const ClipboardContents& contents) const {
+    struct Offered {
+        std::unique_ptr<wayland::WaylandConnection> connection;
+        QObject writers;
+        std::unique_ptr<wayland::SelectionSource> source;
+    };
+    auto offered = std::make_shared<Offered>();
+    offered->connection = connect();
+    if (!offered->connection) return nullptr;
+    wayland::WaylandConnection& connection = *offered->connection;
+    wl_proxy* device = connection.protocol().getDevice(connection.manager(), connection.seat());
+    offered->source =
+        std::make_unique<wayland::SelectionSource>(connection, contents, &offered->writers);
+    connection.protocol().setSelection(device, offered->source->proxy());
+    connection.flush();
+    connection.attachToEventLoop();
+    return offered;
+}
+
+std::shared_ptr<void> SwaySession::hangClipboard() const {
     // The connection is never read again: the compositor's requests for the text wait
     // unanswered, and the pipes they carry stay open.
-    std::shared_ptr<wayland::WaylandConnection> connection = std::move(opened.connection);
+    std::shared_ptr<wayland::WaylandConnection> connection = connect();
+    if (!connection) return nullptr;
     const wayland::DataControlProtocol& protocol = connection->protocol();
     wl_proxy* device = protocol.getDevice(connection->manager(), connection->seat());
     wl_proxy* source = protocol.createSource(connection->manager());

@@ -8,6 +8,12 @@
 #include <memory>
 #include <optional>
 
+#include "platform/ClipboardContents.h"
+
+namespace clipwren::wayland {
+class WaylandConnection;
+}  // namespace clipwren::wayland
+
 namespace clipwren::test {
 
 // A desktop of a test's own: the clipboard other programs share, and the tools that stand in
@@ -28,6 +34,9 @@ public:
     // Takes the clipboard with a text that is never written, the way a hung program holds
     // it, until the returned object goes.
     virtual std::shared_ptr<void> hangClipboard() const = 0;
+    // Offers one content under several types at once, the way a password manager adds its
+    // hint to a text, until the returned object goes.
+    virtual std::shared_ptr<void> offer(const ClipboardContents& contents) const = 0;
     // Ends the display server, as a crash or a logout does.
     virtual void stop() = 0;
 
@@ -59,6 +68,7 @@ public:
     std::optional<QByteArray> paste(const QString& type) const override;
     QString textType() const override { return QStringLiteral("UTF8_STRING"); }
     std::shared_ptr<void> hangClipboard() const override;
+    std::shared_ptr<void> offer(const ClipboardContents& contents) const override;
     void stop() override;
 
 private:
@@ -79,9 +89,12 @@ public:
     QString textType() const override { return QStringLiteral("text/plain;charset=utf-8"); }
     std::shared_ptr<void> hangClipboard() const override;
     void stop() override;
+    std::shared_ptr<void> offer(const ClipboardContents& contents) const override;
 
 private:
     bool focusedOnFoot() const;
+    // A Wayland connection of this process's own to the session.
+    std::unique_ptr<wayland::WaylandConnection> connect() const;
 
     QTemporaryDir m_root;
     QProcess m_sway;

@@ -44,6 +44,7 @@ void FakeConnection::abandon() {
 SyncService::ConnectionFactory FakeNetwork::factory() {
     return [this](const QString& host, quint16 port) {
         auto connection = std::make_unique<FakeConnection>(host, port);
+        connection->certificateDigest = certificateDigest;
         made.append(connection.get());
         return connection;
     };
@@ -63,7 +64,8 @@ QList<QByteArray> frameBodies(const QList<QByteArray>& frames) {
 
 namespace clipwren::test {
 
-FakeBridge::FakeBridge() : service(network.factory()) {
+FakeBridge::FakeBridge() : service(network.factory()), retryDelay(new ManualDelay) {
+    service.setRetryDelay(std::unique_ptr<Delay>(retryDelay));
     service.setHost(QStringLiteral("127.0.0.1"));
     service.setToken(QStringLiteral("ABCDEFGHJKLMNPQR"));
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Connection.h"
+#include "platform/Delay.h"
 #include "service/SyncService.h"
 
 namespace clipwren::test {
@@ -56,6 +57,28 @@ public:
     SyncService::ConnectionFactory factory();
     FakeConnection* last() const { return made.isEmpty() ? nullptr : made.last().data(); }
     QList<QPointer<FakeConnection>> made;
+    // What the peer's certificate digest is on the connections made from now on.
+    QByteArray certificateDigest;
+};
+
+// A wait that never ends by itself: the test sees each one asked for and ends it by hand.
+class ManualDelay final : public Delay {
+public:
+    void start(int ms) override {
+        asked.append(ms);
+        m_active = true;
+    }
+    void stop() override { m_active = false; }
+    bool isActive() const override { return m_active; }
+    // Ends the wait under way, as its time running out would; nothing when none is.
+    void finish() {
+        if (std::exchange(m_active, false)) Q_EMIT elapsed();
+    }
+
+    QList<int> asked;
+
+private:
+    bool m_active = false;
 };
 
 // The JSON bodies of the frames in bytes.
@@ -81,6 +104,7 @@ struct FakeBridge {
     FakeNetwork network;
     SyncService service;
     FakeConnection* connection = nullptr;
+    ManualDelay* retryDelay;  // owned by the service
 };
 
 }  // namespace clipwren::test

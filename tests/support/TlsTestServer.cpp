@@ -12,23 +12,38 @@
 namespace clipwren::test {
 
 namespace {
-const SelfSignedCertificate& certificate() {
-    static const SelfSignedCertificate made =
-        *SelfSignedCertificate::generate(QStringLiteral("not-the-host-you-asked-for"));
-    return made;
+const SelfSignedCertificate& certificate(int identity) {
+    static QHash<int, SelfSignedCertificate> made;
+    if (!made.contains(identity)) {
+        made.insert(identity,
+                    *SelfSignedCertificate::generate(QStringLiteral("not-the-host-you-asked-for")));
+    }
+    return made[identity];
 }
 }  // namespace
 
-TlsTestServer::TlsTestServer() {
+TlsTestServer::TlsTestServer(int identity) : TlsTestServer(certificate(identity)) {}
+
+TlsTestServer::TlsTestServer(const SelfSignedCertificate& identity) {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setLocalCertificate(QSslCertificate(certificate().certificatePem));
-    configuration.setPrivateKey(QSslKey(certificate().privateKeyPem, QSsl::Ec));
+    configuration.setLocalCertificate(QSslCertificate(identity.certificatePem));
+    configuration.setPrivateKey(QSslKey(identity.privateKeyPem, QSsl::Ec));
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
     m_server.setSslConfiguration(configuration);
+    // Watched from the start of the handshake, so that a client that leaves before its
+    // session is up still counts, and so does anything it sent.
+    connect(&m_server, &QSslServer::startedEncryptionHandshake, this, [this](QSslSocket* socket) {
+        // Only looked at, not read: whoever takes the client reads it.
+        connect(socket, &QSslSocket::readyRead, this,
+                [this, socket] { m_heardAnything |= socket->bytesAvailable() > 0; });
+        const auto gone = [this, socket] { m_gone.insert(socket); };
+        connect(socket, &QSslSocket::disconnected, this, gone);
+        connect(socket, &QObject::destroyed, this, gone);
+    });
 }
 
-QString TlsTestServer::fingerprint() {
-    return certificateFingerprint(certificate().certificatePem);
+QString TlsTestServer::fingerprint(int identity) {
+    return certificateFingerprint(certificate(identity).certificatePem);
 }
 
 bool TlsTestServer::listen(quint16 port) {

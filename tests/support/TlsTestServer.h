@@ -3,25 +3,38 @@
 #include <QJsonObject>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QSslServer>
 #include <QSslSocket>
+
+namespace clipwren {
+struct SelfSignedCertificate;
+}
 
 namespace clipwren::test {
 
 // A real TLS server on 127.0.0.1 that plays the peer, with a self-signed certificate made
-// for the test run.
+// for the test run. Servers of another identity present another certificate: a companion
+// that made itself a new one, or a stranger at the same address.
 class TlsTestServer : public QObject {
     Q_OBJECT
 
 public:
-    TlsTestServer();
+    explicit TlsTestServer(int identity = 0);
+    // Presents this certificate and key instead, such as a companion's own.
+    explicit TlsTestServer(const SelfSignedCertificate& identity);
 
     // Listens on 127.0.0.1, on port (0: any free port).
     bool listen(quint16 port = 0);
     void close();
     quint16 port() const { return m_server.serverPort(); }
     // Its certificate's fingerprint, as the peer prints its own.
-    static QString fingerprint();
+    static QString fingerprint(int identity = 0);
+
+    // Clients whose connection has closed, whether or not their TLS session was ever up.
+    int clientsGone() const { return int(m_gone.size()); }
+    // Whether any client has sent application data so far.
+    bool heardAnything() const { return m_heardAnything; }
 
     // The next client whose TLS session is up; nullptr after timeoutMs.
     QSslSocket* waitForClient(int timeoutMs = 10000);
@@ -34,6 +47,8 @@ public:
 private:
     QSslServer m_server;
     QHash<QSslSocket*, QByteArray> m_buffers;
+    QSet<const QObject*> m_gone;
+    bool m_heardAnything = false;
 };
 
 }  // namespace clipwren::test

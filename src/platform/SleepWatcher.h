@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+
+namespace clipwren {
+
+// Tells when the machine has woken from suspend, from logind's PrepareForSleep signal. Where
+// the bus or logind is missing it simply never tells.
+class SleepWatcher : public QObject {
+    Q_OBJECT
+
+public:
+    // logind lives on the system bus; tests give a private bus with a logind of their own.
+    explicit SleepWatcher(QDBusConnection bus = QDBusConnection::systemBus(),
+                          QObject* parent = nullptr);
+
+    // Whether the bus was reached and the signal subscribed to.
+    bool isWatching() const { return m_watching; }
+
+Q_SIGNALS:
+    void resumed();
+
+private Q_SLOTS:
+    void prepareForSleep(bool sleeping);
+
+private:
+    bool m_watching = false;
+};
+
+}  // namespace clipwren
