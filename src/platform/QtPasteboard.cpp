@@ -5,6 +5,7 @@
 #include <QMimeData>
 
 #include "platform/PasswordManagerHint.h"
+#include "platform/Utf8.h"
 
 namespace clipwren {
 
@@ -43,7 +44,7 @@ void QtPasteboard::clearContents() {
 
 void QtPasteboard::setString(const QByteArray& utf8) {
     auto* mime = new QMimeData;
-    mime->setText(QString::fromUtf8(utf8));
+    mime->setText(fromUtf8Exactly(utf8));
     replaceContents(mime);
 }
 

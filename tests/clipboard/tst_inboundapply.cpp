@@ -242,6 +242,18 @@ private Q_SLOTS:
         QVERIFY(clipboardIsEmpty());
     }
 
+    void byteOrderMarksAreKeptAndNothingGoesBack() {
+        const QByteArray bom("\xef\xbb\xbf");
+        send(clip(QStringLiteral("text"), bom + "testo"));
+        QCOMPARE(clipboard()->text().toUtf8(), bom + "testo");
+        send(clip(QStringLiteral("file"), bom + "nome.txt" + '\0' + "x"));
+        const QString path = clipboard()->mimeData()->urls().value(0).toLocalFile();
+        QCOMPARE(QFileInfo(path).fileName().toUtf8(), bom + "nome.txt");
+        // Read back as they came, both are known: a few ticks send nothing but the hello.
+        test::spin(1000);
+        QCOMPARE(m_bridge->sentMessages().size(), 1);
+    }
+
     void receivedFilesAreStoredEachInItsOwnFolder() {
         send(clip(QStringLiteral("file"), QByteArray("a/b/c.txt\0x\0y", 13)));
         QStringList files = receivedFiles();
