@@ -172,6 +172,7 @@ void SyncService::open(const QString& address) {
 
     m_connection = m_connectionFactory(address, port);
     const quint64 generation = ++m_generation;
+    m_streamBroken = false;
     connect(m_connection.get(), &Connection::stateChanged, this,
             [this, generation](Connection::State state, const QString& error) {
                 onMain([this, generation, state, error] { handle(generation, state, error); });
@@ -275,7 +276,9 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
                 break;
             }
             assignConnected(false);
-            assignStatus(QStringLiteral("Connessione fallita: ") + error);
+            // A link that broke under a read (a dead link found by keepalive) has said so
+            // already; the failure that follows names the same loss in vaguer words.
+            if (!m_streamBroken) assignStatus(QStringLiteral("Connessione fallita: ") + error);
             break;
         case Connection::State::Ready:
             becomeReady();
@@ -356,6 +359,7 @@ void SyncService::received(quint64 generation, Connection::Received chunk) {
     } else if (willRetry()) {
         retryLater(chunk.error.value_or(QStringLiteral("il Linux ha chiuso la connessione")));
     } else if (chunk.error) {
+        m_streamBroken = true;
         assignStatus(QStringLiteral("Connessione interrotta"));
     }
 }

@@ -146,6 +146,8 @@ private:
 
     // Tells a connection's late reports and completions from the current connection's.
     quint64 m_generation = 0;
+    // The current connection's stream ended with a read error.
+    bool m_streamBroken = false;
     // The trimmed address of the current or last connection, and whether it became ready.
     QString m_address;
     bool m_sessionReady = false;

@@ -190,6 +190,10 @@ private Q_SLOTS:
         QTRY_COMPARE(bridge.service.status(), QStringLiteral("Connessione interrotta"));
         test::spin(50);
         QCOMPARE(bridge.connection->reads, 1);
+        // The failure that follows a dead link clears the flag and keeps the words.
+        bridge.connection->report(Connection::State::Failed, QStringLiteral("timeout"));
+        QTRY_VERIFY(!bridge.service.isConnected());
+        QCOMPARE(bridge.service.status(), QStringLiteral("Connessione interrotta"));
     }
 
     void lateCompletionsOfAnOldConnectionDoNothing() {
