@@ -163,6 +163,8 @@ private Q_SLOTS:
         QTest::addRow("folders") << QByteArray("a/../b/c.txt") << u"c.txt"_s;
         QTest::addRow("dots") << QByteArray("..") << u"file"_s;
         QTest::addRow("empty") << QByteArray() << u"file"_s;
+        // Kept byte for byte, not read as a byte-order mark and dropped.
+        QTest::addRow("BOM first") << QByteArray("\xef\xbb\xbfnota.txt") << u"\uFEFFnota.txt"_s;
         // 300 bytes: shortened to 255, the extension kept, no two-byte letter split.
         const QString stem = u"è"_s.repeated(148);
         QTest::addRow("long") << (stem + u".pdf"_s).toUtf8() << stem.first(125) + u".pdf"_s;
