@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QSettings>
 #include <QWidget>
 
 #include "ClipboardIcons.h"
@@ -11,10 +10,6 @@
 namespace clipwren::test {
 
 inline const QString validCode = QStringLiteral("ABCDEFGHJKLMNPQR");
-
-inline void clearSettings() {
-    QSettings(QStringLiteral("ClipwrenPlus"), QStringLiteral("ClipwrenPlus")).clear();
-}
 
 // A widget of the open panel, by its objectName.
 template <typename Widget>

@@ -4,9 +4,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include "AppTestSupport.h"
@@ -17,9 +14,8 @@
 #include "StatusPrinter.h"
 #include "platform/SettingsStore.h"
 #include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
+#include "support/Testing.h"
 
-using namespace clipwren;
 using test::part;
 
 class LaunchTest : public QObject {
@@ -34,7 +30,7 @@ private Q_SLOTS:
         ClipwrenPlusApp app(network.factory());
         app.launch();
         SyncService* service = &app.sync();
-        QTest::keyClicks(part<QLineEdit>(app, "host"), QStringLiteral("10.0.0.7"));
+        QTest::keyClicks(part<QLineEdit>(app, "host"), u"10.0.0.7"_s);
         QTest::mouseClick(part<QPushButton>(app, "reveal"), Qt::LeftButton);
 
         for (int round = 0; round < 3; ++round) {
@@ -43,13 +39,13 @@ private Q_SLOTS:
             app.openPanel();
             QVERIFY(app.panel());
             QCOMPARE(&app.sync(), service);
-            QCOMPARE(part<QLineEdit>(app, "host")->text(), QStringLiteral("10.0.0.7"));
+            QCOMPARE(part<QLineEdit>(app, "host")->text(), u"10.0.0.7"_s);
             QCOMPARE(part<QLineEdit>(app, "token")->echoMode(), QLineEdit::Normal);
         }
         QCOMPARE(app.findChildren<SyncService*>().size(), 1);
         // The rebuilt panel still edits and follows that one service.
-        QTest::keyClicks(part<QLineEdit>(app, "token"), QStringLiteral("xyz"));
-        QCOMPARE(service->token(), QStringLiteral("xyz"));
+        QTest::keyClicks(part<QLineEdit>(app, "token"), u"xyz"_s);
+        QCOMPARE(service->token(), u"xyz"_s);
         service->generateToken();
         QTRY_COMPARE(part<QLineEdit>(app, "token")->text(), service->token());
     }
@@ -68,9 +64,9 @@ private Q_SLOTS:
     void oneInstancePerSession() {
         QTemporaryDir runtime;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), test::configHome());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+        environment.insert(u"XDG_CONFIG_HOME"_s, test::configHome());
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         const auto launch = [&](QProcess& program) {
             program.setProcessEnvironment(environment);
             program.start(QStringLiteral(CLIPWREN_PLUS_PATH), QStringList());
@@ -123,17 +119,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("token");
         QTest::addColumn<bool>("connect");
         QTest::addColumn<QString>("status");
-        const QString idle = QStringLiteral("Inserisci IP e token per avviare");
+        const QString idle = u"Inserisci IP e token per avviare"_s;
         const QString code = test::validCode;
-        const QString address = QStringLiteral("192.168.1.20");
+        const QString address = u"192.168.1.20"_s;
         QTest::newRow("saved, asked")
-            << address << code << true << QStringLiteral("Connessione a 192.168.1.20\u2026");
+            << address << code << true << u"Connessione a 192.168.1.20\u2026"_s;
         QTest::newRow("saved, not asked") << address << code << false << idle;
         QTest::newRow("no address") << QString() << code << true << idle;
         QTest::newRow("no code") << address << QString() << true << idle;
         QTest::newRow("short code, as Connetti would")
-            << address << QStringLiteral("abc") << true
-            << QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri");
+            << address << u"abc"_s << true
+            << u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s;
     }
 
     void connectOption() {
@@ -142,37 +138,33 @@ private Q_SLOTS:
         QFETCH(bool, connect);
         QFETCH(QString, status);
         SettingsStore store;
-        if (!host.isEmpty()) store.setText(QStringLiteral("host"), host);
-        if (!token.isEmpty()) store.setText(QStringLiteral("token"), token);
+        if (!host.isEmpty()) store.setText(u"host"_s, host);
+        if (!token.isEmpty()) store.setText(u"token"_s, token);
         test::FakeNetwork network;
         ClipwrenPlusApp app(network.factory());
         app.launch({.connect = connect});
         QCOMPARE(app.sync().status(), status);
-        QCOMPARE(network.made.size(), status.startsWith(QStringLiteral("Connessione a")) ? 1 : 0);
+        QCOMPARE(network.made.size(), status.startsWith(u"Connessione a"_s) ? 1 : 0);
         if (!network.made.isEmpty()) QCOMPARE(network.last()->host, host);
     }
 
     void launchOptionsAreParsedAndListed() {
         QCommandLineParser parser;
         describeLaunchOptions(parser);
-        QVERIFY(parser.parse({QStringLiteral("clipwren-plus"), QStringLiteral("--connect"),
-                              QStringLiteral("--print-status")}));
+        QVERIFY(parser.parse({u"clipwren-plus"_s, u"--connect"_s, u"--print-status"_s}));
         LaunchOptions options = readLaunchOptions(parser);
         QVERIFY(options.connect && options.printStatus);
 
         QCommandLineParser plain;
         describeLaunchOptions(plain);
-        QVERIFY(plain.parse({QStringLiteral("clipwren-plus")}));
+        QVERIFY(plain.parse({u"clipwren-plus"_s}));
         options = readLaunchOptions(plain);
         QVERIFY(!options.connect && !options.printStatus);
-        for (const char* listed :
-             {"-h, --help, -?  Mostra questo aiuto ed esce.", "--connect", "--print-status"}) {
-            QVERIFY2(plain.helpText().contains(QLatin1String(listed)), listed);
-        }
-        // Qt's own lines, in English, are not there; --help-all is the same help.
-        QVERIFY(!plain.helpText().contains(QLatin1String("Displays")));
-        QVERIFY(!plain.helpText().contains(QLatin1String("--help-all")));
-        QVERIFY(plain.parse({QStringLiteral("clipwren-plus"), QStringLiteral("--help-all")}));
+        // Italian only (Qt's English lines are not there); --help-all is the same help.
+        QVERIFY(plain.helpText().contains("-h, --help, -?  Mostra questo aiuto ed esce."_L1));
+        QVERIFY(!plain.helpText().contains("Displays"_L1) &&
+                !plain.helpText().contains("help-all"_L1));
+        QVERIFY(plain.parse({u"clipwren-plus"_s, u"--help-all"_s}));
     }
 
     void printsEachNewStatusOnce() {
@@ -180,27 +172,26 @@ private Q_SLOTS:
         SyncService service(network.factory());
         QStringList lines;
         StatusPrinter printer(service, [&lines](const QString& line) { lines.append(line); });
-        service.setHost(QStringLiteral("127.0.0.1"));
+        service.setHost(u"127.0.0.1"_s);
         service.start();  // no code: rejected
         service.start();  // the same text again is no news
         service.setToken(test::validCode);
         service.start();
         network.last()->report(Connection::State::Ready);
         QTRY_COMPARE(lines.size(), 4);
-        QCOMPARE(lines,
-                 (QStringList{
-                     QStringLiteral("Inserisci IP e token per avviare"),
-                     QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri"),
-                     QStringLiteral("Connessione a 127.0.0.1\u2026"),
-                     QStringLiteral("Connesso \u2022 sincronizzazione attiva"),
-                 }));
+        QCOMPARE(lines, (QStringList{
+                            u"Inserisci IP e token per avviare"_s,
+                            u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s,
+                            u"Connessione a 127.0.0.1\u2026"_s,
+                            u"Connesso \u2022 sincronizzazione attiva"_s,
+                        }));
     }
 
     void quitEndsTheEventLoopWithoutStop() {
         test::FakeNetwork network;
         ClipwrenPlusApp app(network.factory());
         app.launch();
-        QTest::keyClicks(part<QLineEdit>(app, "host"), QStringLiteral("127.0.0.1"));
+        QTest::keyClicks(part<QLineEdit>(app, "host"), u"127.0.0.1"_s);
         QTest::keyClicks(part<QLineEdit>(app, "token"), test::validCode);
         QTest::mouseClick(part<QPushButton>(app, "connect"), Qt::LeftButton);
         network.last()->report(Connection::State::Ready);
@@ -238,16 +229,13 @@ private Q_SLOTS:
     void execArgumentIsQuotedForDesktopEntries_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("written");
-        QTest::addRow("plain") << QStringLiteral("/usr/bin/clipwren-plus")
-                               << QStringLiteral("/usr/bin/clipwren-plus");
-        QTest::addRow("blank") << QStringLiteral("/opt/I miei programmi/clipwren-plus")
-                               << QStringLiteral("\"/opt/I miei programmi/clipwren-plus\"");
+        QTest::addRow("plain") << u"/usr/bin/clipwren-plus"_s << u"/usr/bin/clipwren-plus"_s;
+        QTest::addRow("blank") << u"/opt/I miei programmi/clipwren-plus"_s
+                               << u"\"/opt/I miei programmi/clipwren-plus\""_s;
         QTest::addRow("quote, dollar, backslash")
-            << QStringLiteral("/tmp/a\"b$c\\d")
-            << QStringLiteral("\"/tmp/a\\\\\"b\\\\$c\\\\\\\\d\"");
-        QTest::addRow("percent") << QStringLiteral("/tmp/100%/x") << QStringLiteral("/tmp/100%%/x");
-        QTest::addRow("line break")
-            << QStringLiteral("/tmp/a\nb") << QStringLiteral("\"/tmp/a\\nb\"");
+            << u"/tmp/a\"b$c\\d"_s << u"\"/tmp/a\\\\\"b\\\\$c\\\\\\\\d\""_s;
+        QTest::addRow("percent") << u"/tmp/100%/x"_s << u"/tmp/100%%/x"_s;
+        QTest::addRow("line break") << u"/tmp/a\nb"_s << u"\"/tmp/a\\nb\""_s;
     }
 
     void execArgumentIsQuotedForDesktopEntries() {

@@ -1,16 +1,12 @@
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
-#include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -23,10 +19,9 @@
 #include "platform/SettingsStore.h"
 #include "platform/TlsConnection.h"
 #include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
+#include "support/Testing.h"
 #include "support/TlsTestServer.h"
 
-using namespace clipwren;
 using test::part;
 
 namespace {
@@ -48,6 +43,11 @@ struct Launched {
         QTest::keyClicks(host(), address);
         QTest::keyClicks(token(), code);
     }
+    // Types a valid address and code and presses "Connetti".
+    void connect() const {
+        type(u"127.0.0.1"_s, test::validCode);
+        click("connect");
+    }
 
     ClipwrenPlusApp app;
 };
@@ -66,32 +66,29 @@ private Q_SLOTS:
 
     void launchShowsSavedValuesMaskedAndDisconnected() {
         SettingsStore store;
-        store.setText(QStringLiteral("host"), QStringLiteral("192.168.1.20"));
-        store.setText(QStringLiteral("token"), test::validCode);
+        store.setText(u"host"_s, u"192.168.1.20"_s);
+        store.setText(u"token"_s, test::validCode);
         test::FakeNetwork network;
         Launched panel(network);
 
         QVERIFY(panel.app.panel()->isVisible());  // no tray here: an ordinary window
-        QCOMPARE(panel.app.panel()->windowTitle(), QStringLiteral("Clipwren+"));
-        QCOMPARE(part<QLabel>(panel.app, "title")->text(), QStringLiteral("Clipwren+"));
-        QVERIFY(part<QLabel>(panel.app, "title")->font().bold());
-        QCOMPARE(panel.status()->text(), QStringLiteral("Inserisci IP e token per avviare"));
-        QCOMPARE(panel.host()->text(), QStringLiteral("192.168.1.20"));
-        QCOMPARE(panel.host()->placeholderText(), QStringLiteral("IP Linux"));
-        QCOMPARE(panel.host()->width(), 240);
+        QCOMPARE(panel.app.panel()->windowTitle(), u"Clipwren+"_s);
+        QCOMPARE(part<QLabel>(panel.app, "title")->text(), u"Clipwren+"_s);
+        QCOMPARE(panel.status()->text(), u"Inserisci IP e token per avviare"_s);
+        QCOMPARE(panel.host()->text(), u"192.168.1.20"_s);
+        QCOMPARE(panel.host()->placeholderText(), u"IP Linux"_s);
         QCOMPARE(panel.token()->text(), test::validCode);
-        QCOMPARE(panel.token()->placeholderText(), QStringLiteral("Codice pairing"));
-        QCOMPARE(panel.token()->width(), 210);
+        QCOMPARE(panel.token()->placeholderText(), u"Codice pairing"_s);
         QCOMPARE(panel.token()->echoMode(), QLineEdit::Password);
-        QCOMPARE(panel.button("reveal")->text(), QStringLiteral("Mostra"));
-        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
-        QCOMPARE(panel.button("generate")->text(), QStringLiteral("Genera token"));
-        QCOMPARE(panel.button("copy")->text(), QStringLiteral("Copia token"));
-        QCOMPARE(panel.button("quit")->text(), QStringLiteral("Esci da Clipwren+"));
-        QCOMPARE(panel.app.panel()->layout()->spacing(), 10);
-        QCOMPARE(panel.app.panel()->layout()->contentsMargins(), QMargins(12, 12, 12, 12));
+        for (const auto& [name, text] : {std::pair{"reveal", "Mostra"},
+                                         {"connect", "Connetti"},
+                                         {"generate", "Genera token"},
+                                         {"copy", "Copia token"},
+                                         {"quit", "Esci da Clipwren+"}}) {
+            QCOMPARE(panel.button(name)->text(), QString::fromUtf8(text));
+        }
         QCOMPARE(panel.app.trayItem()->icon().toolTip(),
-                 QStringLiteral("Clipwren+\nInserisci IP e token per avviare"));
+                 u"Clipwren+\nInserisci IP e token per avviare"_s);
         QVERIFY(!part<QTextEdit>(panel.app, "fingerprint")->isVisible());
         QVERIFY(test::showsOutlineIcon(panel.app));
         QCoreApplication::processEvents();
@@ -101,39 +98,39 @@ private Q_SLOTS:
     void clipboardNoticeIsShownOnlyWhenThereIsOne() {
         QVERIFY(!part<QLabel>(Launched().app, "clipboardNotice"));
         ClipwrenPlusApp app(SyncService::tlsConnectionFactory(),
-                            {nullptr, QStringLiteral("Gli appunti passano da Xwayland")});
+                            {nullptr, u"Gli appunti passano da Xwayland"_s});
         app.launch();
         QCOMPARE(part<QLabel>(app, "clipboardNotice")->text(),
-                 QStringLiteral("Gli appunti passano da Xwayland"));
+                 u"Gli appunti passano da Xwayland"_s);
     }
 
     void revealKeepsTheTypedTextInBothForms() {
         Launched panel;
-        QTest::keyClicks(panel.token(), QStringLiteral("abc"));
+        QTest::keyClicks(panel.token(), u"abc"_s);
         panel.click("reveal");
         QCOMPARE(panel.token()->echoMode(), QLineEdit::Normal);
-        QCOMPARE(panel.button("reveal")->text(), QStringLiteral("Nascondi"));
-        QCOMPARE(panel.token()->text(), QStringLiteral("abc"));
+        QCOMPARE(panel.button("reveal")->text(), u"Nascondi"_s);
+        QCOMPARE(panel.token()->text(), u"abc"_s);
 
-        QTest::keyClicks(panel.token(), QStringLiteral("def"));
+        QTest::keyClicks(panel.token(), u"def"_s);
         panel.click("reveal");
         QCOMPARE(panel.token()->echoMode(), QLineEdit::Password);
-        QCOMPARE(panel.button("reveal")->text(), QStringLiteral("Mostra"));
-        QCOMPARE(panel.token()->text(), QStringLiteral("abcdef"));
-        QCOMPARE(panel.app.sync().token(), QStringLiteral("abcdef"));
+        QCOMPARE(panel.button("reveal")->text(), u"Mostra"_s);
+        QCOMPARE(panel.token()->text(), u"abcdef"_s);
+        QCOMPARE(panel.app.sync().token(), u"abcdef"_s);
 
         // Typing in the middle: the redraw that follows leaves the cursor where it was.
         QTest::keyClick(panel.token(), Qt::Key_Home);
         QTest::keyClick(panel.token(), Qt::Key_X);
         QCoreApplication::processEvents();
-        QCOMPARE(panel.token()->text(), QStringLiteral("xabcdef"));
+        QCOMPARE(panel.token()->text(), u"xabcdef"_s);
         QCOMPARE(panel.token()->cursorPosition(), 1);
     }
 
     void returnInEitherFieldDoesNothing() {
         test::FakeNetwork network;
         Launched panel(network);
-        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
+        panel.type(u"127.0.0.1"_s, test::validCode);
         QSignalSpy changes(&panel.app.sync(), &SyncService::objectWillChange);
         QTest::keyClick(panel.host(), Qt::Key_Return);
         QTest::keyClick(panel.token(), Qt::Key_Return);
@@ -142,28 +139,27 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(changes.count(), 0);
         QVERIFY(network.made.isEmpty());
-        QCOMPARE(panel.status()->text(), QStringLiteral("Inserisci IP e token per avviare"));
+        QCOMPARE(panel.status()->text(), u"Inserisci IP e token per avviare"_s);
     }
 
     void shortCodeIsRejectedAndTheButtonStaysOnConnect() {
         test::FakeNetwork network;
         Launched panel(network);
-        panel.type(QStringLiteral("127.0.0.1"), test::validCode.chopped(1));
+        panel.type(u"127.0.0.1"_s, test::validCode.chopped(1));
         panel.click("connect");
         QTRY_COMPARE(panel.status()->text(),
-                     QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri"));
-        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+                     u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s);
+        QCOMPARE(panel.button("connect")->text(), u"Connetti"_s);
         QVERIFY(network.made.isEmpty());
     }
 
     void generateAndCopyWorkWhileConnected() {
         test::FakeNetwork network;
         Launched panel(network);
-        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
-        panel.click("connect");
+        panel.connect();
         QCOMPARE(network.made.size(), 1);
         network.last()->report(Connection::State::Ready);
-        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        QTRY_COMPARE(panel.button("connect")->text(), u"Disconnetti"_s);
         QVERIFY(test::showsFilledIcon(panel.app));
 
         panel.click("generate");
@@ -172,38 +168,35 @@ private Q_SLOTS:
         QCOMPARE(panel.token()->text().size(), 16);
 
         panel.click("copy");
-        QTRY_COMPARE(panel.status()->text(),
-                     QStringLiteral("Token copiato: incollalo nel comando su Kubuntu"));
+        QTRY_COMPARE(panel.status()->text(), u"Token copiato: incollalo nel comando su Kubuntu"_s);
         QCOMPARE(QGuiApplication::clipboard()->text(), panel.app.sync().token());
         // Neither action touched the connection.
         QCOMPARE(network.made.size(), 1);
         QVERIFY(!network.last()->abandoned);
-        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        QCOMPARE(panel.button("connect")->text(), u"Disconnetti"_s);
 
         panel.click("connect");
         QVERIFY(network.last()->abandoned);  // stop, not a new start
         QCOMPARE(network.made.size(), 1);
-        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+        QTRY_COMPARE(panel.button("connect")->text(), u"Connetti"_s);
         QTRY_VERIFY(test::showsOutlineIcon(panel.app));
-        QCOMPARE(panel.status()->text(), QStringLiteral("Disconnesso"));
-        QCOMPARE(panel.app.trayItem()->icon().toolTip(), QStringLiteral("Clipwren+\nDisconnesso"));
+        QCOMPARE(panel.status()->text(), u"Disconnesso"_s);
+        QCOMPARE(panel.app.trayItem()->icon().toolTip(), u"Clipwren+\nDisconnesso"_s);
     }
 
     void oversizedContentIsReportedOnceAndTheWatchGoesOn() {
         test::FakeNetwork network;
         Launched panel(network);
-        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
-        panel.click("connect");
+        panel.connect();
         network.last()->report(Connection::State::Ready);
         QTRY_VERIFY(panel.app.sync().isWatching());
         const QList<QByteArray>& sent = network.last()->sent;
         QCOMPARE(sent.size(), 1);  // the hello
 
-        const QString tooLarge =
-            QStringLiteral("Contenuto troppo grande da inviare (massimo 12 MiB)");
+        const QString tooLarge = u"Contenuto troppo grande da inviare (massimo 12 MiB)"_s;
         QGuiApplication::clipboard()->setText(QString(SyncService::maxBytes + 1, u'x'));
         QTRY_COMPARE(panel.status()->text(), tooLarge);
-        QCOMPARE(panel.app.trayItem()->icon().toolTip(), QStringLiteral("Clipwren+\n") + tooLarge);
+        QCOMPARE(panel.app.trayItem()->icon().toolTip(), u"Clipwren+\n"_s + tooLarge);
 
         // The ticks that follow know it: no message, and not even the same text again.
         QSignalSpy changes(&panel.app.sync(), &SyncService::objectWillChange);
@@ -213,7 +206,7 @@ private Q_SLOTS:
         QCOMPARE(changes.count(), 0);
         QCOMPARE(sent.size(), 1);
 
-        QGuiApplication::clipboard()->setText(QStringLiteral("piccolo"));
+        QGuiApplication::clipboard()->setText(u"piccolo"_s);
         QTRY_COMPARE(sent.size(), 2);
         QVERIFY(panel.app.sync().isConnected());
     }
@@ -225,12 +218,11 @@ private Q_SLOTS:
         Launched panel([port](const QString& host, quint16) {
             return std::make_unique<TlsConnection>(host, port);
         });
-        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
-        panel.click("connect");
+        panel.connect();
         QSslSocket* client = server.waitForClient();
         QVERIFY(client);
-        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
-        QCOMPARE(panel.status()->text(), QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
+        QTRY_COMPARE(panel.button("connect")->text(), u"Disconnetti"_s);
+        QCOMPARE(panel.status()->text(), u"Connesso \u2022 sincronizzazione attiva"_s);
         QVERIFY(test::showsFilledIcon(panel.app));
 
         // The certificate the server presented, in the form the peer prints, to be compared by
@@ -239,7 +231,7 @@ private Q_SLOTS:
         QTRY_VERIFY(fingerprint->isVisible());
         QCOMPARE(fingerprint->toPlainText(), test::TlsTestServer::fingerprint());
         QVERIFY(fingerprint->toPlainText().contains(
-            QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){31}[0-9A-F]{2}$"))));
+            QRegularExpression(u"^([0-9A-F]{2}:){31}[0-9A-F]{2}$"_s)));
         QVERIFY(fingerprint->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
         fingerprint->selectAll();
         QCOMPARE(fingerprint->textCursor().selectedText(), test::TlsTestServer::fingerprint());
@@ -251,12 +243,11 @@ private Q_SLOTS:
         QVERIFY(panel.app.panel()->rect().contains(fingerprint->geometry()));
 
         client->close();
-        QTRY_VERIFY(panel.status()->text().startsWith(QStringLiteral("Connessione fallita: ")));
-        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+        QTRY_VERIFY(panel.status()->text().startsWith(u"Connessione fallita: "_s));
+        QTRY_COMPARE(panel.button("connect")->text(), u"Connetti"_s);
         QVERIFY(test::showsOutlineIcon(panel.app));
         // The description is Qt's own, in Italian like the rest of the line.
-        QVERIFY2(!panel.status()->text().contains(QStringLiteral("closed")),
-                 qPrintable(panel.status()->text()));
+        QVERIFY2(!panel.status()->text().contains(u"closed"_s), qPrintable(panel.status()->text()));
 
         // A new attempt is about another peer, maybe: the old fingerprint goes.
         panel.click("connect");
@@ -269,26 +260,25 @@ private Q_SLOTS:
         Launched panel(network);
         auto* box = part<QCheckBox>(panel.app, "reconnect");
         QPushButton* trust = panel.button("trust");
-        QCOMPARE(box->text(), QStringLiteral("Riconnetti automaticamente"));
+        QCOMPARE(box->text(), u"Riconnetti automaticamente"_s);
         QVERIFY(!box->isChecked());
-        QCOMPARE(trust->text(), QStringLiteral("Fidati del nuovo certificato"));
+        QCOMPARE(trust->text(), u"Fidati del nuovo certificato"_s);
         QVERIFY(!trust->isVisible());
         box->click();
         QVERIFY(panel.app.sync().reconnects());
-        QCOMPARE(SettingsStore().text(QStringLiteral("reconnect")), QStringLiteral("true"));
+        QCOMPARE(SettingsStore().text(u"reconnect"_s), u"true"_s);
 
         // A dropped session waits to be tried again; "Disconnetti" ends that.
-        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
-        panel.click("connect");
+        panel.connect();
         network.last()->report(Connection::State::Ready);
-        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
-        network.last()->report(Connection::State::Failed, QStringLiteral("reset"));
-        QTRY_VERIFY(panel.status()->text().startsWith(QStringLiteral("In attesa: ")));
-        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        QTRY_COMPARE(panel.button("connect")->text(), u"Disconnetti"_s);
+        network.last()->report(Connection::State::Failed, u"reset"_s);
+        QTRY_VERIFY(panel.status()->text().startsWith(u"In attesa: "_s));
+        QCOMPARE(panel.button("connect")->text(), u"Disconnetti"_s);
         panel.click("connect");
-        QTRY_COMPARE(panel.status()->text(), QStringLiteral("Disconnesso"));
+        QTRY_COMPARE(panel.status()->text(), u"Disconnesso"_s);
         QVERIFY(!panel.app.sync().isReconnecting());
-        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+        QCOMPARE(panel.button("connect")->text(), u"Connetti"_s);
 
         // Another certificate: the button shows with the new fingerprint, and trusts it.
         network.certificateDigest = QByteArray(32, 'b');
@@ -299,7 +289,7 @@ private Q_SLOTS:
                  fingerprintText(network.certificateDigest));
         QTest::mouseClick(trust, Qt::LeftButton);
         network.last()->report(Connection::State::Ready);
-        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        QTRY_COMPARE(panel.button("connect")->text(), u"Disconnetti"_s);
         QVERIFY(!trust->isVisible());
         QCOMPARE(network.made.size(), 3);
     }
@@ -307,32 +297,30 @@ private Q_SLOTS:
     void staleDisconnectLabelStillStarts() {
         test::FakeNetwork network;
         Launched panel(network);
-        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
-        panel.click("connect");
+        panel.connect();
         network.last()->report(Connection::State::Ready);
-        QTRY_COMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        QTRY_COMPARE(panel.button("connect")->text(), u"Disconnetti"_s);
 
         // The service takes the failure; the panel has not redrawn yet.
-        network.last()->report(Connection::State::Failed, QStringLiteral("Rete irraggiungibile"));
+        network.last()->report(Connection::State::Failed, u"Rete irraggiungibile"_s);
         QCoreApplication::sendPostedEvents(&panel.app.sync(), QEvent::MetaCall);
         QVERIFY(!panel.app.sync().isConnected());
-        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Disconnetti"));
+        QCOMPARE(panel.button("connect")->text(), u"Disconnetti"_s);
 
         panel.click("connect");
         QCOMPARE(network.made.size(), 2);
         QVERIFY(network.last()->started);
-        QTRY_COMPARE(panel.status()->text(), QStringLiteral("Connessione a 127.0.0.1\u2026"));
-        QCOMPARE(panel.button("connect")->text(), QStringLiteral("Connetti"));
+        QTRY_COMPARE(panel.status()->text(), u"Connessione a 127.0.0.1\u2026"_s);
+        QCOMPARE(panel.button("connect")->text(), u"Connetti"_s);
     }
 
     void autostartBoxWritesAndRemovesTheEntry() {
         Launched panel;
         const Autostart& autostart = panel.app.autostart();
-        QCOMPARE(
-            autostart.filePath(),
-            test::configHome() + QStringLiteral("/autostart/org.clipwren.ClipwrenPlus.desktop"));
+        QCOMPARE(autostart.filePath(),
+                 test::configHome() + u"/autostart/org.clipwren.ClipwrenPlus.desktop"_s);
         auto* box = part<QCheckBox>(panel.app, "autostart");
-        QCOMPARE(box->text(), QStringLiteral("Avvia all'accesso"));
+        QCOMPARE(box->text(), u"Avvia all'accesso"_s);
         QVERIFY(!box->isChecked());
 
         box->click();
@@ -340,11 +328,10 @@ private Q_SLOTS:
         QFile file(autostart.filePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-        QVERIFY(lines.contains(QStringLiteral("Exec=") + QCoreApplication::applicationFilePath() +
-                               QStringLiteral(" --connect")));
-        QVERIFY(lines.contains(QStringLiteral("Icon=org.clipwren.ClipwrenPlus")));
-        const QString validator =
-            QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+        QVERIFY(
+            lines.contains(u"Exec="_s + QCoreApplication::applicationFilePath() + u" --connect"_s));
+        QVERIFY(lines.contains(u"Icon=org.clipwren.ClipwrenPlus"_s));
+        const QString validator = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
         if (!validator.isEmpty()) {
             QProcess validate;
             validate.start(validator, {autostart.filePath()});
@@ -371,7 +358,7 @@ private Q_SLOTS:
         QVERIFY(!box->isChecked());
         auto* error = part<QLabel>(panel.app, "autostartError");
         QVERIFY(error->isVisible());
-        QVERIFY2(error->text().startsWith(QStringLiteral("Avvio all'accesso non modificato: ")),
+        QVERIFY2(error->text().startsWith(u"Avvio all'accesso non modificato: "_s),
                  qPrintable(error->text()));
         QVERIFY(blocker.remove());
     }
@@ -379,17 +366,15 @@ private Q_SLOTS:
     void longStatusWrapsInsteadOfBeingCut() {
         test::FakeNetwork network;
         Launched panel(network);
-        panel.type(QStringLiteral("127.0.0.1"), test::validCode);
-        panel.click("connect");
-        QTRY_VERIFY(panel.status()->text().startsWith(QStringLiteral("Connessione a ")));
+        panel.connect();
+        QTRY_VERIFY(panel.status()->text().startsWith(u"Connessione a "_s));
         const int width = panel.app.panel()->width();
 
-        const QString reason = QStringLiteral(
-                                   "la rete non risponde e nessun tentativo "
-                                   "riesce ad arrivare alla macchina indicata")
-                                   .repeated(4);
+        const QString reason =
+            u"la rete non risponde e nessun tentativo "
+            "riesce ad arrivare alla macchina indicata"_s.repeated(4);
         network.last()->report(Connection::State::Failed, reason);
-        QTRY_COMPARE(panel.status()->text(), QStringLiteral("Connessione fallita: ") + reason);
+        QTRY_COMPARE(panel.status()->text(), u"Connessione fallita: "_s + reason);
         QLabel* status = panel.status();
         QVERIFY(status->heightForWidth(status->width()) > 3 * status->fontMetrics().height());
         QTRY_VERIFY(status->height() >= status->heightForWidth(status->width()));

@@ -1,15 +1,11 @@
 #include <QApplication>
-#include <QDir>
 #include <QScreen>
 #include <QSet>
-#include <QTest>
 
 #include "AppTestSupport.h"
 #include "platform/SettingsStore.h"
 #include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
-
-using namespace clipwren;
+#include "support/Testing.h"
 
 class ScreenshotTest : public QObject {
     Q_OBJECT
@@ -23,28 +19,26 @@ private Q_SLOTS:
     // Xvfb has no tray, so the program shows its panel as a window; this is what the user
     // sees, taken from the X server itself and kept next to the test as an artefact.
     void panelWindowOnARealXServer() {
-        SettingsStore().setText(QStringLiteral("host"), QStringLiteral("192.168.1.20"));
-        SettingsStore().setText(QStringLiteral("token"), test::validCode);
+        SettingsStore().setText(u"host"_s, u"192.168.1.20"_s);
+        SettingsStore().setText(u"token"_s, test::validCode);
         test::FakeNetwork network;
         ClipwrenPlusApp app(network.factory());
         app.launch();
         QWidget* panel = app.panel();
         QVERIFY(panel);
         QVERIFY(QTest::qWaitForWindowExposed(panel));
-        QCOMPARE(panel->windowTitle(), QStringLiteral("Clipwren+"));
         // Connected, so that the peer's fingerprint shows too.
         app.sync().start();
         network.last()->certificateDigest =
             QByteArray::fromHex("3A7F09C2D41E88B05C6D2F19A0E4B7738C1D5E6F2A9B04C7D8E1F3A5B6C70912");
         network.last()->report(Connection::State::Ready);
-        QTRY_VERIFY(panel->findChild<QWidget*>(QStringLiteral("fingerprint"))->isVisible());
+        QTRY_VERIFY(panel->findChild<QWidget*>(u"fingerprint"_s)->isVisible());
 
         // The window has grown on the server once the grab is as large as the panel.
         QImage shot;
         QTRY_COMPARE((shot = panel->screen()->grabWindow(panel->winId()).toImage()).size(),
                      panel->size());
-        const QString file =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("panel.png"));
+        const QString file = QDir(QCoreApplication::applicationDirPath()).filePath(u"panel.png"_s);
         QVERIFY(shot.save(file));
         qInfo("screenshot: %s", qPrintable(file));
 

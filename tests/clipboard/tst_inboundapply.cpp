@@ -1,14 +1,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <QClipboard>
-#include <QDir>
-#include <QGuiApplication>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QMimeData>
-#include <QSignalSpy>
-#include <QTest>
 #include <cstring>
 
 #include "clipboard/Digest.h"
@@ -18,9 +11,7 @@
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
-
-using namespace clipwren;
+#include "support/Testing.h"
 
 namespace {
 
@@ -34,7 +25,7 @@ bool clipboardIsEmpty() {
 }
 
 QString receivedFolder() {
-    return test::dataHome() + QStringLiteral("/ClipwrenPlus/Received");
+    return test::dataHome() + u"/ClipwrenPlus/Received"_s;
 }
 
 QStringList receivedFiles() {
@@ -57,12 +48,12 @@ class InboundApplyTest : public QObject {
     std::unique_ptr<test::FakeBridge> m_bridge;
 
     QJsonObject clip(const QString& kind, const QByteArray& bytes) const {
-        return {{QStringLiteral("v"), 1},
-                {QStringLiteral("device"), QStringLiteral("linux-1")},
-                {QStringLiteral("id"), QStringLiteral("any")},
-                {QStringLiteral("kind"), kind},
-                {QStringLiteral("data"), QString::fromLatin1(base64Encode(bytes))},
-                {QStringLiteral("token"), m_bridge->service.token()}};
+        return {{u"v"_s, 1},
+                {u"device"_s, u"linux-1"_s},
+                {u"id"_s, u"any"_s},
+                {u"kind"_s, kind},
+                {u"data"_s, QString::fromLatin1(base64Encode(bytes))},
+                {u"token"_s, m_bridge->service.token()}};
     }
 
     QByteArray frameOf(const QJsonObject& message) const {
@@ -83,7 +74,7 @@ class InboundApplyTest : public QObject {
 
     // Sends a message that must be ignored: nothing changes, not even lastDigest.
     void expectIgnored(const QByteArray& json, int line) {
-        const QString untouched = QStringLiteral("untouched");
+        const QString untouched = u"untouched"_s;
         if (clipboard()->text() != untouched) {
             // Let the watcher take it in first, so that lastDigest holds still.
             clipboard()->setText(untouched);
@@ -92,8 +83,7 @@ class InboundApplyTest : public QObject {
         }
         const auto digest = m_bridge->service.lastDigest();
         send(json);
-        if (clipboard()->text() != QStringLiteral("untouched") ||
-            m_bridge->service.lastDigest() != digest) {
+        if (clipboard()->text() != u"untouched"_s || m_bridge->service.lastDigest() != digest) {
             QTest::qFail(json.left(200).constData(), __FILE__, line);
         }
     }
@@ -106,14 +96,14 @@ private Q_SLOTS:
 
     void init() {
         clipboard()->clear();
-        QDir(test::dataHome() + QStringLiteral("/ClipwrenPlus")).removeRecursively();
+        QDir(test::dataHome() + u"/ClipwrenPlus"_s).removeRecursively();
         m_bridge = std::make_unique<test::FakeBridge>();
         m_bridge->connect();
     }
 
     void foreignAndMalformedMessagesAreIgnored() {
         const auto with = [this](const QString& key, const QJsonValue& value) {
-            QJsonObject message = clip(QStringLiteral("text"), "hello");
+            QJsonObject message = clip(u"text"_s, "hello");
             if (value.isUndefined())
                 message.remove(key);
             else
@@ -123,31 +113,31 @@ private Q_SLOTS:
         expectIgnored(QByteArray("not json"), __LINE__);
         expectIgnored(QByteArray("[1,2]"), __LINE__);
         expectIgnored(QByteArray("\"text\""), __LINE__);
-        expectIgnored(with(QStringLiteral("token"), QJsonValue::Undefined), __LINE__);
-        expectIgnored(with(QStringLiteral("token"), 12), __LINE__);
-        expectIgnored(with(QStringLiteral("token"), QStringLiteral("abcdefghjklmnpqr")), __LINE__);
-        expectIgnored(with(QStringLiteral("token"), QStringLiteral("ABCDEFGHJKLMNPQR ")), __LINE__);
-        expectIgnored(with(QStringLiteral("device"), m_bridge->service.deviceID()), __LINE__);
-        expectIgnored(with(QStringLiteral("v"), 2), __LINE__);
-        expectIgnored(with(QStringLiteral("v"), QStringLiteral("1")), __LINE__);
-        expectIgnored(with(QStringLiteral("v"), true), __LINE__);
-        expectIgnored(with(QStringLiteral("v"), QJsonValue::Undefined), __LINE__);
-        expectIgnored(with(QStringLiteral("kind"), QJsonValue::Undefined), __LINE__);
-        expectIgnored(with(QStringLiteral("kind"), 3), __LINE__);
-        expectIgnored(with(QStringLiteral("data"), QJsonValue::Undefined), __LINE__);
-        expectIgnored(with(QStringLiteral("data"), QJsonArray()), __LINE__);
-        expectIgnored(with(QStringLiteral("data"), QStringLiteral("aGVs\nbG8=")), __LINE__);
-        expectIgnored(with(QStringLiteral("data"), QStringLiteral("aGVsbG8")), __LINE__);
-        expectIgnored(with(QStringLiteral("data"), QString()), __LINE__);
+        expectIgnored(with(u"token"_s, QJsonValue::Undefined), __LINE__);
+        expectIgnored(with(u"token"_s, 12), __LINE__);
+        expectIgnored(with(u"token"_s, u"abcdefghjklmnpqr"_s), __LINE__);
+        expectIgnored(with(u"token"_s, u"ABCDEFGHJKLMNPQR "_s), __LINE__);
+        expectIgnored(with(u"device"_s, m_bridge->service.deviceID()), __LINE__);
+        expectIgnored(with(u"v"_s, 2), __LINE__);
+        expectIgnored(with(u"v"_s, u"1"_s), __LINE__);
+        expectIgnored(with(u"v"_s, true), __LINE__);
+        expectIgnored(with(u"v"_s, QJsonValue::Undefined), __LINE__);
+        expectIgnored(with(u"kind"_s, QJsonValue::Undefined), __LINE__);
+        expectIgnored(with(u"kind"_s, 3), __LINE__);
+        expectIgnored(with(u"data"_s, QJsonValue::Undefined), __LINE__);
+        expectIgnored(with(u"data"_s, QJsonArray()), __LINE__);
+        expectIgnored(with(u"data"_s, u"aGVs\nbG8="_s), __LINE__);
+        expectIgnored(with(u"data"_s, u"aGVsbG8"_s), __LINE__);
+        expectIgnored(with(u"data"_s, QString()), __LINE__);
         // A hello from the peer has no kind and no data.
-        expectIgnored(QJsonObject{{QStringLiteral("type"), QStringLiteral("hello")},
-                                  {QStringLiteral("token"), m_bridge->service.token()},
-                                  {QStringLiteral("v"), 1}},
-                      __LINE__);
-        expectIgnored(clip(QStringLiteral("text"), QByteArray(maxReceivedData + 1, 'x')), __LINE__);
+        expectIgnored(
+            QJsonObject{
+                {u"type"_s, u"hello"_s}, {u"token"_s, m_bridge->service.token()}, {u"v"_s, 1}},
+            __LINE__);
+        expectIgnored(clip(u"text"_s, QByteArray(maxReceivedData + 1, 'x')), __LINE__);
         // Anything after the object, or a shape that would cost the parser more than the body.
         const QByteArray valid =
-            QJsonDocument(clip(QStringLiteral("text"), "hello")).toJson(QJsonDocument::Compact);
+            QJsonDocument(clip(u"text"_s, "hello")).toJson(QJsonDocument::Compact);
         expectIgnored(valid + " {}", __LINE__);
         expectIgnored(valid + "}", __LINE__);
         QByteArray dense = valid;
@@ -159,28 +149,26 @@ private Q_SLOTS:
 
         // What passes: no device at all, a device that is not text, an equivalent spelling of
         // the code, the largest data.
-        send(with(QStringLiteral("device"), QJsonValue::Undefined));
-        QCOMPARE(clipboard()->text(), QStringLiteral("hello"));
-        QJsonObject numericDevice = clip(QStringLiteral("text"), "second");
-        numericDevice[QStringLiteral("device")] = 7;
+        send(with(u"device"_s, QJsonValue::Undefined));
+        QCOMPARE(clipboard()->text(), u"hello"_s);
+        QJsonObject numericDevice = clip(u"text"_s, "second");
+        numericDevice[u"device"_s] = 7;
         send(numericDevice);
-        QCOMPARE(clipboard()->text(), QStringLiteral("second"));
+        QCOMPARE(clipboard()->text(), u"second"_s);
 
-        m_bridge->service.setToken(QStringLiteral("caff\u00e8caff\u00e8caff\u00e8caff\u00e8"));
-        QJsonObject decomposed = clip(QStringLiteral("text"), "third");
-        decomposed[QStringLiteral("token")] =
-            QStringLiteral("caffe\u0300caffe\u0300caffe\u0300caffe\u0300");
+        m_bridge->service.setToken(u"caff\u00e8caff\u00e8caff\u00e8caff\u00e8"_s);
+        QJsonObject decomposed = clip(u"text"_s, "third");
+        decomposed[u"token"_s] = u"caffe\u0300caffe\u0300caffe\u0300caffe\u0300"_s;
         send(decomposed);
-        QCOMPARE(clipboard()->text(), QStringLiteral("third"));
+        QCOMPARE(clipboard()->text(), u"third"_s);
 
-        send(clip(QStringLiteral("text"), QByteArray(maxReceivedData, 'y')));
+        send(clip(u"text"_s, QByteArray(maxReceivedData, 'y')));
         QCOMPARE(clipboard()->text().size(), maxReceivedData);
     }
 
     void readerNeedsNoSpareBytes() {
         const QString token = m_bridge->service.token();
-        const QByteArray json =
-            *clipMessage(QStringLiteral("text"), "hi", token, QStringLiteral("linux-1")).toJson();
+        const QByteArray json = *clipMessage(u"text"_s, "hi", token, u"linux-1"_s).toJson();
         // A raw array that ends where readable memory ends.
         const auto page = qsizetype(::sysconf(_SC_PAGESIZE));
         auto* pages = static_cast<char*>(::mmap(nullptr, size_t(2 * page), PROT_READ | PROT_WRITE,
@@ -190,8 +178,8 @@ private Q_SLOTS:
         char* start = pages + page - json.size();
         std::memcpy(start, json.constData(), size_t(json.size()));
         ClipMessageReader reader;
-        const auto raw = reader.read(QByteArray::fromRawData(start, json.size()), token,
-                                     QStringLiteral("mac-1"));
+        const auto raw =
+            reader.read(QByteArray::fromRawData(start, json.size()), token, u"mac-1"_s);
         ::munmap(pages, size_t(2 * page));
         QCOMPARE(raw ? raw->data : QByteArray(), QByteArray("hi"));
 
@@ -200,44 +188,42 @@ private Q_SLOTS:
         shifted.reserve(128 + json.size());
         shifted.append(QByteArray(128, ' ')).append(json);
         shifted.remove(0, 128);
-        const auto front = reader.read(shifted, token, QStringLiteral("mac-1"));
+        const auto front = reader.read(shifted, token, u"mac-1"_s);
         QCOMPARE(front ? front->data : QByteArray(), QByteArray("hi"));
     }
 
     void knownContentIsNotAppliedAgain() {
         // Sent twice in a row, with another id: applied once (emptied, then written).
-        QJsonObject again = clip(QStringLiteral("text"), "same");
-        again[QStringLiteral("id")] = QStringLiteral("another id");
-        QCOMPARE(
-            clipboardChangesFrom(frameOf(clip(QStringLiteral("text"), "same")) + frameOf(again)),
-            2);
-        QCOMPARE(clipboard()->text(), QStringLiteral("same"));
+        QJsonObject again = clip(u"text"_s, "same");
+        again[u"id"_s] = u"another id"_s;
+        QCOMPARE(clipboardChangesFrom(frameOf(clip(u"text"_s, "same")) + frameOf(again)), 2);
+        QCOMPARE(clipboard()->text(), u"same"_s);
         QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("text", "same")));
         // Same bytes, another kind: another content.
-        send(clip(QStringLiteral("image"), "same"));
-        QCOMPARE(clipboard()->mimeData()->data(QStringLiteral("image/png")), QByteArray("same"));
+        send(clip(u"image"_s, "same"));
+        QCOMPARE(clipboard()->mimeData()->data(u"image/png"_s), QByteArray("same"));
     }
 
     void eachKindReachesTheClipboard() {
         const QByteArray notPng("\x00\x01 not a png", 12);
-        send(clip(QStringLiteral("image"), notPng));
-        QCOMPARE(clipboard()->mimeData()->formats(), QStringList{QStringLiteral("image/png")});
-        QCOMPARE(clipboard()->mimeData()->data(QStringLiteral("image/png")), notPng);
+        send(clip(u"image"_s, notPng));
+        QCOMPARE(clipboard()->mimeData()->formats(), QStringList{u"image/png"_s});
+        QCOMPARE(clipboard()->mimeData()->data(u"image/png"_s), notPng);
 
-        send(clip(QStringLiteral("text"), "\xc3\xa8 \xe2\x80\xa2"));
-        QCOMPARE(clipboard()->text(), QStringLiteral("\u00e8 \u2022"));
+        send(clip(u"text"_s, "\xc3\xa8 \xe2\x80\xa2"));
+        QCOMPARE(clipboard()->text(), u"\u00e8 \u2022"_s);
 
         // Not valid UTF-8, or a kind we do not know: the clipboard is emptied, the content
         // becomes known all the same.
         for (const QByteArray& bad :
              {QByteArray("\xc0\xaf"), QByteArray("\xed\xa0\x80"), QByteArray("ok\xe2\x80")}) {
-            clipboard()->setText(QStringLiteral("before"));
-            send(clip(QStringLiteral("text"), bad));
+            clipboard()->setText(u"before"_s);
+            send(clip(u"text"_s, bad));
             QVERIFY(clipboardIsEmpty());
             QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("text", bad)));
         }
-        clipboard()->setText(QStringLiteral("before"));
-        const QByteArray rtf = frameOf(clip(QStringLiteral("rtf"), "{\\rtf1}"));
+        clipboard()->setText(u"before"_s);
+        const QByteArray rtf = frameOf(clip(u"rtf"_s, "{\\rtf1}"));
         QCOMPARE(clipboardChangesFrom(rtf + rtf), 1);  // emptied once; the repeat is known
         QVERIFY(clipboardIsEmpty());
     }
@@ -255,37 +241,35 @@ private Q_SLOTS:
     }
 
     void receivedFilesAreStoredEachInItsOwnFolder() {
-        send(clip(QStringLiteral("file"), QByteArray("a/b/c.txt\0x\0y", 13)));
+        send(clip(u"file"_s, QByteArray("a/b/c.txt\0x\0y", 13)));
         QStringList files = receivedFiles();
         QCOMPARE(files.size(), 1);
-        QVERIFY(files[0].endsWith(QStringLiteral("/c.txt")));
+        QVERIFY(files[0].endsWith(u"/c.txt"_s));
         const QString first = receivedFolder() + u'/' + files[0];
         QFile stored(first);
         QVERIFY(stored.open(QIODevice::ReadOnly));
         QCOMPARE(stored.readAll(), QByteArray("x\0y", 3));
         QCOMPARE(clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(first)});
 
-        send(clip(QStringLiteral("file"), QByteArray("c.txt\0other", 11)));
+        send(clip(u"file"_s, QByteArray("c.txt\0other", 11)));
         files = receivedFiles();
         QCOMPARE(files.size(), 2);
         QVERIFY(files[0].section(u'/', 0, 0) != files[1].section(u'/', 0, 0));
-        QVERIFY(files[0].endsWith(QStringLiteral("/c.txt")) &&
-                files[1].endsWith(QStringLiteral("/c.txt")));
+        QVERIFY(files[0].endsWith(u"/c.txt"_s) && files[1].endsWith(u"/c.txt"_s));
 
         // Names that leave nothing usable are kept as "file", inside their own folder.
         for (const QByteArray& name : {QByteArray(""), QByteArray("."), QByteArray(".."),
                                        QByteArray("///"), QByteArray("../..")}) {
-            send(clip(QStringLiteral("file"), name + QByteArray(1, '\0') + name + "contents"));
+            send(clip(u"file"_s, name + QByteArray(1, '\0') + name + "contents"));
             const QString path = clipboard()->mimeData()->urls().value(0).toLocalFile();
             QVERIFY2(path.startsWith(receivedFolder() + u'/'), qPrintable(path));
-            QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("file"));
+            QCOMPARE(QFileInfo(path).fileName(), u"file"_s);
             QCOMPARE(QFileInfo(path).dir().dirName().size(), 36);
         }
     }
 
     void nameWithNulIsRefusedByStore() {
-        const auto stored =
-            ReceivedFiles::store(QStringLiteral("a.txt") + QChar(0) + QLatin1Char('b'), "x");
+        const auto stored = ReceivedFiles::store(u"a.txt"_s + QChar(0) + QLatin1Char('b'), "x");
         QVERIFY(stored.path.isEmpty());
         QVERIFY(!stored.error.isEmpty());
         QVERIFY(receivedFiles().isEmpty());
@@ -299,28 +283,27 @@ private Q_SLOTS:
             QByteArray("big.bin\0", 8) + QByteArray(maxBytes + 1, 'z'),  // contents too large
         };
         for (const QByteArray& data : unusable) {
-            clipboard()->setText(QStringLiteral("before"));
-            send(clip(QStringLiteral("file"), data));
+            clipboard()->setText(u"before"_s);
+            send(clip(u"file"_s, data));
             QVERIFY(clipboardIsEmpty());
             QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("file", data)));
         }
         QCOMPARE(receivedFiles().size(), storedBefore);
-        QCOMPARE(m_bridge->service.status(),
-                 QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
+        QCOMPARE(m_bridge->service.status(), u"Connesso \u2022 sincronizzazione attiva"_s);
     }
 
     void saveFailureIsReported() {
         // A file where the folder should be: creating the per-file folder fails.
-        QDir().mkpath(test::dataHome() + QStringLiteral("/ClipwrenPlus"));
+        QDir().mkpath(test::dataHome() + u"/ClipwrenPlus"_s);
         QFile blocker(receivedFolder());
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
 
-        clipboard()->setText(QStringLiteral("before"));
+        clipboard()->setText(u"before"_s);
         const QByteArray data("a.txt\0hi", 8);
-        send(clip(QStringLiteral("file"), data));
+        send(clip(u"file"_s, data));
         QVERIFY(clipboardIsEmpty());
-        const QString prefix = QStringLiteral("Non riesco a salvare il file ricevuto: ");
+        const QString prefix = u"Non riesco a salvare il file ricevuto: "_s;
         QVERIFY2(m_bridge->service.status().startsWith(prefix),
                  qPrintable(m_bridge->service.status()));
         QVERIFY(m_bridge->service.status().size() > prefix.size());

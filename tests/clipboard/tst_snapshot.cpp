@@ -1,19 +1,12 @@
 #include <QBuffer>
-#include <QClipboard>
-#include <QDir>
-#include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
-#include <QMimeData>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
 #include "clipboard/Snapshot.h"
 #include "platform/QtPasteboard.h"
-
-using namespace clipwren;
+#include "support/Testing.h"
 
 namespace {
 
@@ -32,18 +25,20 @@ QImage sampleImage() {
     return image;
 }
 
-// What another program would put on the clipboard.
-void offer(std::initializer_list<std::pair<QString, QByteArray>> formats,
-           const QList<QUrl>& urls = {}) {
+using Formats = QMap<QString, QByteArray>;
+
+// What another program would put on the clipboard; nothing at all empties it.
+void offer(const Formats& formats, const QList<QUrl>& urls = {}) {
+    if (formats.isEmpty() && urls.isEmpty()) return QGuiApplication::clipboard()->clear();
     auto* mime = new QMimeData;
     if (!urls.isEmpty()) mime->setUrls(urls);
-    for (const auto& [format, bytes] : formats) mime->setData(format, bytes);
+    for (auto it = formats.begin(); it != formats.end(); ++it) mime->setData(it.key(), it.value());
     QGuiApplication::clipboard()->setMimeData(mime);
 }
 
-const QString png = QStringLiteral("image/png");
-const QString tiff = QStringLiteral("image/tiff");
-const QString text = QStringLiteral("text/plain");
+const QString png = u"image/png"_s;
+const QString tiff = u"image/tiff"_s;
+const QString text = u"text/plain"_s;
 
 }  // namespace
 
@@ -70,39 +65,66 @@ class SnapshotTest : public QObject {
     std::optional<ClipboardPayload> snapshot() const { return clipboardPayload(m_pasteboard); }
 
 private Q_SLOTS:
-    void fileComesFirstAndOnlyTheFirstFile() {
-        const QUrl first = makeFile(QStringLiteral("nine.txt1"), QByteArray("a\0b", 3));
-        const QUrl second = makeFile(QStringLiteral("second.txt"), "2");
-        offer({{png, "png bytes"}, {text, "words"}}, {first, second});
-        const auto payload = snapshot();
-        QVERIFY(payload);
-        QCOMPARE(payload->kind, QStringLiteral("file"));
-        QCOMPARE(payload->bytes, QByteArray("nine.txt1\0a\0b", 13));
-
-        const QUrl accented = makeFile(QStringLiteral("caff\u00e8.txt"), "hi");
-        offer({}, {QUrl(QStringLiteral("https://example.org/a.txt")), accented});
-        QCOMPARE(snapshot()->bytes, QByteArray("caff\xc3\xa8.txt\0hi", 13));
+    void snapshotTakesFileThenImageThenText_data() {
+        QTest::addColumn<Formats>("formats");
+        QTest::addColumn<QList<QUrl>>("urls");
+        QTest::addColumn<QString>("kind");  // none: nothing to send
+        QTest::addColumn<QByteArray>("bytes");
+        const Formats both{{png, "png bytes"}, {text, "words"}};
+        const Formats words{{text, "words"}};
+        QTest::addRow("the first file, before all else")
+            << both
+            << QList<QUrl>{makeFile(u"nine.txt1"_s, QByteArray("a\0b", 3)),
+                           makeFile(u"second.txt"_s, "2")}
+            << u"file"_s << QByteArray("nine.txt1\0a\0b", 13);
+        QTest::addRow("the first local file, named in UTF-8")
+            << Formats()
+            << QList<QUrl>{QUrl(u"https://example.org/a.txt"_s),
+                           makeFile(u"caff\u00e8.txt"_s, "hi")}
+            << u"file"_s << QByteArray("caff\xc3\xa8.txt\0hi", 13);
+        QTest::addRow("an empty file gives way to the image")
+            << both << QList<QUrl>{makeFile(u"empty"_s, {})} << u"image"_s
+            << QByteArray("png bytes");
+        QTest::addRow("a folder gives way to the text")
+            << words << QList<QUrl>{QUrl::fromLocalFile(m_dir.path())} << u"text"_s
+            << QByteArray("words");
+        QTest::addRow("a missing file gives way to the text")
+            << words << QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath(u"missing"_s))} << u"text"_s
+            << QByteArray("words");
+        // Not validated, not even for length.
+        QTest::addRow("PNG as it is, before TIFF")
+            << Formats{{png, {}}, {tiff, encoded(sampleImage(), "TIFF")}} << QList<QUrl>()
+            << u"image"_s << QByteArray();
+        QTest::addRow("a TIFF that does not decode gives way to the text")
+            << Formats{{tiff, "II*"}, {text, "words"}} << QList<QUrl>() << u"text"_s
+            << QByteArray("words");
+        QTest::addRow("a TIFF that does not decode, alone")
+            << Formats{{tiff, "garbage"}} << QList<QUrl>() << QString() << QByteArray();
+        QTest::addRow("UTF-8 text") << Formats{{text, "\xc3\xa8 testo"}} << QList<QUrl>()
+                                    << u"text"_s << QByteArray("\xc3\xa8 testo");
+        QTest::addRow("empty text")
+            << Formats{{text, ""}} << QList<QUrl>() << QString() << QByteArray();
+        QTest::addRow("another type only") << Formats{{u"application/x-other"_s, "x"}}
+                                           << QList<QUrl>() << QString() << QByteArray();
+        QTest::addRow("an empty clipboard")
+            << Formats() << QList<QUrl>() << QString() << QByteArray();
     }
-
-    void rejectedFileFallsThroughToImageThenText() {
-        const QUrl empty = makeFile(QStringLiteral("empty"), QByteArray());
-        offer({{png, "png bytes"}, {text, "words"}}, {empty});
-        QCOMPARE(snapshot()->kind, QStringLiteral("image"));
-        QCOMPARE(snapshot()->bytes, QByteArray("png bytes"));
-
-        offer({{text, "words"}}, {QUrl::fromLocalFile(m_dir.path())});  // a folder
-        QCOMPARE(snapshot()->kind, QStringLiteral("text"));
-        QCOMPARE(snapshot()->bytes, QByteArray("words"));
-
-        offer({{text, "gone"}}, {QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("missing")))});
-        QCOMPARE(snapshot()->bytes, QByteArray("gone"));
+    void snapshotTakesFileThenImageThenText() {
+        QFETCH(Formats, formats);
+        QFETCH(QList<QUrl>, urls);
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, bytes);
+        offer(formats, urls);
+        const auto payload = snapshot();
+        QCOMPARE(payload ? payload->kind : QString(), kind);
+        if (payload) QCOMPARE(payload->bytes, bytes);
     }
 
     void fileSizeLimitIsInclusive() {
-        const QUrl atLimit = makeSparseFile(QStringLiteral("limit.bin"), 12'582'912);
+        const QUrl atLimit = makeSparseFile(u"limit.bin"_s, 12'582'912);
         offer({{text, "beside"}}, {atLimit});
         auto payload = snapshot();
-        QCOMPARE(payload->kind, QStringLiteral("file"));
+        QCOMPARE(payload->kind, u"file"_s);
         QCOMPARE(payload->bytes.size(), qsizetype(9 + 1 + 12'582'912));
         // The payload is over the limit: the watcher reports it once, as too large, and
         // then knows it like any other content.
@@ -113,44 +135,20 @@ private Q_SLOTS:
         QCOMPARE(lastDigest, contentDigest("file", payload->bytes));
         QVERIFY(!watcher.takeNewContent(lastDigest));
 
-        const QUrl above = makeSparseFile(QStringLiteral("above.bin"), 12'582'913);
+        const QUrl above = makeSparseFile(u"above.bin"_s, 12'582'913);
         offer({{text, "beside"}}, {above});
         payload = snapshot();
-        QCOMPARE(payload->kind, QStringLiteral("text"));
+        QCOMPARE(payload->kind, u"text"_s);
         QCOMPARE(payload->bytes, QByteArray("beside"));
-    }
-
-    void pngIsTakenAsStoredAndBeforeTiff() {
-        offer({{png, QByteArray()}, {tiff, encoded(sampleImage(), "TIFF")}});
-        QCOMPARE(snapshot()->kind, QStringLiteral("image"));
-        QCOMPARE(snapshot()->bytes, QByteArray());  // not validated, not even for length
     }
 
     void tiffIsConvertedToPng() {
         offer({{tiff, encoded(sampleImage(), "TIFF")}, {text, "words"}});
         const auto payload = snapshot();
-        QCOMPARE(payload->kind, QStringLiteral("image"));
+        QCOMPARE(payload->kind, u"image"_s);
         QVERIFY(payload->bytes.startsWith("\x89PNG\r\n\x1a\n"));
         QCOMPARE(QImage::fromData(payload->bytes, "PNG").convertToFormat(QImage::Format_RGB32),
                  sampleImage());
-
-        offer({{tiff, "II*\0 not really a tiff"}, {text, "words"}});
-        QCOMPARE(snapshot()->kind, QStringLiteral("text"));
-        offer({{tiff, "garbage"}});
-        QVERIFY(!snapshot());
-    }
-
-    void textAndNothing() {
-        offer({{text, "\xc3\xa8 testo"}});
-        QCOMPARE(snapshot()->kind, QStringLiteral("text"));
-        QCOMPARE(snapshot()->bytes, QByteArray("\xc3\xa8 testo"));
-
-        offer({{text, ""}});
-        QVERIFY(!snapshot());
-        QGuiApplication::clipboard()->clear();
-        QVERIFY(!snapshot());
-        offer({{QStringLiteral("application/x-other"), "x"}});
-        QVERIFY(!snapshot());
     }
 
     void watcherSendsEachNewContentOnce() {
@@ -169,7 +167,7 @@ private Q_SLOTS:
 
         // Same bytes under another kind are another content.
         offer({{png, "A"}});
-        QCOMPARE(take()->payload.kind, QStringLiteral("image"));
+        QCOMPARE(take()->payload.kind, u"image"_s);
 
         // An empty clipboard keeps lastDigest: the last content does not go again.
         QGuiApplication::clipboard()->clear();
@@ -184,7 +182,7 @@ private Q_SLOTS:
     }
 
     void anUnchangedFileIsNotReadAgain() {
-        const QUrl url = makeFile(QStringLiteral("stesso.txt"), "primo");
+        const QUrl url = makeFile(u"stesso.txt"_s, "primo");
         offer({}, {url});
         SnapshotCache cache;
         const auto first = clipboardPayload(m_pasteboard, &cache);

@@ -4,15 +4,11 @@
 // CLIPWREN_E2E_SESSION=wayland, sway sessions with wl-copy and wl-paste.
 #include <QBuffer>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSslSocket>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QUrl>
 #include <memory>
 
@@ -20,21 +16,19 @@
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "support/DesktopSession.h"
-#include "support/TestEnvironment.h"
+#include "support/Testing.h"
 #include "support/TlsTestServer.h"
-
-using namespace clipwren;
 
 namespace {
 
-const QString code = QStringLiteral("K7MZQ4RT9WXC2HPV");
+const QString code = u"K7MZQ4RT9WXC2HPV"_s;
 constexpr quint16 port = 47832;
 constexpr int deadlineMs = 15000;
 // A side that wrongly sent back what it received would do so at its next tick (0.45 s);
 // nothing can be seen to stay unsent without watching for a few ticks.
 constexpr int echoWatchMs = 1500;
 
-const QString connected = QStringLiteral("Connesso \u2022 sincronizzazione attiva");
+const QString connected = u"Connesso \u2022 sincronizzazione attiva"_s;
 
 QString programPath() {
     // Another build of the program can be tried against the same tests.
@@ -62,9 +56,9 @@ bool onWayland() {
 class Side {
 public:
     bool start(const QString& root) {
-        m_config = root + QStringLiteral("/config");
-        m_data = root + QStringLiteral("/data");
-        m_runtime = root + QStringLiteral("/runtime");
+        m_config = root + u"/config"_s;
+        m_data = root + u"/data"_s;
+        m_runtime = root + u"/runtime"_s;
         for (const QString& folder : {m_config, m_data, m_runtime}) QDir().mkpath(folder);
         QFile::setPermissions(m_runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         if (onWayland()) {
@@ -77,14 +71,14 @@ public:
 
     QProcessEnvironment environment() const {
         QProcessEnvironment environment = m_desktop->environment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config);
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_data);
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime);
+        environment.insert(u"XDG_CONFIG_HOME"_s, m_config);
+        environment.insert(u"XDG_DATA_HOME"_s, m_data);
+        environment.insert(u"XDG_RUNTIME_DIR"_s, m_runtime);
         return environment;
     }
 
     test::DesktopSession& desktop() const { return *m_desktop; }
-    QString receivedFolder() const { return m_data + QStringLiteral("/ClipwrenPlus/Received"); }
+    QString receivedFolder() const { return m_data + u"/ClipwrenPlus/Received"_s; }
     const QString& config() const { return m_config; }
     const QString& data() const { return m_data; }
 
@@ -152,19 +146,20 @@ private:
     QByteArray m_output;
 };
 
-// True when no line starting with start appears for a few watcher ticks.
-bool staysWithout(const Running& process, const QString& start, int expected) {
+// True when the peer's log holds still for a few watcher ticks: it has sent only what was
+// copied on its side, and nothing it already had came back to it.
+bool nothingEchoed(const Running& peer, int sent) {
     QDeadlineTimer watch(echoWatchMs);
-    while (!watch.hasExpired()) {
-        if (process.count(start) != expected) return false;
+    do {
+        if (peer.count(u"Inviato"_s) != sent || peer.count(u"Già presente"_s) != 0) return false;
         QTest::qWait(50);
-    }
-    return process.count(start) == expected;
+    } while (!watch.hasExpired());
+    return true;
 }
 
 // File managers paste a file from this type, not from the URL list alone.
 bool offeredToFileManagers(const Side& side, const QString& path) {
-    return side.desktop().paste(QStringLiteral("x-special/gnome-copied-files")) ==
+    return side.desktop().paste(u"x-special/gnome-copied-files"_s) ==
            "copy\n" + QUrl::fromLocalFile(path).toEncoded();
 }
 
@@ -189,114 +184,90 @@ private:
     QString m_fingerprint;
 
     void startPeer() {
-        m_peer.start(m_linux, QStringLiteral(CLIPWREN_PEER_PATH),
-                     {QStringLiteral("--listen"), QStringLiteral("127.0.0.1")},
+        m_peer.start(m_linux, QStringLiteral(CLIPWREN_PEER_PATH), {u"--listen"_s, u"127.0.0.1"_s},
                      code.toUtf8() + '\n');  // the code on standard input, out of sight
     }
     void startProgram() {
-        m_program.start(m_mac, programPath(),
-                        {QStringLiteral("--connect"), QStringLiteral("--print-status")});
+        m_program.start(m_mac, programPath(), {u"--connect"_s, u"--print-status"_s});
     }
 
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(m_root.isValid());
-        QVERIFY(m_mac.start(m_root.filePath(QStringLiteral("mac"))));
-        QVERIFY(m_linux.start(m_root.filePath(QStringLiteral("linux"))));
-        QVERIFY(writeFile(m_mac.config() + QStringLiteral("/ClipwrenPlus/ClipwrenPlus.conf"),
+        QVERIFY(m_mac.start(m_root.filePath(u"mac"_s)));
+        QVERIFY(m_linux.start(m_root.filePath(u"linux"_s)));
+        QVERIFY(writeFile(m_mac.config() + u"/ClipwrenPlus/ClipwrenPlus.conf"_s,
                           "[General]\nhost=127.0.0.1\ntoken=" + code.toUtf8() + '\n'));
 
         startPeer();
-        QTRY_VERIFY2_WITH_TIMEOUT(m_peer.count(QStringLiteral("Impronta SHA-256")) == 1,
+        QTRY_VERIFY2_WITH_TIMEOUT(m_peer.count(u"Impronta SHA-256"_s) == 1,
                                   qPrintable(m_peer.dump()), deadlineMs);
-        QVERIFY(m_peer.firstLine(QStringLiteral("In ascolto su 127.0.0.1, porta 47832"))
-                    .endsWith(QStringLiteral("(certificato nuovo)")));
-        m_fingerprint = m_peer.firstLine(QStringLiteral("Impronta SHA-256"));
+        QVERIFY(m_peer.firstLine(u"In ascolto su 127.0.0.1, porta 47832"_s)
+                    .endsWith(u"(certificato nuovo)"_s));
+        m_fingerprint = m_peer.firstLine(u"Impronta SHA-256"_s);
 
         startProgram();
         QTRY_VERIFY2_WITH_TIMEOUT(m_program.lines().contains(connected),
                                   qPrintable(m_program.dump()), deadlineMs);
-        QTRY_COMPARE_WITH_TIMEOUT(m_peer.count(QStringLiteral("Autenticata 127.0.0.1:")), 1,
-                                  deadlineMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_peer.count(u"Autenticata 127.0.0.1:"_s), 1, deadlineMs);
     }
 
     void secondPeerSaysThePortIsTaken() {
         QProcess second;
         second.setProcessEnvironment(m_linux.environment());
-        second.start(QStringLiteral(CLIPWREN_PEER_PATH), {QStringLiteral("--token"), code});
+        second.start(QStringLiteral(CLIPWREN_PEER_PATH), {u"--token"_s, code});
         QVERIFY(second.waitForFinished(deadlineMs));
         QVERIFY(second.exitCode() != 0);
         QCOMPARE(QString::fromLocal8Bit(second.readAllStandardError()),
-                 QStringLiteral("clipwren-peer: non posso ascoltare su 0.0.0.0:47832: la porta è "
-                                "già in uso, forse da un altro clipwren-peer\n"));
+                 u"clipwren-peer: non posso ascoltare su 0.0.0.0:47832: la porta è "
+                 "già in uso, forse da un altro clipwren-peer\n"_s);
     }
 
     void textImageAndFileCrossBothWays() {
-        const QByteArray png = test::samplePng();
-
-        // From the program's side to the peer's.
-        const QString text = QStringLiteral("Ciao da Clipwren+ \u2713 perché sì");
-        m_mac.desktop().copyText(text);
-        QTRY_COMPARE_WITH_TIMEOUT(m_linux.desktop().text(), text, deadlineMs);
-        QVERIFY(staysWithout(m_peer, QStringLiteral("Inviato"), 0));
-
-        m_mac.desktop().copy(QStringLiteral("image/png"), png);
-        QTRY_COMPARE_WITH_TIMEOUT(m_linux.desktop().png(), png, deadlineMs);
-        QVERIFY(staysWithout(m_peer, QStringLiteral("Inviato"), 0));
-
-        const QByteArray contents("prima riga\n\0binario\xff\n", 21);
-        const QString original = m_root.filePath(QStringLiteral("files/nota dal Mac.txt"));
-        QVERIFY(writeFile(original, contents));
-        m_mac.desktop().copyFile(original);
-        QTRY_VERIFY_WITH_TIMEOUT(m_linux.desktop().file().startsWith(m_linux.receivedFolder()),
-                                 deadlineMs);
-        const QString stored = m_linux.desktop().file();
-        QCOMPARE(QFileInfo(stored).fileName(), QStringLiteral("nota dal Mac.txt"));
-        QCOMPARE(readFile(stored), contents);
-        QVERIFY(offeredToFileManagers(m_linux, stored));
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            m_peer.lines().contains(QStringLiteral("File salvato: ") + stored),
-            qPrintable(m_peer.dump()), deadlineMs);
-        QVERIFY(staysWithout(m_peer, QStringLiteral("Inviato"), 0));
-        QCOMPARE(m_peer.count(QStringLiteral("Applicato: ")), 3);
-
-        // From the peer's side to the program's.
-        const QString reply = QStringLiteral("Risposta da Kubuntu: àèìòù");
-        m_linux.desktop().copyText(reply);
-        QTRY_COMPARE_WITH_TIMEOUT(m_mac.desktop().text(), reply, deadlineMs);
-        QVERIFY(staysWithout(m_peer, QStringLiteral("Già presente"), 0));
-
-        QImage flipped;
-        QVERIFY(flipped.loadFromData(png));
+        QImage flipped = QImage::fromData(test::samplePng()).mirrored(true, false);
         QByteArray otherPng;
         QBuffer buffer(&otherPng);
         buffer.open(QIODevice::WriteOnly);
-        flipped.mirrored(true, false).save(&buffer, "PNG");
-        m_linux.desktop().copy(QStringLiteral("image/png"), otherPng);
-        QTRY_COMPARE_WITH_TIMEOUT(m_mac.desktop().png(), otherPng, deadlineMs);
-        QVERIFY(staysWithout(m_peer, QStringLiteral("Già presente"), 0));
+        flipped.save(&buffer, "PNG");
+        int sentByPeer = 0;
+        for (auto [from, to] : {std::pair{&m_mac, &m_linux}, std::pair{&m_linux, &m_mac}}) {
+            const bool fromMac = from == &m_mac;
+            const QString text =
+                fromMac ? u"Ciao da Clipwren+ \u2713 perché sì"_s : u"Risposta da Kubuntu: àèìòù"_s;
+            const QByteArray png = fromMac ? test::samplePng() : otherPng;
+            const QByteArray contents = fromMac ? QByteArray("prima riga\n\0binario\xff\n", 21)
+                                                : QByteArray(70'000, 'k') + "fine";
+            const QString original =
+                m_root.filePath(fromMac ? u"files/nota dal Mac.txt"_s : u"files/rapporto.log"_s);
 
-        const QByteArray report = QByteArray(70'000, 'k') + "fine";
-        const QString linuxFile = m_root.filePath(QStringLiteral("files/rapporto.log"));
-        QVERIFY(writeFile(linuxFile, report));
-        m_linux.desktop().copyFile(linuxFile);
-        QTRY_VERIFY_WITH_TIMEOUT(m_mac.desktop().file().startsWith(m_mac.receivedFolder()),
-                                 deadlineMs);
-        QCOMPARE(QFileInfo(m_mac.desktop().file()).fileName(), QStringLiteral("rapporto.log"));
-        QCOMPARE(readFile(m_mac.desktop().file()), report);
-        QVERIFY(offeredToFileManagers(m_mac, m_mac.desktop().file()));
-        QVERIFY(staysWithout(m_peer, QStringLiteral("Già presente"), 0));
+            from->desktop().copyText(text);
+            QTRY_COMPARE_WITH_TIMEOUT(to->desktop().text(), text, deadlineMs);
+            QVERIFY(nothingEchoed(m_peer, sentByPeer += fromMac ? 0 : 1));
+            from->desktop().copy(u"image/png"_s, png);
+            QTRY_COMPARE_WITH_TIMEOUT(to->desktop().png(), png, deadlineMs);
+            QVERIFY(nothingEchoed(m_peer, sentByPeer += fromMac ? 0 : 1));
+            QVERIFY(writeFile(original, contents));
+            from->desktop().copyFile(original);
+            QTRY_VERIFY_WITH_TIMEOUT(to->desktop().file().startsWith(to->receivedFolder()),
+                                     deadlineMs);
+            const QString stored = to->desktop().file();
+            QCOMPARE(QFileInfo(stored).fileName(), QFileInfo(original).fileName());
+            QCOMPARE(readFile(stored), contents);
+            QVERIFY(offeredToFileManagers(*to, stored));
+            if (fromMac) {
+                QTRY_VERIFY2_WITH_TIMEOUT(m_peer.lines().contains(u"File salvato: "_s + stored),
+                                          qPrintable(m_peer.dump()), deadlineMs);
+            }
+            QVERIFY(nothingEchoed(m_peer, sentByPeer += fromMac ? 0 : 1));
+        }
 
         // Each side sent what was copied on it, once, and applied only what came across.
-        QCOMPARE(m_peer.count(QStringLiteral("Inviato: ")), 3);
-        QVERIFY(m_peer.lines().contains(
-            QStringLiteral("Inviato: text, %1 byte").arg(reply.toUtf8().size())));
-        QVERIFY(m_peer.lines().contains(
-            QStringLiteral("Inviato: image, %1 byte").arg(otherPng.size())));
-        QCOMPARE(m_peer.count(QStringLiteral("Applicato: ")), 3);
-        QVERIFY(m_peer.lines().contains(
-            QStringLiteral("Applicato: text, %1 byte").arg(text.toUtf8().size())));
-        QVERIFY(m_program.lines().contains(connected));
+        const QString reply = u"Risposta da Kubuntu: àèìòù"_s;
+        QVERIFY(m_peer.lines().contains(u"Inviato: text, %1 byte"_s.arg(reply.toUtf8().size())));
+        QVERIFY(m_peer.lines().contains(u"Inviato: image, %1 byte"_s.arg(otherPng.size())));
+        QCOMPARE(m_peer.count(u"Applicato: "_s), 3);
+        QVERIFY(m_peer.lines().contains(u"Applicato: text, %1 byte"_s.arg(
+            u"Ciao da Clipwren+ \u2713 perché sì"_s.toUtf8().size())));
         QCOMPARE(m_program.lines().last(), connected);  // no failure of any kind on the way
     }
 
@@ -305,8 +276,8 @@ private Q_SLOTS:
         QByteArray contents(12'582'912 - 64, '\0');
         for (qsizetype i = 0; i < contents.size(); ++i) contents[i] = char(i * 7 + i / 4093);
         for (auto [from, to] : {std::pair{&m_mac, &m_linux}, std::pair{&m_linux, &m_mac}}) {
-            const QString original = m_root.filePath(
-                QStringLiteral("files/grande %1.bin").arg(from == &m_mac ? u'A' : u'B'));
+            const QString original =
+                m_root.filePath(u"files/grande %1.bin"_s.arg(from == &m_mac ? u'A' : u'B'));
             QVERIFY(writeFile(original, contents));
             from->desktop().copyFile(original);
             QTRY_VERIFY_WITH_TIMEOUT(to->desktop().file().startsWith(to->receivedFolder()),
@@ -321,11 +292,11 @@ private Q_SLOTS:
             const auto owner = hung->desktop().hangClipboard();
             QVERIFY(owner);
             // While its read of the hung owner waits, the program still applies what comes.
-            const QString incoming = QStringLiteral("arrivato mentre gli appunti tacevano");
+            const QString incoming = u"arrivato mentre gli appunti tacevano"_s;
             other->desktop().copyText(incoming);
             QTRY_COMPARE_WITH_TIMEOUT(hung->desktop().text(), incoming, deadlineMs);
             // And what is copied next on its side leaves as usual.
-            const QString next = QStringLiteral("e poi avanti");
+            const QString next = u"e poi avanti"_s;
             hung->desktop().copyText(next);
             QTRY_COMPARE_WITH_TIMEOUT(other->desktop().text(), next, deadlineMs);
         }
@@ -337,51 +308,47 @@ private Q_SLOTS:
         intruder.setPeerVerifyMode(QSslSocket::VerifyNone);
         QByteArray heard;
         connect(&intruder, &QSslSocket::readyRead, [&] { heard += intruder.readAll(); });
-        intruder.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+        intruder.connectToHostEncrypted(u"127.0.0.1"_s, port);
         QTRY_VERIFY_WITH_TIMEOUT(intruder.isEncrypted(), deadlineMs);
-        intruder.write(*encodeFrame(*clipMessage(QStringLiteral("text"), "intruso",
-                                                 QStringLiteral("K7MZQ4RT9WXC2HPW"),
-                                                 QStringLiteral("mac-INTRUSO"))
-                                         .toJson()));
+        intruder.write(*encodeFrame(
+            *clipMessage(u"text"_s, "intruso", u"K7MZQ4RT9WXC2HPW"_s, u"mac-INTRUSO"_s).toJson()));
         QTRY_COMPARE_WITH_TIMEOUT(intruder.state(), QAbstractSocket::UnconnectedState, deadlineMs);
         QVERIFY(heard.isEmpty());
-        QCOMPARE(m_peer.count(QStringLiteral("Rifiutata 127.0.0.1:")), 1);
-        QVERIFY(m_peer.firstLine(QStringLiteral("Rifiutata"))
-                    .endsWith(QStringLiteral(": codice errato")));
+        QCOMPARE(m_peer.count(u"Rifiutata 127.0.0.1:"_s), 1);
+        QVERIFY(m_peer.firstLine(u"Rifiutata"_s).endsWith(u": codice errato"_s));
         QCOMPARE(m_linux.desktop().text(), before);
 
         // The program's own connection went on as if nothing had happened.
-        const QString after = QStringLiteral("dopo l'intruso");
+        const QString after = u"dopo l'intruso"_s;
         m_linux.desktop().copyText(after);
         QTRY_COMPARE_WITH_TIMEOUT(m_mac.desktop().text(), after, deadlineMs);
-        QCOMPARE(m_peer.count(QStringLiteral("Autenticata")), 1);
-        QCOMPARE(m_peer.count(QStringLiteral("Chiusa")), 0);
+        QCOMPARE(m_peer.count(u"Autenticata"_s), 1);
+        QCOMPARE(m_peer.count(u"Chiusa"_s), 0);
     }
 
     void programShowsThePeerGoing() {
         QVERIFY2(m_peer.stop(), qPrintable(m_peer.dump()));
-        QCOMPARE(m_peer.lines().last(), QStringLiteral("Arresto"));
-        QTRY_VERIFY2_WITH_TIMEOUT(m_program.count(QStringLiteral("Connessione fallita: ")) >= 1,
+        QCOMPARE(m_peer.lines().last(), u"Arresto"_s);
+        QTRY_VERIFY2_WITH_TIMEOUT(m_program.count(u"Connessione fallita: "_s) >= 1,
                                   qPrintable(m_program.dump()), deadlineMs);
     }
 
     void programConnectsAgainToARestartedPeer() {
         m_program.stop();
         startProgram();  // nobody listens yet: it waits and tries again
-        QTRY_VERIFY2_WITH_TIMEOUT(m_program.count(QStringLiteral("In attesa: ")) >= 1,
+        QTRY_VERIFY2_WITH_TIMEOUT(m_program.count(u"In attesa: "_s) >= 1,
                                   qPrintable(m_program.dump()), deadlineMs);
 
         startPeer();
-        QTRY_VERIFY_WITH_TIMEOUT(m_peer.count(QStringLiteral("Impronta SHA-256")) == 1, deadlineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(m_peer.count(u"Impronta SHA-256"_s) == 1, deadlineMs);
         // The same certificate as before: what the user compared once stays true.
-        QCOMPARE(m_peer.firstLine(QStringLiteral("Impronta SHA-256")), m_fingerprint);
-        QCOMPARE(m_peer.firstLine(QStringLiteral("In ascolto")),
-                 QStringLiteral("In ascolto su 127.0.0.1, porta 47832"));
+        QCOMPARE(m_peer.firstLine(u"Impronta SHA-256"_s), m_fingerprint);
+        QCOMPARE(m_peer.firstLine(u"In ascolto"_s), u"In ascolto su 127.0.0.1, porta 47832"_s);
         QTRY_VERIFY2_WITH_TIMEOUT(m_program.lines().contains(connected),
                                   qPrintable(m_program.dump()), deadlineMs);
-        QTRY_COMPARE_WITH_TIMEOUT(m_peer.count(QStringLiteral("Autenticata")), 1, deadlineMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_peer.count(u"Autenticata"_s), 1, deadlineMs);
 
-        const QString again = QStringLiteral("di nuovo insieme");
+        const QString again = u"di nuovo insieme"_s;
         m_mac.desktop().copyText(again);
         QTRY_COMPARE_WITH_TIMEOUT(m_linux.desktop().text(), again, deadlineMs);
     }
@@ -390,7 +357,7 @@ private Q_SLOTS:
         m_linux.desktop().stop();
         QTRY_VERIFY_WITH_TIMEOUT(m_peer.exitCode(), deadlineMs);
         QCOMPARE(*m_peer.exitCode(), 2);
-        QVERIFY2(m_peer.errors().contains(QStringLiteral("appunti non raggiungibili")),
+        QVERIFY2(m_peer.errors().contains(u"appunti non raggiungibili"_s),
                  qPrintable(m_peer.dump()));
     }
 
@@ -401,30 +368,28 @@ private Q_SLOTS:
 
         // A stand-in for the peer that knows the code and also sends with another one. It
         // presents the peer's own certificate, the one the program has pinned.
-        const QString identity = m_linux.data() + QStringLiteral("/ClipwrenPlus/peer/");
-        test::TlsTestServer fake(
-            SelfSignedCertificate{readFile(identity + QStringLiteral("certificate.pem")),
-                                  readFile(identity + QStringLiteral("key.pem"))});
+        const QString identity = m_linux.data() + u"/ClipwrenPlus/peer/"_s;
+        test::TlsTestServer fake(SelfSignedCertificate{readFile(identity + u"certificate.pem"_s),
+                                                       readFile(identity + u"key.pem"_s)});
         QVERIFY(fake.listen(port));
         startProgram();
         QSslSocket* client = fake.waitForClient(deadlineMs);
         QVERIFY2(client, qPrintable(m_program.dump()));
         const QList<QJsonObject> hello = fake.readMessages(client, 1, deadlineMs);
         QCOMPARE(hello.size(), 1);
-        QCOMPARE(hello[0].value(QStringLiteral("token")).toString(), code);
+        QCOMPARE(hello[0].value(u"token"_s).toString(), code);
 
-        const QString other = QStringLiteral("K7MZQ4RT9WXC2HPW");
-        const QString device = QStringLiteral("linux-E2E");
+        const QString other = u"K7MZQ4RT9WXC2HPW"_s;
+        const QString device = u"linux-E2E"_s;
         test::TlsTestServer::sendFrame(
-            client, *clipMessage(QStringLiteral("file"), QByteArray("intruso.txt") + '\0' + "no",
-                                 other, device)
+            client, *clipMessage(u"file"_s, QByteArray("intruso.txt") + '\0' + "no", other, device)
                          .toJson());
-        test::TlsTestServer::sendFrame(
-            client, *clipMessage(QStringLiteral("text"), "intruso", other, device).toJson());
+        test::TlsTestServer::sendFrame(client,
+                                       *clipMessage(u"text"_s, "intruso", other, device).toJson());
         // Frames are applied in order: once this one shows, the two before it were judged.
-        const QString marker = QStringLiteral("con il codice giusto");
+        const QString marker = u"con il codice giusto"_s;
         test::TlsTestServer::sendFrame(
-            client, *clipMessage(QStringLiteral("text"), marker.toUtf8(), code, device).toJson());
+            client, *clipMessage(u"text"_s, marker.toUtf8(), code, device).toJson());
         QTRY_COMPARE_WITH_TIMEOUT(m_mac.desktop().text(), marker, deadlineMs);
         QCOMPARE(filesUnder(m_mac.receivedFolder()), storedBefore);
     }

@@ -1,18 +1,9 @@
 // The peer's clipboard side on a real (offscreen) clipboard: what it sends, what it applies,
 // and that nothing goes back where it came from.
 #include <QBuffer>
-#include <QClipboard>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImage>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QMimeData>
 #include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTest>
 
 #include "ClipboardMirror.h"
 #include "clipboard/ClipboardPayload.h"
@@ -20,15 +11,14 @@
 #include "platform/QtPasteboard.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
-#include "support/TestEnvironment.h"
+#include "support/Testing.h"
 
-using namespace clipwren;
 using namespace clipwren::peer;
 
 namespace {
 
-const QString code = QStringLiteral("K7MZQ4RT9WXC2HPV");
-const QString macDevice = QStringLiteral("mac-7D3F0C2A-4B1E-4F7A-9C55-0123456789AB");
+const QString code = u"K7MZQ4RT9WXC2HPV"_s;
+const QString macDevice = u"mac-7D3F0C2A-4B1E-4F7A-9C55-0123456789AB"_s;
 
 QByteArray body(const QString& kind, const QByteArray& bytes, const QString& token = code,
                 const QString& device = macDevice) {
@@ -56,8 +46,8 @@ private Q_SLOTS:
         ClipboardMirror mirror(code, pasteboard);
         QSignalSpy frames(&mirror, &ClipboardMirror::frameReady);
         QSignalSpy sent(&mirror, &ClipboardMirror::sent);
-        QVERIFY(mirror.deviceID().contains(QRegularExpression(QStringLiteral(
-            "^linux-[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"))));
+        QVERIFY(mirror.deviceID().contains(QRegularExpression(
+            u"^linux-[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"_s)));
 
         // What is there when a client is admitted stays here.
         pasteboard.setString(QByteArray("già qui"));
@@ -71,22 +61,21 @@ private Q_SLOTS:
         mirror.poll();
         QCOMPARE(frames.count(), 1);
         const QJsonObject message = messageIn(frames.at(0).at(0).toByteArray());
-        QCOMPARE(message.value(QStringLiteral("v")).toInt(), 1);
-        QCOMPARE(message.value(QStringLiteral("device")).toString(), mirror.deviceID());
-        QCOMPARE(message.value(QStringLiteral("token")).toString(), code);
-        QCOMPARE(message.value(QStringLiteral("kind")).toString(), QStringLiteral("text"));
-        QCOMPARE(message.value(QStringLiteral("data")).toString(),
-                 QString::fromLatin1(QStringLiteral("nuovo ✓").toUtf8().toBase64()));
-        QCOMPARE(message.value(QStringLiteral("id")).toString().size(), 36);
-        QCOMPARE(sent.at(0).at(0).toString(), QStringLiteral("text"));
-        QCOMPARE(sent.at(0).at(1).value<qsizetype>(), QStringLiteral("nuovo ✓").toUtf8().size());
+        QCOMPARE(message.value(u"v"_s).toInt(), 1);
+        QCOMPARE(message.value(u"device"_s).toString(), mirror.deviceID());
+        QCOMPARE(message.value(u"token"_s).toString(), code);
+        QCOMPARE(message.value(u"kind"_s).toString(), u"text"_s);
+        QCOMPARE(message.value(u"data"_s).toString(),
+                 QString::fromLatin1(u"nuovo ✓"_s.toUtf8().toBase64()));
+        QCOMPARE(message.value(u"id"_s).toString().size(), 36);
+        QCOMPARE(sent.at(0).at(0).toString(), u"text"_s);
+        QCOMPARE(sent.at(0).at(1).value<qsizetype>(), u"nuovo ✓"_s.toUtf8().size());
 
         // A change runs the watch at once, even with the tick held back.
         mirror.findChild<QTimer*>()->stop();
         pasteboard.setPNG(test::samplePng());
         QTRY_COMPARE(frames.count(), 2);
-        QCOMPARE(messageIn(frames.at(1).at(0).toByteArray()).value(QStringLiteral("kind")),
-                 QStringLiteral("image"));
+        QCOMPARE(messageIn(frames.at(1).at(0).toByteArray()).value(u"kind"_s), u"image"_s);
 
         // Over the limit: reported once, never sent, and the watch goes on.
         QSignalSpy tooLarge(&mirror, &ClipboardMirror::tooLarge);
@@ -102,7 +91,7 @@ private Q_SLOTS:
         // A password manager's copy: reported once, never sent.
         QSignalSpy secretKept(&mirror, &ClipboardMirror::secretKept);
         auto* mime = new QMimeData;
-        mime->setText(QStringLiteral("hunter2"));
+        mime->setText(u"hunter2"_s);
         mime->setData(QString::fromLatin1(passwordManagerHintType), "secret");
         QGuiApplication::clipboard()->setMimeData(mime);
         mirror.poll();
@@ -130,33 +119,33 @@ private Q_SLOTS:
         mirror.begin();
 
         // Not for us: another code, our own device, a hello. Nothing changes.
-        mirror.receive(body(QStringLiteral("text"), "intruso", QStringLiteral("K7MZQ4RT9WXC2HPW")));
-        mirror.receive(body(QStringLiteral("text"), "eco", code, mirror.deviceID()));
+        mirror.receive(body(u"text"_s, "intruso", u"K7MZQ4RT9WXC2HPW"_s));
+        mirror.receive(body(u"text"_s, "eco", code, mirror.deviceID()));
         mirror.receive(*helloMessage(code, macDevice).toJson());
         QCOMPARE(applied.count(), 0);
         QCOMPARE(known.count(), 0);
         QCOMPARE(pasteboard.string(), QByteArray("prima"));
 
-        mirror.receive(body(QStringLiteral("text"), "dal Mac"));
+        mirror.receive(body(u"text"_s, "dal Mac"));
         QCOMPARE(pasteboard.string(), QByteArray("dal Mac"));
         QCOMPARE(applied.count(), 1);
-        QCOMPARE(applied.at(0).at(0).toString(), QStringLiteral("text"));
-        mirror.receive(body(QStringLiteral("text"), "dal Mac"));  // a repeat with a new id
+        QCOMPARE(applied.at(0).at(0).toString(), u"text"_s);
+        mirror.receive(body(u"text"_s, "dal Mac"));  // a repeat with a new id
         QCOMPARE(applied.count(), 1);
         QCOMPARE(known.count(), 1);
 
         const QByteArray png = test::samplePng();
-        mirror.receive(body(QStringLiteral("image"), png));
+        mirror.receive(body(u"image"_s, png));
         QCOMPARE(pasteboard.data(Pasteboard::DataType::PNG), png);
 
         const QByteArray contents("riga\0con zero\n", 14);
-        mirror.receive(body(QStringLiteral("file"), QByteArray("nota.txt") + '\0' + contents));
+        mirror.receive(body(u"file"_s, QByteArray("nota.txt") + '\0' + contents));
         QCOMPARE(applied.count(), 3);
         QCOMPARE(stored.count(), 1);
         const QString path = stored.at(0).at(0).toString();
-        const QString received = test::dataHome() + QStringLiteral("/ClipwrenPlus/Received/");
+        const QString received = test::dataHome() + u"/ClipwrenPlus/Received/"_s;
         QVERIFY2(path.startsWith(received), qPrintable(path));
-        QVERIFY(path.endsWith(QStringLiteral("/nota.txt")));
+        QVERIFY(path.endsWith(u"/nota.txt"_s));
         QCOMPARE(QDir(received).relativeFilePath(path).count(u'/'), 1);  // <UUID>/nota.txt
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -171,13 +160,14 @@ private Q_SLOTS:
     void renamedFileIsStoredAndNotSentBack_data() {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("storedName");
-        QTest::addRow("folders") << QByteArray("a/../b/c.txt") << QStringLiteral("c.txt");
-        QTest::addRow("dots") << QByteArray("..") << QStringLiteral("file");
-        QTest::addRow("empty") << QByteArray() << QStringLiteral("file");
+        QTest::addRow("folders") << QByteArray("a/../b/c.txt") << u"c.txt"_s;
+        QTest::addRow("dots") << QByteArray("..") << u"file"_s;
+        QTest::addRow("empty") << QByteArray() << u"file"_s;
+        // Kept byte for byte, not read as a byte-order mark and dropped.
+        QTest::addRow("BOM first") << QByteArray("\xef\xbb\xbfnota.txt") << u"\uFEFFnota.txt"_s;
         // 300 bytes: shortened to 255, the extension kept, no two-byte letter split.
-        const QString stem = QStringLiteral("è").repeated(148);
-        QTest::addRow("long") << (stem + QStringLiteral(".pdf")).toUtf8()
-                              << stem.first(125) + QStringLiteral(".pdf");
+        const QString stem = u"è"_s.repeated(148);
+        QTest::addRow("long") << (stem + u".pdf"_s).toUtf8() << stem.first(125) + u".pdf"_s;
     }
 
     void renamedFileIsStoredAndNotSentBack() {
@@ -191,7 +181,7 @@ private Q_SLOTS:
         pasteboard.clearContents();
         mirror.begin();
 
-        const QByteArray message = body(QStringLiteral("file"), name + '\0' + "contenuto");
+        const QByteArray message = body(u"file"_s, name + '\0' + "contenuto");
         mirror.receive(message);
         QCOMPARE(stored.count(), 1);
         QCOMPARE(QFileInfo(stored.at(0).at(0).toString()).fileName(), storedName);
@@ -208,14 +198,14 @@ private Q_SLOTS:
         QSignalSpy stored(&mirror, &ClipboardMirror::fileStored);
         QSignalSpy failed(&mirror, &ClipboardMirror::fileNotStored);
         // A plain file where the received-files folder should be.
-        const QString blocked = test::dataHome() + QStringLiteral("/ClipwrenPlus/Received");
+        const QString blocked = test::dataHome() + u"/ClipwrenPlus/Received"_s;
         QDir(blocked).removeRecursively();
-        QVERIFY(QDir().mkpath(test::dataHome() + QStringLiteral("/ClipwrenPlus")));
+        QVERIFY(QDir().mkpath(test::dataHome() + u"/ClipwrenPlus"_s));
         QFile blocker(blocked);
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
 
-        mirror.receive(body(QStringLiteral("file"), QByteArray("a.txt") + '\0' + "hi"));
+        mirror.receive(body(u"file"_s, QByteArray("a.txt") + '\0' + "hi"));
         QCOMPARE(stored.count(), 0);
         QCOMPARE(failed.count(), 1);
         QVERIFY(!failed.at(0).at(0).toString().isEmpty());

@@ -2,10 +2,8 @@
 // message carries the pairing code; strangers are few, brief and small; only the newest
 // admitted connection is kept.
 #include <QDeadlineTimer>
-#include <QSignalSpy>
 #include <QSslSocket>
 #include <QTcpSocket>
-#include <QTest>
 #include <QTimer>
 #include <QtEndian>
 #include <memory>
@@ -16,18 +14,18 @@
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "support/SocketOptions.h"
+#include "support/Testing.h"
 
-using namespace clipwren;
 using namespace clipwren::peer;
 
 namespace {
 
-const QString code = QStringLiteral("K7MZQ4RT9WXC2HPV");
-const QString wrongCode = QStringLiteral("K7MZQ4RT9WXC2HPW");
+const QString code = u"K7MZQ4RT9WXC2HPV"_s;
+const QString wrongCode = u"K7MZQ4RT9WXC2HPW"_s;
 
 const PeerIdentity& identity() {
     static const PeerIdentity made = [] {
-        const auto certificate = *SelfSignedCertificate::generate(QStringLiteral("peer-test"));
+        const auto certificate = *SelfSignedCertificate::generate(u"peer-test"_s);
         return PeerIdentity{certificate.certificatePem, certificate.privateKeyPem,
                             certificateFingerprint(certificate.certificatePem), true};
     }();
@@ -39,11 +37,11 @@ QByteArray frame(const Message& message) {
 }
 
 QByteArray hello(const QString& token) {
-    return frame(helloMessage(token, QStringLiteral("mac-TEST")));
+    return frame(helloMessage(token, u"mac-TEST"_s));
 }
 
 QByteArray clip(const QString& token, const QByteArray& text) {
-    return frame(clipMessage(QStringLiteral("text"), text, token, QStringLiteral("mac-TEST")));
+    return frame(clipMessage(u"text"_s, text, token, u"mac-TEST"_s));
 }
 
 QByteArray header(quint32 length) {
@@ -64,7 +62,7 @@ bool waitFor(Condition condition, int timeoutMs = 10000) {
 
 // 127.0.0.last: every one of them is this machine, each a source address of its own.
 QHostAddress loopback(int last) {
-    return QHostAddress(QStringLiteral("127.0.0.%1").arg(last));
+    return QHostAddress(u"127.0.0.%1"_s.arg(last));
 }
 
 // A TLS client that, like the tray program, accepts whatever certificate it is shown.
@@ -74,7 +72,7 @@ public:
         socket.bind(from);
         socket.setPeerVerifyMode(QSslSocket::VerifyNone);
         QObject::connect(&socket, &QSslSocket::readyRead, [this] { received += socket.readAll(); });
-        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+        socket.connectToHostEncrypted(u"127.0.0.1"_s, port);
     }
     bool waitEncrypted() {
         return waitFor([this] { return socket.isEncrypted(); });
@@ -144,7 +142,7 @@ private Q_SLOTS:
         PeerServer another(code, identity());
         QVERIFY(!another.listen(QHostAddress::LocalHost, server.serverPort()));
         QCOMPARE(another.errorString(),
-                 QStringLiteral("la porta è già in uso, forse da un altro clipwren-peer"));
+                 u"la porta è già in uso, forse da un altro clipwren-peer"_s);
 
         // A wrong code in the hello, in a clip, or no message at all: closed, nothing passed on.
         for (const QByteArray& attempt :
@@ -154,7 +152,7 @@ private Q_SLOTS:
             QVERIFY(stranger.waitEncrypted());
             stranger.send(attempt);
             QVERIFY(stranger.waitClosed());
-            QCOMPARE(spies.lastRejection(), QStringLiteral("codice errato"));
+            QCOMPARE(spies.lastRejection(), u"codice errato"_s);
             QVERIFY(stranger.received.isEmpty());
         }
         QCOMPARE(spies.rejected.count(), 5);
@@ -217,7 +215,7 @@ private Q_SLOTS:
         QVERIFY(silent.waitClosed());
         QTRY_COMPARE_WITH_TIMEOUT(plain.state(), QAbstractSocket::UnconnectedState, 10000);
         QTRY_COMPARE(spies.rejected.count(), 2);
-        QVERIFY(spies.lastRejection().startsWith(QStringLiteral("nessun codice")));
+        QVERIFY(spies.lastRejection().startsWith(u"nessun codice"_s));
 
         // Admitted before them, so its deadline would have passed too: it has none.
         QVERIFY(admitted.isOpen());
@@ -254,8 +252,7 @@ private Q_SLOTS:
         }
         QVERIFY(!spies.rejected.isEmpty());  // the house was full
         for (const auto& rejection : spies.rejected) {
-            QCOMPARE(rejection.at(1).toString(),
-                     QStringLiteral("sostituita da una connessione più recente"));
+            QCOMPARE(rejection.at(1).toString(), u"sostituita da una connessione più recente"_s);
         }
     }
 
@@ -275,8 +272,7 @@ private Q_SLOTS:
         QTcpSocket silent;
         silent.connectToHost(QHostAddress::LocalHost, server.serverPort());
         QVERIFY(strangers[0]->waitClosed());
-        QCOMPARE(spies.lastRejection(),
-                 QStringLiteral("sostituita da una connessione più recente"));
+        QCOMPARE(spies.lastRejection(), u"sostituita da una connessione più recente"_s);
         Client late(server.serverPort());
         QVERIFY(late.waitEncrypted());
         QTRY_COMPARE_WITH_TIMEOUT(silent.state(), QAbstractSocket::UnconnectedState, 10000);
@@ -318,11 +314,11 @@ private Q_SLOTS:
             QString reason;
         };
         const QList<Case> cases = {
-            {header(0) + "{}", QStringLiteral("lunghezza di messaggio non valida")},
-            {header(maxFrameBody + 1), QStringLiteral("lunghezza di messaggio non valida")},
-            {header(0xFFFFFFFF), QStringLiteral("lunghezza di messaggio non valida")},
+            {header(0) + "{}", u"lunghezza di messaggio non valida"_s},
+            {header(maxFrameBody + 1), u"lunghezza di messaggio non valida"_s},
+            {header(0xFFFFFFFF), u"lunghezza di messaggio non valida"_s},
             // Refused at its length: the body is never waited for.
-            {header(strangerLimit + 1), QStringLiteral("messaggio troppo lungo prima del codice")},
+            {header(strangerLimit + 1), u"messaggio troppo lungo prima del codice"_s},
         };
         for (const Case& test : cases) {
             Client stranger(server.serverPort());

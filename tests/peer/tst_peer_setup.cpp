@@ -1,26 +1,22 @@
 // How the peer starts: its command line, the certificate it keeps, and the signals that end it.
-#include <QDir>
-#include <QFile>
 #include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <csignal>
 
 #include "PeerIdentity.h"
 #include "PeerOptions.h"
 #include "SignalWatcher.h"
 #include "TokenFile.h"
+#include "support/Testing.h"
 
 using namespace clipwren::peer;
 
 namespace {
 
-const QString code = QStringLiteral("K7MZQ4RT9WXC2HPV");
+const QString code = u"K7MZQ4RT9WXC2HPV"_s;
 
 ParsedOptions parse(QStringList arguments, std::optional<QString> input = std::nullopt,
                     bool* inputRead = nullptr) {
-    arguments.prepend(QStringLiteral("clipwren-peer"));
+    arguments.prepend(u"clipwren-peer"_s);
     return parsePeerOptions(arguments, [&] {
         if (inputRead) *inputRead = true;
         return input;
@@ -39,7 +35,7 @@ class PeerSetupTest : public QObject {
 private Q_SLOTS:
     void commandLine() {
         bool inputRead = false;
-        auto parsed = parse({QStringLiteral("--token"), code}, QStringLiteral("other"), &inputRead);
+        auto parsed = parse({u"--token"_s, code}, u"other"_s, &inputRead);
         QVERIFY(parsed.options);
         QCOMPARE(parsed.options->token, code);
         QCOMPARE(parsed.options->port, quint16(47832));
@@ -48,7 +44,7 @@ private Q_SLOTS:
         QVERIFY(!inputRead);
 
         // From standard input when no option names it, without the line ending.
-        parsed = parse({QStringLiteral("--quiet")}, code + QStringLiteral("\r\n"), &inputRead);
+        parsed = parse({u"--quiet"_s}, code + u"\r\n"_s, &inputRead);
         QVERIFY(inputRead);
         QCOMPARE(parsed.options->token, code);
         QVERIFY(parsed.options->quiet);
@@ -57,44 +53,42 @@ private Q_SLOTS:
         QVERIFY(!parsed.error.isEmpty());
 
         QTemporaryDir dir;
-        const QString tokenFile = dir.filePath(QStringLiteral("code"));
+        const QString tokenFile = dir.filePath(u"code"_s);
         QFile file(tokenFile);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(code.toUtf8() + "\nsecond line\n");
         file.close();
-        parsed =
-            parse({QStringLiteral("--token-file"), tokenFile, QStringLiteral("--listen"),
-                   QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("0")});
+        parsed = parse(
+            {u"--token-file"_s, tokenFile, u"--listen"_s, u"127.0.0.1"_s, u"--port"_s, u"0"_s});
         QVERIFY(parsed.options);
         QCOMPARE(parsed.options->token, code);
         QCOMPARE(parsed.options->listenAddress, QHostAddress(QHostAddress::LocalHost));
         QCOMPARE(parsed.options->port, quint16(0));
 
         // Sixteen user-perceived characters, not sixteen code units.
-        const QString accent = QStringLiteral("e\u0301");
-        QVERIFY(parse({QStringLiteral("--token"), code.left(15) + accent}).options);
-        QVERIFY(!parse({QStringLiteral("--token"), code.left(14) + accent}).options);
+        const QString accent = u"e\u0301"_s;
+        QVERIFY(parse({u"--token"_s, code.left(15) + accent}).options);
+        QVERIFY(!parse({u"--token"_s, code.left(14) + accent}).options);
 
         // Stored for the systemd unit: from standard input only.
-        parsed = parse({QStringLiteral("--save-token")}, code + QStringLiteral("\n"), &inputRead);
+        parsed = parse({u"--save-token"_s}, code + u"\n"_s, &inputRead);
         QVERIFY(parsed.options && parsed.options->saveToken);
         QCOMPARE(parsed.options->token, code);
-        QVERIFY(!parse({QStringLiteral("--token"), code}).options->saveToken);
+        QVERIFY(!parse({u"--token"_s, code}).options->saveToken);
 
-        QVERIFY(parse({QStringLiteral("--help")}).help);
-        QVERIFY(parse({QStringLiteral("-h")}).help);
+        QVERIFY(parse({u"--help"_s}).help);
+        QVERIFY(parse({u"-h"_s}).help);
         const QList<QStringList> refused = {
-            {QStringLiteral("--token"), code.left(15)},
-            {QStringLiteral("--token"), code, QStringLiteral("--token-file"), tokenFile},
-            {QStringLiteral("--token-file"), dir.filePath(QStringLiteral("missing"))},
-            {QStringLiteral("--token"), code, QStringLiteral("--port"), QStringLiteral("65536")},
-            {QStringLiteral("--token"), code, QStringLiteral("--port"), QStringLiteral("porta")},
-            {QStringLiteral("--token"), code, QStringLiteral("--listen"),
-             QStringLiteral("nowhere")},
-            {QStringLiteral("--token"), code, QStringLiteral("--colour")},
-            {QStringLiteral("--token"), code, QStringLiteral("extra")},
-            {QStringLiteral("--save-token"), QStringLiteral("--token"), code},
-            {QStringLiteral("--save-token"), QStringLiteral("--token-file"), tokenFile},
+            {u"--token"_s, code.left(15)},
+            {u"--token"_s, code, u"--token-file"_s, tokenFile},
+            {u"--token-file"_s, dir.filePath(u"missing"_s)},
+            {u"--token"_s, code, u"--port"_s, u"65536"_s},
+            {u"--token"_s, code, u"--port"_s, u"porta"_s},
+            {u"--token"_s, code, u"--listen"_s, u"nowhere"_s},
+            {u"--token"_s, code, u"--colour"_s},
+            {u"--token"_s, code, u"extra"_s},
+            {u"--save-token"_s, u"--token"_s, code},
+            {u"--save-token"_s, u"--token-file"_s, tokenFile},
         };
         for (const QStringList& arguments : refused) {
             parsed = parse(arguments, code);
@@ -105,36 +99,36 @@ private Q_SLOTS:
 
     void savedCodeIsPrivateAndReadBack() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("config/ClipwrenPlus/peer-token"));
-        QVERIFY(!saveTokenFile(path, QStringLiteral("primo codice lungo")));
+        const QString path = dir.filePath(u"config/ClipwrenPlus/peer-token"_s);
+        QVERIFY(!saveTokenFile(path, u"primo codice lungo"_s));
         // Saved again over a file that others could read: replaced, and private again.
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
         QVERIFY(!saveTokenFile(path, code));
         QCOMPARE(permissionsOf(path), QFile::ReadOwner | QFile::WriteOwner);
-        const auto parsed = parse({QStringLiteral("--token-file"), path});
+        const auto parsed = parse({u"--token-file"_s, path});
         QVERIFY(parsed.options);
         QCOMPARE(parsed.options->token, code);
-        QVERIFY(defaultTokenFile().endsWith(QStringLiteral("/ClipwrenPlus/peer-token")));
+        QVERIFY(defaultTokenFile().endsWith(u"/ClipwrenPlus/peer-token"_s));
 
         // Nowhere to write: said, and nothing half-written left behind.
-        const QString blocked = dir.filePath(QStringLiteral("config/ClipwrenPlus/peer-token/x"));
+        const QString blocked = dir.filePath(u"config/ClipwrenPlus/peer-token/x"_s);
         const auto error = saveTokenFile(blocked, code);
         QVERIFY(error && !error->isEmpty());
-        QCOMPARE(QDir(dir.filePath(QStringLiteral("config/ClipwrenPlus"))).entryList(QDir::Files),
-                 QStringList{QStringLiteral("peer-token")});
+        QCOMPARE(QDir(dir.filePath(u"config/ClipwrenPlus"_s)).entryList(QDir::Files),
+                 QStringList{u"peer-token"_s});
     }
 
     void identityIsPrivateAndKept() {
         QTemporaryDir dir;
-        const QString folder = dir.filePath(QStringLiteral("ClipwrenPlus/peer"));
-        const QString key = folder + QStringLiteral("/key.pem");
-        const QString certificate = folder + QStringLiteral("/certificate.pem");
+        const QString folder = dir.filePath(u"ClipwrenPlus/peer"_s);
+        const QString key = folder + u"/key.pem"_s;
+        const QString certificate = folder + u"/certificate.pem"_s;
 
         const IdentityResult first = loadOrCreateIdentity(folder);
         QVERIFY2(first.identity, qPrintable(first.error));
         QVERIFY(first.identity->created);
         QVERIFY(first.identity->fingerprint.contains(
-            QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){31}[0-9A-F]{2}$"))));
+            QRegularExpression(u"^([0-9A-F]{2}:){31}[0-9A-F]{2}$"_s)));
         QCOMPARE(permissionsOf(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(permissionsOf(key), QFile::ReadOwner | QFile::WriteOwner);
 

@@ -1,9 +1,6 @@
-#include <QTest>
-
 #include "platform/Crypto.h"
 #include "platform/Utf8.h"
-
-using namespace clipwren;
+#include "support/Testing.h"
 
 class CryptoTest : public QObject {
     Q_OBJECT

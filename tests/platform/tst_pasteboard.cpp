@@ -8,9 +8,6 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
@@ -24,9 +21,8 @@
 #include "service/SyncService.h"
 #include "support/DesktopSession.h"
 #include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
+#include "support/Testing.h"
 
-using namespace clipwren;
 using namespace clipwren::wayland;
 
 namespace {
@@ -108,7 +104,7 @@ private Q_SLOTS:
         // Converted to PNG: compared as pictures below.
         QTest::addRow("TIFF") << "image/tiff" << tiffOf(png) << "image" << tiffOf(png);
         const QByteArray contents("prima\n\0dopo", 11);
-        const QString path = makeFile(QStringLiteral("nota bene.txt"), contents);
+        const QString path = makeFile(u"nota bene.txt"_s, contents);
         QTest::addRow("file") << "text/uri-list" << QUrl::fromLocalFile(path).toEncoded() + "\r\n"
                               << "file" << QByteArray("nota bene.txt\0", 14) + contents;
         const QByteArray large(maxBytes, 'x');
@@ -155,7 +151,7 @@ private Q_SLOTS:
         const QByteArray png = test::samplePng();
         QTest::addRow("PNG") << "image" << png << QList<QByteArray>{"image/png"}
                              << QList<QByteArray>{png};
-        const QString path = makeFile(QStringLiteral("ricevuto.txt"), "contents");
+        const QString path = makeFile(u"ricevuto.txt"_s, "contents");
         const QByteArray url = QUrl::fromLocalFile(path).toEncoded();
         QTest::addRow("file") << "file" << path.toUtf8()
                               << QList<QByteArray>{"text/uri-list", "x-special/gnome-copied-files"}
@@ -187,7 +183,7 @@ private Q_SLOTS:
     }
 
     void contentPresentAtStartIsKnownNotNew() {
-        m_session->copyText(QStringLiteral("già qui"));
+        m_session->copyText(u"già qui"_s);
         QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->string(), deadlineMs);
         // A program starting now reads it in the background; meanwhile it is not settled.
         const std::unique_ptr<Pasteboard> starting = pasteboardOf(*m_session);
@@ -210,7 +206,7 @@ private Q_SLOTS:
                                   deadlineMs);
         QVERIFY(m_pasteboard->isSecret());
         // The same text without it.
-        m_session->copyText(QStringLiteral("hunter2"));
+        m_session->copyText(u"hunter2"_s);
         QTRY_VERIFY_WITH_TIMEOUT(!m_pasteboard->isSecret() && m_pasteboard->isSettled() &&
                                      m_pasteboard->string() == QByteArray("hunter2"),
                                  deadlineMs);
@@ -234,10 +230,10 @@ private Q_SLOTS:
         // What arrives meanwhile takes the clipboard from it, and others read it from us.
         m_pasteboard->clearContents();
         m_pasteboard->setString("ricevuto");
-        QCOMPARE(m_session->text(), QStringLiteral("ricevuto"));
+        QCOMPARE(m_session->text(), u"ricevuto"_s);
 
         // The next copy is read as usual.
-        m_session->copyText(QStringLiteral("di nuovo"));
+        m_session->copyText(u"di nuovo"_s);
         QTRY_COMPARE_WITH_TIMEOUT(m_pasteboard->string(), std::optional<QByteArray>("di nuovo"),
                                   deadlineMs);
     }
@@ -262,10 +258,10 @@ private Q_SLOTS:
 
     void withoutDataControlTheXwaylandPathIsChosenAndNamed() {
         m_session->enter();
-        qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_files.filePath(QStringLiteral("nessuno"))));
+        qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_files.filePath(u"nessuno"_s)));
         const ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
         QVERIFY(qobject_cast<x11::X11Pasteboard*>(backend.pasteboard.get()));
-        QVERIFY2(backend.notice.contains(QStringLiteral("Xwayland")), qPrintable(backend.notice));
+        QVERIFY2(backend.notice.contains(u"Xwayland"_s), qPrintable(backend.notice));
     }
 
     void displayServerGoingAwayIsReportedAndTheConnectionStays() {
@@ -275,8 +271,8 @@ private Q_SLOTS:
         QVERIFY(pasteboard);
         test::FakeNetwork network;
         SyncService service(network.factory(), pasteboard.get());
-        service.setHost(QStringLiteral("127.0.0.1"));
-        service.setToken(QStringLiteral("ABCDEFGHJKLMNPQR"));
+        service.setHost(u"127.0.0.1"_s);
+        service.setToken(u"ABCDEFGHJKLMNPQR"_s);
         service.start();
         network.last()->report(Connection::State::Ready);
         QTRY_VERIFY(service.isConnected());
@@ -284,7 +280,7 @@ private Q_SLOTS:
         QSignalSpy unavailable(pasteboard.get(), &Pasteboard::unavailable);
         doomed->stop();
         QTRY_COMPARE_WITH_TIMEOUT(unavailable.count(), 1, deadlineMs);
-        QTRY_VERIFY(service.status().startsWith(QStringLiteral("Appunti non raggiungibili: ")));
+        QTRY_VERIFY(service.status().startsWith(u"Appunti non raggiungibili: "_s));
         QVERIFY(service.isConnected());
         // Nothing works on it any more, and nothing breaks either.
         pasteboard->clearContents();

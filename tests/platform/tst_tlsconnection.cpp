@@ -2,14 +2,12 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
 
 #include "platform/Crypto.h"
 #include "platform/TlsConnection.h"
 #include "support/SocketOptions.h"
+#include "support/Testing.h"
 #include "support/TlsTestServer.h"
-
-using namespace clipwren;
 
 namespace {
 
@@ -25,10 +23,9 @@ public:
     }
     Connection::ReceiveCompletion reader() {
         return [this](Connection::Received received) {
-            events.append(QStringLiteral("read %1%2%3")
-                              .arg(received.bytes.size())
-                              .arg(received.isComplete ? QStringLiteral(" end") : QString())
-                              .arg(received.error ? QStringLiteral(" error") : QString()));
+            events.append(u"read %1%2%3"_s.arg(received.bytes.size())
+                              .arg(received.isComplete ? u" end"_s : QString())
+                              .arg(received.error ? u" error"_s : QString()));
             bytes.append(received.bytes);
         };
     }
@@ -37,21 +34,9 @@ public:
                            [&](const QString& e) { return e.startsWith(prefix); });
     }
     static QString name(Connection::State state) {
-        switch (state) {
-            case Connection::State::Setup:
-                return QStringLiteral("setup");
-            case Connection::State::Preparing:
-                return QStringLiteral("preparing");
-            case Connection::State::Waiting:
-                return QStringLiteral("waiting");
-            case Connection::State::Ready:
-                return QStringLiteral("ready");
-            case Connection::State::Failed:
-                return QStringLiteral("failed");
-            case Connection::State::Cancelled:
-                return QStringLiteral("cancelled");
-        }
-        return {};
+        static const char* const names[] = {"setup", "preparing", "waiting",
+                                            "ready", "failed",    "cancelled"};
+        return QString::fromLatin1(names[int(state)]);
     }
     QStringList events;
     QByteArray bytes;
@@ -64,12 +49,12 @@ private:
 struct Established {
     void open() {
         QVERIFY(server.listen());
-        connection = std::make_unique<TlsConnection>(QStringLiteral("127.0.0.1"), server.port());
+        connection = std::make_unique<TlsConnection>(u"127.0.0.1"_s, server.port());
         recorder = std::make_unique<Recorder>(*connection);
         connection->start();
         peer = server.waitForClient();
         QVERIFY(peer);
-        QTRY_VERIFY(recorder->saw(QStringLiteral("ready")));
+        QTRY_VERIFY(recorder->saw(u"ready"_s));
     }
 
     test::TlsTestServer server;
@@ -87,19 +72,19 @@ private Q_SLOTS:
     void silentPeerTimesOutAndIsTriedAgain() {
         QTcpServer silent;  // accepts TCP, never speaks TLS
         QVERIFY(silent.listen(QHostAddress::LocalHost));
-        auto* connection = new TlsConnection(QStringLiteral("127.0.0.1"), silent.serverPort(), 200);
+        auto* connection = new TlsConnection(u"127.0.0.1"_s, silent.serverPort(), 200);
         Recorder recorder(*connection);
         connection->start();
-        QTRY_VERIFY(recorder.saw(QStringLiteral("waiting:")));
-        QCOMPARE(recorder.events.first(), QStringLiteral("setup"));
-        QCOMPARE(recorder.events.count(QStringLiteral("preparing")), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(recorder.events.count(QStringLiteral("preparing")), 2, 4000);
+        QTRY_VERIFY(recorder.saw(u"waiting:"_s));
+        QCOMPARE(recorder.events.first(), u"setup"_s);
+        QCOMPARE(recorder.events.count(u"preparing"_s), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.events.count(u"preparing"_s), 2, 4000);
 
         QPointer<Connection> watched = connection;
         const qsizetype before = recorder.events.size();
         connection->cancel();
         QTRY_VERIFY(watched.isNull());  // it goes by itself after reporting
-        QCOMPARE(recorder.events.mid(before), QStringList{QStringLiteral("cancelled")});
+        QCOMPARE(recorder.events.mid(before), QStringList{u"cancelled"_s});
     }
 
     void idleLinkIsProbed() {
@@ -118,7 +103,7 @@ private Q_SLOTS:
         Recorder& recorder = *link.recorder;
         QSslSocket* peer = link.peer;
 
-        std::optional<QString> sendError = QStringLiteral("pending");
+        std::optional<QString> sendError = u"pending"_s;
         connection.send("hello", [&](std::optional<QString> error) { sendError = error; });
         QTRY_VERIFY(!sendError);
         QByteArray arrived;
@@ -128,11 +113,11 @@ private Q_SLOTS:
         peer->flush();
         QTest::qWait(100);  // the words arrive before the close does
         peer->disconnectFromHost();
-        QTRY_VERIFY(recorder.saw(QStringLiteral("failed:")));
+        QTRY_VERIFY(recorder.saw(u"failed:"_s));
         connection.receive(1, 65536, recorder.reader());
-        QTRY_VERIFY(recorder.saw(QStringLiteral("read ")));
+        QTRY_VERIFY(recorder.saw(u"read "_s));
         QCOMPARE(recorder.bytes, QByteArray("last words"));
-        QVERIFY2(recorder.events.last() == QStringLiteral("read 10 end"),
+        QVERIFY2(recorder.events.last() == u"read 10 end"_s,
                  qPrintable(recorder.events.join(u',')));
 
         // Nothing can be sent any more, and saying so is the completion's job.

@@ -1,16 +1,9 @@
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QJsonDocument>
-#include <QSignalSpy>
-#include <QTest>
 #include <QtEndian>
 
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
-
-using namespace clipwren;
+#include "support/Testing.h"
 
 namespace {
 
@@ -57,12 +50,11 @@ private Q_SLOTS:
         broken.set("token", QString(QChar(0xD800)));
         QVERIFY(!broken.toJson());
 
-        const auto hello =
-            helloMessage(QStringLiteral("quote\" back\\ \x01"), QStringLiteral("mac-1")).toJson();
+        const auto hello = helloMessage(u"quote\" back\\ \x01"_s, u"mac-1"_s).toJson();
         const QJsonObject parsed = QJsonDocument::fromJson(*hello).object();
         QCOMPARE(parsed.size(), 4);
-        QCOMPARE(parsed[QStringLiteral("token")].toString(), QStringLiteral("quote\" back\\ \x01"));
-        QCOMPARE(parsed[QStringLiteral("v")].toInt(), 1);
+        QCOMPARE(parsed[u"token"_s].toString(), u"quote\" back\\ \x01"_s);
+        QCOMPARE(parsed[u"v"_s].toInt(), 1);
     }
 
     void framesAreCutInStreamOrder() {
@@ -71,41 +63,38 @@ private Q_SLOTS:
         ClipboardTexts seen;
 
         // A length field split over two reads gives one frame, after the second read.
-        const QByteArray one = bridge.clipFrame(QStringLiteral("text"), "one");
+        const QByteArray one = bridge.clipFrame(u"text"_s, "one");
         bridge.deliver(one.left(2));
         QVERIFY(seen.texts.isEmpty());
         QCOMPARE(bridge.service.receiveBuffer(), one.left(2));
         bridge.deliver(one.mid(2));
-        QCOMPARE(seen.texts, QStringList{QStringLiteral("one")});
+        QCOMPARE(seen.texts, QStringList{u"one"_s});
         QVERIFY(bridge.service.receiveBuffer().isEmpty());
 
         // Three frames and three bytes of a fourth in one read.
-        const QByteArray fourth = bridge.clipFrame(QStringLiteral("text"), "four");
-        bridge.deliver(bridge.clipFrame(QStringLiteral("text"), "a") +
-                       bridge.clipFrame(QStringLiteral("text"), "b") +
-                       bridge.clipFrame(QStringLiteral("text"), "c") + fourth.left(3));
-        QCOMPARE(seen.texts, (QStringList{QStringLiteral("one"), QStringLiteral("a"),
-                                          QStringLiteral("b"), QStringLiteral("c")}));
+        const QByteArray fourth = bridge.clipFrame(u"text"_s, "four");
+        bridge.deliver(bridge.clipFrame(u"text"_s, "a") + bridge.clipFrame(u"text"_s, "b") +
+                       bridge.clipFrame(u"text"_s, "c") + fourth.left(3));
+        QCOMPARE(seen.texts, (QStringList{u"one"_s, u"a"_s, u"b"_s, u"c"_s}));
         QCOMPARE(bridge.service.receiveBuffer(), fourth.left(3));
         bridge.deliver(fourth.mid(3));
-        QCOMPARE(seen.texts.last(), QStringLiteral("four"));
+        QCOMPARE(seen.texts.last(), u"four"_s);
 
         // The smallest body: an empty object is cut (and ignored), the stream goes on.
-        bridge.deliver(QByteArray("\x00\x00\x00\x02{}", 6) +
-                       bridge.clipFrame(QStringLiteral("text"), "after"));
-        QCOMPARE(seen.texts.last(), QStringLiteral("after"));
+        bridge.deliver(QByteArray("\x00\x00\x00\x02{}", 6) + bridge.clipFrame(u"text"_s, "after"));
+        QCOMPARE(seen.texts.last(), u"after"_s);
         QVERIFY(bridge.service.isConnected());
         QCOMPARE(bridge.connection->reads, 6);  // the first read, then one after each delivery
         QCOMPARE(bridge.connection->lastReadMax, 65'536);
 
         // A large frame is handed over as the buffer itself; the bytes after it stay.
-        const QByteArray large = bridge.clipFrame(QStringLiteral("text"), QByteArray(2 << 20, 'L'));
-        const QByteArray next = bridge.clipFrame(QStringLiteral("text"), "next");
+        const QByteArray large = bridge.clipFrame(u"text"_s, QByteArray(2 << 20, 'L'));
+        const QByteArray next = bridge.clipFrame(u"text"_s, "next");
         bridge.deliver(large + next.left(5));
         QCOMPARE(seen.texts.last().size(), 2 << 20);
         QCOMPARE(bridge.service.receiveBuffer(), next.left(5));
         bridge.deliver(next.mid(5));
-        QCOMPARE(seen.texts.last(), QStringLiteral("next"));
+        QCOMPARE(seen.texts.last(), u"next"_s);
     }
 
     void largestLengthWaitsForItsBody() {
@@ -125,13 +114,13 @@ private Q_SLOTS:
             ClipboardTexts seen;
             const QPointer<test::FakeConnection> connection = bridge.connection;
             // A frame before the bad length keeps its effect; one after it is never looked at.
-            bridge.deliver(bridge.clipFrame(QStringLiteral("text"), "kept") + lengthField(length) +
-                           bridge.clipFrame(QStringLiteral("text"), "never"));
-            QCOMPARE(seen.texts, QStringList{QStringLiteral("kept")});
+            bridge.deliver(bridge.clipFrame(u"text"_s, "kept") + lengthField(length) +
+                           bridge.clipFrame(u"text"_s, "never"));
+            QCOMPARE(seen.texts, QStringList{u"kept"_s});
             QVERIFY(!bridge.service.isConnected());
             QVERIFY(bridge.service.receiveBuffer().isEmpty());
             QVERIFY(!bridge.service.isWatching());
-            QCOMPARE(bridge.service.status(), QStringLiteral("Connessione interrotta"));
+            QCOMPARE(bridge.service.status(), u"Connessione interrotta"_s);
             QTRY_VERIFY(connection.isNull());  // cancelled, then gone
         }
     }

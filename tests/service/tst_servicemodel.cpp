@@ -1,20 +1,13 @@
 #include <sys/stat.h>
 
-#include <QClipboard>
-#include <QFile>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QTest>
 
 #include "platform/SettingsStore.h"
 #include "service/PairingCode.h"
 #include "service/SyncService.h"
 #include "support/FakeConnection.h"
-#include "support/TestEnvironment.h"
-
-using namespace clipwren;
+#include "support/Testing.h"
 
 namespace {
 
@@ -25,10 +18,6 @@ struct Observed {
     bool connected;
 };
 
-void clearSettings() {
-    QSettings(QStringLiteral("ClipwrenPlus"), QStringLiteral("ClipwrenPlus")).clear();
-}
-
 }  // namespace
 
 class ServiceModelTest : public QObject {
@@ -36,43 +25,40 @@ class ServiceModelTest : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { test::isolateUserFolders(); }
-    void init() { clearSettings(); }
+    void init() { test::clearSettings(); }
 
     void constructionWithoutSettings() {
         SyncService service;
         QCOMPARE(service.host(), QString());
         QCOMPARE(service.token(), QString());
         QCOMPARE(service.isConnected(), false);
-        QCOMPARE(service.status(), QStringLiteral("Inserisci IP e token per avviare"));
+        QCOMPARE(service.status(), u"Inserisci IP e token per avviare"_s);
         QVERIFY(!service.lastDigest());
         QVERIFY(service.receiveBuffer().isEmpty());
         QVERIFY(!service.isWatching());
-        QCOMPARE(SyncService::port, 47832);
-        QCOMPARE(SyncService::maxBytes, 12'582'912);
     }
 
     void constructionLoadsSavedSettingsAndConnectsNothing() {
         SettingsStore store;
-        store.setText(QStringLiteral("host"), QStringLiteral("192.168.1.20"));
-        store.setText(QStringLiteral("token"), QStringLiteral("ABCDEFGHJKLMNPQR"));
+        store.setText(u"host"_s, u"192.168.1.20"_s);
+        store.setText(u"token"_s, u"ABCDEFGHJKLMNPQR"_s);
         test::FakeNetwork network;
         SyncService service(network.factory());
-        QCOMPARE(service.host(), QStringLiteral("192.168.1.20"));
-        QCOMPARE(service.token(), QStringLiteral("ABCDEFGHJKLMNPQR"));
-        QCOMPARE(service.status(), QStringLiteral("Inserisci IP e token per avviare"));
+        QCOMPARE(service.host(), u"192.168.1.20"_s);
+        QCOMPARE(service.token(), u"ABCDEFGHJKLMNPQR"_s);
+        QCOMPARE(service.status(), u"Inserisci IP e token per avviare"_s);
         test::spin(50);
         QVERIFY(network.made.isEmpty());
 
         // A value that is not text counts as none.
-        QSettings(QStringLiteral("ClipwrenPlus"), QStringLiteral("ClipwrenPlus"))
-            .setValue(QStringLiteral("host"),
-                      QStringList{QStringLiteral("a"), QStringLiteral("b")});
+        QSettings(u"ClipwrenPlus"_s, u"ClipwrenPlus"_s)
+            .setValue(u"host"_s, QStringList{u"a"_s, u"b"_s});
         QCOMPARE(SyncService().host(), QString());
     }
 
     void settingsFileIsReadableByItsOwnerOnly() {
         SyncService service;
-        service.setToken(QStringLiteral("ABCDEFGHJKLMNPQR"));
+        service.setToken(u"ABCDEFGHJKLMNPQR"_s);
         service.generateToken();
         const QString file = SettingsStore::fileName();
         QVERIFY(file.startsWith(test::configHome()));
@@ -90,20 +76,19 @@ private Q_SLOTS:
             seen.append({service.host(), service.token(), service.status(), service.isConnected()});
         });
 
-        service.setHost(QStringLiteral("a"));
-        service.setHost(QStringLiteral("a"));  // unchanged values are announced too
+        service.setHost(u"a"_s);
+        service.setHost(u"a"_s);  // unchanged values are announced too
         QCOMPARE(seen.size(), 2);
         QCOMPARE(seen[0].host, QString());
-        QCOMPARE(seen[1].host, QStringLiteral("a"));
+        QCOMPARE(seen[1].host, u"a"_s);
 
         seen.clear();
-        service.setToken(QStringLiteral("short"));
+        service.setToken(u"short"_s);
         service.start();  // fails validation: the status only
         service.start();
         QCOMPARE(seen.size(), 3);
-        QCOMPARE(seen[1].status, QStringLiteral("Inserisci IP e token per avviare"));
-        QCOMPARE(service.status(),
-                 QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri"));
+        QCOMPARE(seen[1].status, u"Inserisci IP e token per avviare"_s);
+        QCOMPARE(service.status(), u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s);
 
         seen.clear();
         service.stop();  // no connection: still one assignment of false
@@ -112,14 +97,13 @@ private Q_SLOTS:
         seen.clear();
         service.generateToken();
         QCOMPARE(seen.size(), 1);
-        QCOMPARE(seen[0].token, QStringLiteral("short"));
-        QCOMPARE(service.status(),
-                 QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri"));
+        QCOMPARE(seen[0].token, u"short"_s);
+        QCOMPARE(service.status(), u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s);
     }
 
     void deviceIdentifierIsNewAtEveryConstruction() {
-        const QRegularExpression form(QStringLiteral(
-            "^mac-[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"));
+        const QRegularExpression form(
+            u"^mac-[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"_s);
         SyncService first;
         SyncService second;
         QCOMPARE(first.deviceID().size(), 40);
@@ -133,32 +117,31 @@ private Q_SLOTS:
         service.generateToken();
         QCOMPARE(service.token().size(), 16);
         QVERIFY(pairing::isLongEnough(service.token()));
-        QCOMPARE(SettingsStore().text(QStringLiteral("token")), service.token());
-        QCOMPARE(SettingsStore().text(QStringLiteral("host")), QString());
-        QCOMPARE(service.status(), QStringLiteral("Inserisci IP e token per avviare"));
+        QCOMPARE(SettingsStore().text(u"token"_s), service.token());
+        QCOMPARE(SettingsStore().text(u"host"_s), QString());
+        QCOMPARE(service.status(), u"Inserisci IP e token per avviare"_s);
     }
 
     void copyTokenPutsTheCodeOnTheClipboard() {
         QClipboard* clipboard = QGuiApplication::clipboard();
-        clipboard->setText(QStringLiteral("before"));
+        clipboard->setText(u"before"_s);
         SyncService service;
 
         service.copyToken();  // no code: nothing happens, nothing is said
-        QCOMPARE(clipboard->text(), QStringLiteral("before"));
-        QCOMPARE(service.status(), QStringLiteral("Inserisci IP e token per avviare"));
+        QCOMPARE(clipboard->text(), u"before"_s);
+        QCOMPARE(service.status(), u"Inserisci IP e token per avviare"_s);
 
         auto* image = new QMimeData;
-        image->setData(QStringLiteral("image/png"), "png");
-        image->setText(QStringLiteral("beside"));
+        image->setData(u"image/png"_s, "png");
+        image->setText(u"beside"_s);
         clipboard->setMimeData(image);
-        service.setToken(QStringLiteral("ABCD EFGH jklm 2345"));
+        service.setToken(u"ABCD EFGH jklm 2345"_s);
         service.copyToken();
-        QCOMPARE(clipboard->text(), QStringLiteral("ABCD EFGH jklm 2345"));
-        QVERIFY(!clipboard->mimeData()->hasFormat(QStringLiteral("image/png")));
-        QCOMPARE(service.status(),
-                 QStringLiteral("Token copiato: incollalo nel comando su Kubuntu"));
+        QCOMPARE(clipboard->text(), u"ABCD EFGH jklm 2345"_s);
+        QVERIFY(!clipboard->mimeData()->hasFormat(u"image/png"_s));
+        QCOMPARE(service.status(), u"Token copiato: incollalo nel comando su Kubuntu"_s);
         // Copying saves nothing.
-        QCOMPARE(SettingsStore().text(QStringLiteral("token")), QString());
+        QCOMPARE(SettingsStore().text(u"token"_s), QString());
     }
 };
 

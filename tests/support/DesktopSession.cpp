@@ -17,6 +17,7 @@
 #include "platform/wayland/SelectionSource.h"
 #include "platform/wayland/WaylandConnection.h"
 
+using namespace Qt::StringLiterals;
 namespace clipwren::test {
 
 namespace {
@@ -51,12 +52,12 @@ void DesktopSession::enter() const {
 }
 
 void DesktopSession::copyFile(const QString& path) const {
-    copy(QStringLiteral("text/uri-list"), QUrl::fromLocalFile(path).toEncoded() + "\r\n");
+    copy(u"text/uri-list"_s, QUrl::fromLocalFile(path).toEncoded() + "\r\n");
 }
 
 QString DesktopSession::file() const {
     const QList<QByteArray> lines =
-        paste(QStringLiteral("text/uri-list")).value_or(QByteArray()).trimmed().split('\n');
+        paste(u"text/uri-list"_s).value_or(QByteArray()).trimmed().split('\n');
     if (lines.size() != 1) return QString();
     return QUrl::fromEncoded(lines[0].trimmed()).toLocalFile();
 }
@@ -148,10 +149,8 @@ std::shared_ptr<void> XvfbSession::hangClipboard() const {
 }
 
 bool XvfbSession::start() {
-    m_xvfb.start(QStringLiteral("Xvfb"),
-                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                  QStringLiteral("0"), QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
-                  QStringLiteral("tcp")});
+    m_xvfb.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"640x480x24"_s,
+                             u"-nolisten"_s, u"tcp"_s});
     QDeadlineTimer deadline(deadlineMs);
     while (!m_xvfb.canReadLine() && !deadline.hasExpired()) m_xvfb.waitForReadyRead(100);
     if (!m_xvfb.canReadLine()) return false;
@@ -161,20 +160,16 @@ bool XvfbSession::start() {
 
 QProcessEnvironment XvfbSession::environment() const {
     QProcessEnvironment environment = withoutSession();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(u"DISPLAY"_s, m_display);
     return environment;
 }
 
 void XvfbSession::copy(const QString& type, const QByteArray& bytes) const {
-    serve(QStringLiteral("xclip"),
-          {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), type,
-           QStringLiteral("-i")},
-          bytes);
+    serve(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-t"_s, type, u"-i"_s}, bytes);
 }
 
 std::optional<QByteArray> XvfbSession::paste(const QString& type) const {
-    return run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                         QStringLiteral("-t"), type, QStringLiteral("-o")});
+    return run(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-t"_s, type, u"-o"_s});
 }
 
 SwaySession::~SwaySession() {
@@ -187,51 +182,50 @@ bool SwaySession::start() {
     const bool asRoot = ::geteuid() == 0;
     const QString user =
         QString::fromLocal8Bit(qgetenv("USER").isEmpty() ? "root" : qgetenv("USER"));
-    QFile config(runtime + QStringLiteral("/config"));
+    QFile config(runtime + u"/config"_s);
     if (!config.open(QIODevice::WriteOnly)) return false;
     // Xwayland admits only sway's own user unless told otherwise; the display file appears
     // once it admits ours.
     // Windows of ours on Xwayland never take the focus from the terminal, as a tray program's
     // never does.
-    config.write(QStringLiteral("xwayland force\n"
-                                "no_focus [shell=\"xwayland\"]\n"
-                                "exec sh -c 'xhost +SI:localuser:%1 >/dev/null 2>&1; "
-                                "echo \"$DISPLAY\" > %2/display.part && mv %2/display.part "
-                                "%2/display'\n"
-                                "exec foot cat\n")
-                     .arg(asRoot ? QStringLiteral("root") : user, runtime)
-                     .toUtf8());
+    config.write(
+        u"xwayland force\n"
+        "no_focus [shell=\"xwayland\"]\n"
+        "exec sh -c 'xhost +SI:localuser:%1 >/dev/null 2>&1; "
+        "echo \"$DISPLAY\" > %2/display.part && mv %2/display.part "
+        "%2/display'\n"
+        "exec foot cat\n"_s.arg(asRoot ? u"root"_s : user, runtime)
+            .toUtf8());
     config.close();
     if (asRoot && ::chown(QFile::encodeName(runtime).constData(), 65534, 65534) != 0) return false;
-    QFile(runtime + QStringLiteral("/config")).setPermissions(QFile::ReadOwner | QFile::ReadOther);
+    QFile(runtime + u"/config"_s).setPermissions(QFile::ReadOwner | QFile::ReadOther);
 
-    QStringList command{QStringLiteral("env"),
-                        QStringLiteral("-i"),
-                        QStringLiteral("PATH=/usr/bin:/bin"),
-                        QStringLiteral("HOME=") + runtime,
-                        QStringLiteral("XDG_RUNTIME_DIR=") + runtime,
-                        QStringLiteral("WLR_BACKENDS=headless"),
-                        QStringLiteral("WLR_LIBINPUT_NO_DEVICES=1"),
-                        QStringLiteral("WLR_RENDERER=pixman"),
-                        QStringLiteral("sway"),
-                        QStringLiteral("-c"),
-                        runtime + QStringLiteral("/config")};
+    QStringList command{u"env"_s,
+                        u"-i"_s,
+                        u"PATH=/usr/bin:/bin"_s,
+                        u"HOME="_s + runtime,
+                        u"XDG_RUNTIME_DIR="_s + runtime,
+                        u"WLR_BACKENDS=headless"_s,
+                        u"WLR_LIBINPUT_NO_DEVICES=1"_s,
+                        u"WLR_RENDERER=pixman"_s,
+                        u"sway"_s,
+                        u"-c"_s,
+                        runtime + u"/config"_s};
     if (asRoot) {
-        command = QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                              QStringLiteral("--clear-groups"), QStringLiteral("--")} +
-                  command;
-        command.prepend(QStringLiteral("setpriv"));
+        command =
+            QStringList{u"--reuid=nobody"_s, u"--regid=nogroup"_s, u"--clear-groups"_s, u"--"_s} +
+            command;
+        command.prepend(u"setpriv"_s);
     }
-    m_sway.setStandardOutputFile(runtime + QStringLiteral("/sway.log"));
-    m_sway.setStandardErrorFile(runtime + QStringLiteral("/sway.log"));
+    m_sway.setStandardOutputFile(runtime + u"/sway.log"_s);
+    m_sway.setStandardErrorFile(runtime + u"/sway.log"_s);
     m_sway.start(command.takeFirst(), command);
     if (!m_sway.waitForStarted()) return false;
 
     QDeadlineTimer deadline(deadlineMs);
     while (!deadline.hasExpired() && m_sway.state() == QProcess::Running) {
-        const QStringList sockets =
-            QDir(runtime).entryList({QStringLiteral("wayland-?")}, QDir::System);
-        const QByteArray display = readAll(runtime + QStringLiteral("/display")).trimmed();
+        const QStringList sockets = QDir(runtime).entryList({u"wayland-?"_s}, QDir::System);
+        const QByteArray display = readAll(runtime + u"/display"_s).trimmed();
         if (!sockets.isEmpty() && !display.isEmpty()) {
             m_waylandDisplay = runtime + u'/' + sockets.first();
             m_display = QString::fromLatin1(display);
@@ -239,24 +233,21 @@ bool SwaySession::start() {
         }
         QTest::qWait(50);
     }
-    qWarning("sway did not start: %s", readAll(runtime + QStringLiteral("/sway.log")).constData());
+    qWarning("sway did not start: %s", readAll(runtime + u"/sway.log"_s).constData());
     return false;
 }
 
 bool SwaySession::focusedOnFoot() const {
-    const QStringList sockets =
-        QDir(m_root.path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+    const QStringList sockets = QDir(m_root.path()).entryList({u"sway-ipc.*.sock"_s}, QDir::System);
     if (sockets.isEmpty()) return false;
-    const auto tree = run(QStringLiteral("swaymsg"),
-                          {QStringLiteral("-s"), m_root.filePath(sockets.first()),
-                           QStringLiteral("-t"), QStringLiteral("get_tree"), QStringLiteral("-r")});
+    const auto tree = run(
+        u"swaymsg"_s, {u"-s"_s, m_root.filePath(sockets.first()), u"-t"_s, u"get_tree"_s, u"-r"_s});
     if (!tree) return false;
     std::function<bool(const QJsonObject&)> search = [&](const QJsonObject& node) {
-        if (node.value(QStringLiteral("app_id")).toString() == u"foot" &&
-            node.value(QStringLiteral("focused")).toBool()) {
+        if (node.value(u"app_id"_s).toString() == u"foot" && node.value(u"focused"_s).toBool()) {
             return true;
         }
-        for (const QJsonValue& child : node.value(QStringLiteral("nodes")).toArray()) {
+        for (const QJsonValue& child : node.value(u"nodes"_s).toArray()) {
             if (search(child.toObject())) return true;
         }
         return false;
@@ -275,18 +266,17 @@ void SwaySession::stop() {
 
 QProcessEnvironment SwaySession::environment() const {
     QProcessEnvironment environment = withoutSession();
-    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), m_waylandDisplay);
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(u"WAYLAND_DISPLAY"_s, m_waylandDisplay);
+    environment.insert(u"DISPLAY"_s, m_display);
     return environment;
 }
 
 void SwaySession::copy(const QString& type, const QByteArray& bytes) const {
-    serve(QStringLiteral("wl-copy"), {QStringLiteral("--type"), type}, bytes);
+    serve(u"wl-copy"_s, {u"--type"_s, type}, bytes);
 }
 
 std::optional<QByteArray> SwaySession::paste(const QString& type) const {
-    return run(QStringLiteral("wl-paste"),
-               {QStringLiteral("--no-newline"), QStringLiteral("--type"), type});
+    return run(u"wl-paste"_s, {u"--no-newline"_s, u"--type"_s, type});
 }
 
 std::unique_ptr<wayland::WaylandConnection> SwaySession::connect() const {

@@ -8,6 +8,7 @@
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 
+using namespace Qt::StringLiterals;
 namespace clipwren::test {
 
 void FakeConnection::send(const QByteArray& bytes, SendCompletion done) {
@@ -66,8 +67,8 @@ namespace clipwren::test {
 
 FakeBridge::FakeBridge() : service(network.factory()), retryDelay(new ManualDelay) {
     service.setRetryDelay(std::unique_ptr<Delay>(retryDelay));
-    service.setHost(QStringLiteral("127.0.0.1"));
-    service.setToken(QStringLiteral("ABCDEFGHJKLMNPQR"));
+    service.setHost(u"127.0.0.1"_s);
+    service.setToken(u"ABCDEFGHJKLMNPQR"_s);
 }
 
 void FakeBridge::connect() {
@@ -86,8 +87,8 @@ void FakeBridge::deliver(const QByteArray& bytes) {
 
 QByteArray FakeBridge::clipFrame(const QString& kind, const QByteArray& bytes,
                                  const QString& token) {
-    const Message message = clipMessage(kind, bytes, token.isNull() ? service.token() : token,
-                                        QStringLiteral("linux-peer"));
+    const Message message =
+        clipMessage(kind, bytes, token.isNull() ? service.token() : token, u"linux-peer"_s);
     return *encodeFrame(*message.toJson());
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/Keepalive.h"
 
+using namespace Qt::StringLiterals;
 namespace clipwren::test {
 
 namespace {
@@ -33,7 +34,7 @@ int option(int descriptor, int level, int name) {
 }  // namespace
 
 QList<int> keepaliveOf(quint16 localPort, quint16 peerPort) {
-    const QStringList descriptors = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files);
+    const QStringList descriptors = QDir(u"/proc/self/fd"_s).entryList(QDir::Files);
     for (const QString& entry : descriptors) {
         const int descriptor = entry.toInt();
         sockaddr_storage local{};

@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 namespace clipwren::test {
 
 namespace {
@@ -24,11 +26,15 @@ void isolateUserFolders() {
 }
 
 QString configHome() {
-    return root().path() + QStringLiteral("/config");
+    return root().path() + u"/config"_s;
+}
+
+void clearSettings() {
+    QSettings(QStringLiteral("ClipwrenPlus"), QStringLiteral("ClipwrenPlus")).clear();
 }
 
 QString dataHome() {
-    return root().path() + QStringLiteral("/data");
+    return root().path() + u"/data"_s;
 }
 
 QByteArray samplePng() {

@@ -10,6 +10,8 @@ namespace clipwren::test {
 void isolateUserFolders();
 
 QString configHome();
+// Forgets every saved setting.
+void clearSettings();
 QString dataHome();
 
 // A small PNG image with some transparency.

@@ -9,14 +9,14 @@
 #include "platform/SelfSignedCertificate.h"
 #include "protocol/FrameCodec.h"
 
+using namespace Qt::StringLiterals;
 namespace clipwren::test {
 
 namespace {
 const SelfSignedCertificate& certificate(int identity) {
     static QHash<int, SelfSignedCertificate> made;
     if (!made.contains(identity)) {
-        made.insert(identity,
-                    *SelfSignedCertificate::generate(QStringLiteral("not-the-host-you-asked-for")));
+        made.insert(identity, *SelfSignedCertificate::generate(u"not-the-host-you-asked-for"_s));
     }
     return made[identity];
 }
