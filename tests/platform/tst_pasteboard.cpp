@@ -29,23 +29,15 @@ namespace {
 
 constexpr int deadlineMs = 15000;
 
-bool onWayland() {
-    return qEnvironmentVariable("CLIPWREN_TEST_SESSION") == u"wayland";
-}
-
-std::unique_ptr<test::DesktopSession> newSession() {
-    if (onWayland()) return std::make_unique<test::SwaySession>();
-    return std::make_unique<test::XvfbSession>();
-}
-
 // The clipboard of session, as a program in it chooses it at start; nothing unless it is the
 // backend made for that session.
 std::unique_ptr<Pasteboard> pasteboardOf(const test::DesktopSession& session) {
     session.enter();
     ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
     const QObject* chosen = backend.pasteboard.get();
-    const bool expected = onWayland() ? qobject_cast<const WaylandPasteboard*>(chosen) != nullptr
-                                      : qobject_cast<const x11::X11Pasteboard*>(chosen) != nullptr;
+    const bool expected = test::DesktopSession::waylandChosen()
+                              ? qobject_cast<const WaylandPasteboard*>(chosen) != nullptr
+                              : qobject_cast<const x11::X11Pasteboard*>(chosen) != nullptr;
     if (!expected || !backend.notice.isEmpty()) return nullptr;
     return std::move(backend.pasteboard);
 }
@@ -65,7 +57,7 @@ class PasteboardTest : public QObject {
 
 private:
     QTemporaryDir m_files;
-    std::unique_ptr<test::DesktopSession> m_session = newSession();
+    std::unique_ptr<test::DesktopSession> m_session = test::DesktopSession::chosen();
     std::unique_ptr<Pasteboard> m_pasteboard;
 
     std::optional<ClipboardPayload> snapshot() const { return clipboardPayload(*m_pasteboard); }
@@ -146,8 +138,9 @@ private Q_SLOTS:
                                                    "UTF8_STRING", "TEXT"}
                               << QList<QByteArray>(4, text);
         const QByteArray latin("caff\xc3\xa8");
-        QTest::addRow("text as STRING") << "text" << latin << QList<QByteArray>{"STRING"}
-                                        << QList<QByteArray>{onWayland() ? latin : "caff\xe8"};
+        QTest::addRow("text as STRING")
+            << "text" << latin << QList<QByteArray>{"STRING"}
+            << QList<QByteArray>{test::DesktopSession::waylandChosen() ? latin : "caff\xe8"};
         const QByteArray png = test::samplePng();
         QTest::addRow("PNG") << "image" << png << QList<QByteArray>{"image/png"}
                              << QList<QByteArray>{png};
@@ -265,7 +258,7 @@ private Q_SLOTS:
     }
 
     void displayServerGoingAwayIsReportedAndTheConnectionStays() {
-        const std::unique_ptr<test::DesktopSession> doomed = newSession();
+        const std::unique_ptr<test::DesktopSession> doomed = test::DesktopSession::chosen();
         QVERIFY(doomed->start());
         std::unique_ptr<Pasteboard> pasteboard = pasteboardOf(*doomed);
         QVERIFY(pasteboard);

@@ -39,6 +39,15 @@ QByteArray readAll(const QString& path) {
 
 }  // namespace
 
+bool DesktopSession::waylandChosen() {
+    return qEnvironmentVariable("CLIPWREN_TEST_SESSION") == u"wayland";
+}
+
+std::unique_ptr<DesktopSession> DesktopSession::chosen() {
+    if (waylandChosen()) return std::make_unique<SwaySession>();
+    return std::make_unique<XvfbSession>();
+}
+
 void DesktopSession::enter() const {
     const QProcessEnvironment session = environment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {

@@ -22,6 +22,11 @@ class DesktopSession {
 public:
     virtual ~DesktopSession() = default;
 
+    // The desktop a test run asks for: a sway session with CLIPWREN_TEST_SESSION=wayland, an
+    // X server otherwise.
+    static bool waylandChosen();
+    static std::unique_ptr<DesktopSession> chosen();
+
     virtual bool start() = 0;
     // For a program of ours that runs in this session.
     virtual QProcessEnvironment environment() const = 0;
