@@ -350,17 +350,14 @@ private Q_SLOTS:
 
         // Where the entry cannot be written the box stays as the file is, and says why.
         const QString folder = QFileInfo(autostart.filePath()).path();
-        QVERIFY(QDir(folder).removeRecursively());
-        QFile blocker(folder);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QVERIFY(test::blockWithFile(folder));
         box->click();
         QVERIFY(!box->isChecked());
         auto* error = part<QLabel>(panel.app, "autostartError");
         QVERIFY(error->isVisible());
         QVERIFY2(error->text().startsWith(u"Avvio all'accesso non modificato: "_s),
                  qPrintable(error->text()));
-        QVERIFY(blocker.remove());
+        QVERIFY(QFile::remove(folder));
     }
 
     void longStatusWrapsInsteadOfBeingCut() {
