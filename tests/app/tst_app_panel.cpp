@@ -17,7 +17,6 @@
 #include "platform/PlatformSetup.h"
 #include "platform/SelfSignedCertificate.h"
 #include "platform/SettingsStore.h"
-#include "platform/TlsConnection.h"
 #include "support/FakeConnection.h"
 #include "support/Testing.h"
 #include "support/TlsTestServer.h"
@@ -212,14 +211,11 @@ private Q_SLOTS:
     }
 
     void followsARealTlsConnectionUntilThePeerGoes() {
-        test::TlsTestServer server;
-        QVERIFY(server.listen());
-        const quint16 port = server.port();
-        Launched panel([port](const QString& host, quint16) {
-            return std::make_unique<TlsConnection>(host, port);
-        });
+        test::LoopbackPeer loopback;
+        QVERIFY(loopback.listening);
+        Launched panel(loopback.factory());
         panel.connect();
-        QSslSocket* client = server.waitForClient();
+        QSslSocket* client = test::LoopbackPeer::session(loopback.server, panel.app.sync());
         QVERIFY(client);
         QTRY_COMPARE(panel.button("connect")->text(), u"Disconnetti"_s);
         QCOMPARE(panel.status()->text(), u"Connesso \u2022 sincronizzazione attiva"_s);

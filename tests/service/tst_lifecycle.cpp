@@ -7,7 +7,6 @@
 #include "platform/PasswordManagerHint.h"
 #include "platform/SettingsStore.h"
 #include "platform/SleepWatcher.h"
-#include "platform/TlsConnection.h"
 #include "protocol/Message.h"
 #include "support/FakeConnection.h"
 #include "support/Testing.h"
@@ -21,14 +20,6 @@ const QString changed = u"Il certificato del Linux \u00e8 cambiato: verifica l'i
 
 QClipboard* clipboard() {
     return QGuiApplication::clipboard();
-}
-
-// The real TLS connection to 127.0.0.1, at whatever port *port holds when it is made, for
-// any address typed: each typed address keeps a pin of its own.
-SyncService::ConnectionFactory toLoopback(const quint16* port) {
-    return [port](const QString&, quint16) {
-        return std::make_unique<TlsConnection>(u"127.0.0.1"_s, *port);
-    };
 }
 
 // The status between two attempts.
@@ -197,24 +188,23 @@ private Q_SLOTS:
     }
 
     void pinsTheCertificateOfEachAddress() {
-        test::TlsTestServer server;
+        test::LoopbackPeer loopback;
+        test::TlsTestServer& server = loopback.server;
         test::TlsTestServer stranger(1);
-        QVERIFY(server.listen() && stranger.listen());
-        quint16 port = server.port();
-        SyncService service(toLoopback(&port));
+        QVERIFY(loopback.listening && stranger.listen());
+        SyncService service(loopback.factory());
         service.setHost(u" 127.0.0.1 "_s);
         service.setToken(token);
 
         // First use: pinned, and the hello goes out as before.
         service.start();
-        QSslSocket* peer = server.waitForClient();
+        QSslSocket* peer = test::LoopbackPeer::session(server, service);
         QVERIFY(peer);
-        QTRY_VERIFY(service.isConnected());
         QCOMPARE(service.pinnedFingerprint(u"127.0.0.1"_s), test::TlsTestServer::fingerprint());
         QCOMPARE(server.readMessages(peer, 1).size(), 1);
 
         // Another certificate at the same address: closed before a byte of ours is sent.
-        port = stranger.port();
+        loopback.port = stranger.port();
         service.start();
         QTRY_VERIFY(service.certificateChanged());
         QCOMPARE(service.status(), changed);
@@ -228,39 +218,35 @@ private Q_SLOTS:
         // The user compared and trusts it: pinned, connected, the hello goes out.
         service.trustNewCertificate();
         QVERIFY(!service.certificateChanged());
-        QSslSocket* trusted = stranger.waitForClient();
+        QSslSocket* trusted = test::LoopbackPeer::session(stranger, service);
         QVERIFY(trusted);
-        QTRY_VERIFY(service.isConnected());
         QCOMPARE(service.pinnedFingerprint(u"127.0.0.1"_s), test::TlsTestServer::fingerprint(1));
         QCOMPARE(stranger.readMessages(trusted, 1).size(), 1);
 
         // Another address has a pin of its own, made at its own first session.
-        port = server.port();
+        loopback.port = server.port();
         service.setHost(u"linux.lan"_s);
         service.start();
-        QVERIFY(server.waitForClient());
-        QTRY_VERIFY(service.isConnected());
+        QVERIFY(test::LoopbackPeer::session(server, service));
         QCOMPARE(service.pinnedFingerprint(u"linux.lan"_s), test::TlsTestServer::fingerprint());
         QCOMPARE(service.pinnedFingerprint(u"127.0.0.1"_s), test::TlsTestServer::fingerprint(1));
     }
 
     void reconnectsAfterTheCompanionRestarts() {
-        test::TlsTestServer server;
-        QVERIFY(server.listen());
-        const quint16 port = server.port();
-        SyncService service(toLoopback(&port));
+        test::LoopbackPeer loopback;
+        QVERIFY(loopback.listening);
+        SyncService service(loopback.factory());
         auto* delay = new test::ManualDelay;
         service.setRetryDelay(std::unique_ptr<Delay>(delay));
         service.setReconnects(true);
         service.setHost(u"127.0.0.1"_s);
         service.setToken(token);
         service.start();
-        QSslSocket* peer = server.waitForClient();
+        QSslSocket* peer = test::LoopbackPeer::session(loopback.server, service);
         QVERIFY(peer);
-        QTRY_VERIFY(service.isConnected());
 
         // It goes away, and for a while nobody listens: each attempt waits longer.
-        server.close();
+        loopback.server.close();
         peer->disconnectFromHost();
         QTRY_COMPARE(delay->asked, QList<int>{2000});
         QVERIFY(!service.isConnected());
@@ -271,14 +257,13 @@ private Q_SLOTS:
         QCOMPARE(service.status(), waitingFor(4));
 
         // It is back: ready again without a click, and the hello goes out again.
-        QVERIFY(server.listen(port));
+        QVERIFY(loopback.server.listen(loopback.port));
         delay->finish();
-        peer = server.waitForClient();
+        peer = test::LoopbackPeer::session(loopback.server, service);
         QVERIFY(peer);
-        QTRY_VERIFY(service.isConnected());
         QVERIFY(!service.isReconnecting());
         QCOMPARE(service.status(), ready);
-        QCOMPARE(server.readMessages(peer, 1).value(0)[u"type"_s].toString(), u"hello"_s);
+        QCOMPARE(loopback.server.readMessages(peer, 1).value(0)[u"type"_s].toString(), u"hello"_s);
     }
 
     void aDroppedSessionIsRetriedOnlyWhenAsked_data() {
