@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -126,10 +125,10 @@ private Q_SLOTS:
         QCOMPARE(panel.token()->cursorPosition(), 1);
     }
 
-    void returnInEitherFieldDoesNothing() {
+    void returnDoesNothingAndAShortCodeIsRejected() {
         test::FakeNetwork network;
         Launched panel(network);
-        panel.type(u"127.0.0.1"_s, test::validCode);
+        panel.type(u"127.0.0.1"_s, test::validCode.chopped(1));
         QSignalSpy changes(&panel.app.sync(), &SyncService::objectWillChange);
         QTest::keyClick(panel.host(), Qt::Key_Return);
         QTest::keyClick(panel.token(), Qt::Key_Return);
@@ -137,14 +136,8 @@ private Q_SLOTS:
         QTest::keyClick(panel.token(), Qt::Key_Enter);
         QCoreApplication::processEvents();
         QCOMPARE(changes.count(), 0);
-        QVERIFY(network.made.isEmpty());
         QCOMPARE(panel.status()->text(), u"Inserisci IP e token per avviare"_s);
-    }
 
-    void shortCodeIsRejectedAndTheButtonStaysOnConnect() {
-        test::FakeNetwork network;
-        Launched panel(network);
-        panel.type(u"127.0.0.1"_s, test::validCode.chopped(1));
         panel.click("connect");
         QTRY_COMPARE(panel.status()->text(),
                      u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s);
@@ -226,8 +219,6 @@ private Q_SLOTS:
         auto* fingerprint = part<QTextEdit>(panel.app, "fingerprint");
         QTRY_VERIFY(fingerprint->isVisible());
         QCOMPARE(fingerprint->toPlainText(), test::TlsTestServer::fingerprint());
-        QVERIFY(fingerprint->toPlainText().contains(
-            QRegularExpression(u"^([0-9A-F]{2}:){31}[0-9A-F]{2}$"_s)));
         QVERIFY(fingerprint->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
         fingerprint->selectAll();
         QCOMPARE(fingerprint->textCursor().selectedText(), test::TlsTestServer::fingerprint());

@@ -1,7 +1,6 @@
 // Who the peer lets in, against real TLS clients on 127.0.0.1: nothing flows before a
 // message carries the pairing code; strangers are few, brief and small; only the newest
 // admitted connection is kept.
-#include <QDeadlineTimer>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
@@ -50,16 +49,6 @@ QByteArray header(quint32 length) {
     return bytes;
 }
 
-template <typename Condition>
-bool waitFor(Condition condition, int timeoutMs = 10000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
 // 127.0.0.last: every one of them is this machine, each a source address of its own.
 QHostAddress loopback(int last) {
     return QHostAddress(u"127.0.0.%1"_s.arg(last));
@@ -75,10 +64,11 @@ public:
         socket.connectToHostEncrypted(u"127.0.0.1"_s, port);
     }
     bool waitEncrypted() {
-        return waitFor([this] { return socket.isEncrypted(); });
+        return QTest::qWaitFor([this] { return socket.isEncrypted(); }, 10000);
     }
     bool waitClosed() {
-        return waitFor([this] { return socket.state() == QAbstractSocket::UnconnectedState; });
+        return QTest::qWaitFor(
+            [this] { return socket.state() == QAbstractSocket::UnconnectedState; }, 10000);
     }
     bool isOpen() const { return socket.state() == QAbstractSocket::ConnectedState; }
     void send(const QByteArray& bytes) { socket.write(bytes); }
