@@ -51,9 +51,7 @@ class InboundApplyTest : public QObject {
         return int(changes.count());
     }
 
-    void send(const QJsonObject& message) {
-        send(QJsonDocument(message).toJson(QJsonDocument::Compact));
-    }
+    void send(const QJsonObject& message) { m_bridge->deliver(frameOf(message)); }
     void send(const QByteArray& json) { m_bridge->deliver(*encodeFrame(json)); }
 
     // Sends a message that must be ignored: nothing changes, not even lastDigest.
