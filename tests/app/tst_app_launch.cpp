@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -73,11 +72,8 @@ private Q_SLOTS:
         };
         // The event loop keeps running meanwhile: the first instance may be this test.
         const auto ends = [](QProcess& program) {
-            const QDeadlineTimer deadline(15000);
-            while (program.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-                QTest::qWait(10);
-            }
-            return program.state() == QProcess::NotRunning &&
+            return QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; },
+                                   15000) &&
                    program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0;
         };
 

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -17,7 +16,6 @@
 #include "platform/PlatformSetup.h"
 #include "platform/SelfSignedCertificate.h"
 #include "platform/SettingsStore.h"
-#include "platform/TlsConnection.h"
 #include "support/FakeConnection.h"
 #include "support/Testing.h"
 #include "support/TlsTestServer.h"
@@ -127,10 +125,10 @@ private Q_SLOTS:
         QCOMPARE(panel.token()->cursorPosition(), 1);
     }
 
-    void returnInEitherFieldDoesNothing() {
+    void returnDoesNothingAndAShortCodeIsRejected() {
         test::FakeNetwork network;
         Launched panel(network);
-        panel.type(u"127.0.0.1"_s, test::validCode);
+        panel.type(u"127.0.0.1"_s, test::validCode.chopped(1));
         QSignalSpy changes(&panel.app.sync(), &SyncService::objectWillChange);
         QTest::keyClick(panel.host(), Qt::Key_Return);
         QTest::keyClick(panel.token(), Qt::Key_Return);
@@ -138,14 +136,8 @@ private Q_SLOTS:
         QTest::keyClick(panel.token(), Qt::Key_Enter);
         QCoreApplication::processEvents();
         QCOMPARE(changes.count(), 0);
-        QVERIFY(network.made.isEmpty());
         QCOMPARE(panel.status()->text(), u"Inserisci IP e token per avviare"_s);
-    }
 
-    void shortCodeIsRejectedAndTheButtonStaysOnConnect() {
-        test::FakeNetwork network;
-        Launched panel(network);
-        panel.type(u"127.0.0.1"_s, test::validCode.chopped(1));
         panel.click("connect");
         QTRY_COMPARE(panel.status()->text(),
                      u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s);
@@ -212,14 +204,11 @@ private Q_SLOTS:
     }
 
     void followsARealTlsConnectionUntilThePeerGoes() {
-        test::TlsTestServer server;
-        QVERIFY(server.listen());
-        const quint16 port = server.port();
-        Launched panel([port](const QString& host, quint16) {
-            return std::make_unique<TlsConnection>(host, port);
-        });
+        test::LoopbackPeer loopback;
+        QVERIFY(loopback.listening);
+        Launched panel(loopback.factory());
         panel.connect();
-        QSslSocket* client = server.waitForClient();
+        QSslSocket* client = test::LoopbackPeer::session(loopback.server, panel.app.sync());
         QVERIFY(client);
         QTRY_COMPARE(panel.button("connect")->text(), u"Disconnetti"_s);
         QCOMPARE(panel.status()->text(), u"Connesso \u2022 sincronizzazione attiva"_s);
@@ -230,8 +219,6 @@ private Q_SLOTS:
         auto* fingerprint = part<QTextEdit>(panel.app, "fingerprint");
         QTRY_VERIFY(fingerprint->isVisible());
         QCOMPARE(fingerprint->toPlainText(), test::TlsTestServer::fingerprint());
-        QVERIFY(fingerprint->toPlainText().contains(
-            QRegularExpression(u"^([0-9A-F]{2}:){31}[0-9A-F]{2}$"_s)));
         QVERIFY(fingerprint->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
         fingerprint->selectAll();
         QCOMPARE(fingerprint->textCursor().selectedText(), test::TlsTestServer::fingerprint());
@@ -350,17 +337,14 @@ private Q_SLOTS:
 
         // Where the entry cannot be written the box stays as the file is, and says why.
         const QString folder = QFileInfo(autostart.filePath()).path();
-        QVERIFY(QDir(folder).removeRecursively());
-        QFile blocker(folder);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QVERIFY(test::blockWithFile(folder));
         box->click();
         QVERIFY(!box->isChecked());
         auto* error = part<QLabel>(panel.app, "autostartError");
         QVERIFY(error->isVisible());
         QVERIFY2(error->text().startsWith(u"Avvio all'accesso non modificato: "_s),
                  qPrintable(error->text()));
-        QVERIFY(blocker.remove());
+        QVERIFY(QFile::remove(folder));
     }
 
     void longStatusWrapsInsteadOfBeingCut() {

@@ -24,22 +24,6 @@ bool clipboardIsEmpty() {
     return !mime || mime->formats().isEmpty();
 }
 
-QString receivedFolder() {
-    return test::dataHome() + u"/ClipwrenPlus/Received"_s;
-}
-
-QStringList receivedFiles() {
-    QStringList files;
-    const QDir folder(receivedFolder());
-    for (const QString& sub : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time)) {
-        for (const QString& name :
-             QDir(folder.filePath(sub)).entryList(QDir::Files | QDir::Hidden)) {
-            files.append(sub + u'/' + name);
-        }
-    }
-    return files;
-}
-
 }  // namespace
 
 class InboundApplyTest : public QObject {
@@ -67,9 +51,7 @@ class InboundApplyTest : public QObject {
         return int(changes.count());
     }
 
-    void send(const QJsonObject& message) {
-        send(QJsonDocument(message).toJson(QJsonDocument::Compact));
-    }
+    void send(const QJsonObject& message) { m_bridge->deliver(frameOf(message)); }
     void send(const QByteArray& json) { m_bridge->deliver(*encodeFrame(json)); }
 
     // Sends a message that must be ignored: nothing changes, not even lastDigest.
@@ -242,41 +224,55 @@ private Q_SLOTS:
 
     void receivedFilesAreStoredEachInItsOwnFolder() {
         send(clip(u"file"_s, QByteArray("a/b/c.txt\0x\0y", 13)));
-        QStringList files = receivedFiles();
+        QStringList files = test::receivedFiles();
         QCOMPARE(files.size(), 1);
         QVERIFY(files[0].endsWith(u"/c.txt"_s));
-        const QString first = receivedFolder() + u'/' + files[0];
+        const QString first = test::receivedFolder() + u'/' + files[0];
         QFile stored(first);
         QVERIFY(stored.open(QIODevice::ReadOnly));
         QCOMPARE(stored.readAll(), QByteArray("x\0y", 3));
         QCOMPARE(clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(first)});
 
         send(clip(u"file"_s, QByteArray("c.txt\0other", 11)));
-        files = receivedFiles();
+        files = test::receivedFiles();
         QCOMPARE(files.size(), 2);
         QVERIFY(files[0].section(u'/', 0, 0) != files[1].section(u'/', 0, 0));
         QVERIFY(files[0].endsWith(u"/c.txt"_s) && files[1].endsWith(u"/c.txt"_s));
+    }
 
-        // Names that leave nothing usable are kept as "file", inside their own folder.
-        for (const QByteArray& name : {QByteArray(""), QByteArray("."), QByteArray(".."),
-                                       QByteArray("///"), QByteArray("../..")}) {
-            send(clip(u"file"_s, name + QByteArray(1, '\0') + name + "contents"));
-            const QString path = clipboard()->mimeData()->urls().value(0).toLocalFile();
-            QVERIFY2(path.startsWith(receivedFolder() + u'/'), qPrintable(path));
-            QCOMPARE(QFileInfo(path).fileName(), u"file"_s);
-            QCOMPARE(QFileInfo(path).dir().dirName().size(), 36);
-        }
+    void receivedNamesStayInsideTheirFolder_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("storedName");
+        QTest::addRow("folders") << QByteArray("a/../b/c.txt") << u"c.txt"_s;
+        // Names that leave nothing usable are kept as "file".
+        for (const char* name : {"", ".", "..", "///", "../.."})
+            QTest::addRow("'%s'", name) << QByteArray(name) << u"file"_s;
+        // 300 bytes: shortened to 255, the extension kept, no two-byte letter split.
+        const QString stem = u"\u00e8"_s.repeated(148);
+        QTest::addRow("long") << (stem + u".pdf"_s).toUtf8() << stem.first(125) + u".pdf"_s;
+    }
+    void receivedNamesStayInsideTheirFolder() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, storedName);
+        send(clip(u"file"_s, name + '\0' + "contents"));
+        QVERIFY(clipboard()->mimeData());
+        const QString path = clipboard()->mimeData()->urls().value(0).toLocalFile();
+        const QString folder = test::receivedFolder() + u'/';
+        QVERIFY2(path.startsWith(folder) && path.count(u'/') == folder.count(u'/') + 1,
+                 qPrintable(path));
+        QCOMPARE(QFileInfo(path).fileName(), storedName);
+        QCOMPARE(QFileInfo(path).dir().dirName().size(), 36);
     }
 
     void nameWithNulIsRefusedByStore() {
         const auto stored = ReceivedFiles::store(u"a.txt"_s + QChar(0) + QLatin1Char('b'), "x");
         QVERIFY(stored.path.isEmpty());
         QVERIFY(!stored.error.isEmpty());
-        QVERIFY(receivedFiles().isEmpty());
+        QVERIFY(test::receivedFiles().isEmpty());
     }
 
     void unusableFilesEmptyTheClipboard() {
-        const int storedBefore = receivedFiles().size();
+        const int storedBefore = test::receivedFiles().size();
         const QList<QByteArray> unusable = {
             QByteArray("no separator"), QByteArray("empty.txt\0", 10),
             QByteArray("\xc0\xaf.txt\0x", 8),                            // name not UTF-8
@@ -288,17 +284,13 @@ private Q_SLOTS:
             QVERIFY(clipboardIsEmpty());
             QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("file", data)));
         }
-        QCOMPARE(receivedFiles().size(), storedBefore);
+        QCOMPARE(test::receivedFiles().size(), storedBefore);
         QCOMPARE(m_bridge->service.status(), u"Connesso \u2022 sincronizzazione attiva"_s);
     }
 
     void saveFailureIsReported() {
         // A file where the folder should be: creating the per-file folder fails.
-        QDir().mkpath(test::dataHome() + u"/ClipwrenPlus"_s);
-        QFile blocker(receivedFolder());
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-
+        QVERIFY(test::blockWithFile(test::receivedFolder()));
         clipboard()->setText(u"before"_s);
         const QByteArray data("a.txt\0hi", 8);
         send(clip(u"file"_s, data));
@@ -309,7 +301,7 @@ private Q_SLOTS:
         QVERIFY(m_bridge->service.status().size() > prefix.size());
         QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("file", data)));
         QVERIFY(m_bridge->service.isConnected());  // nothing is torn down
-        blocker.remove();
+        QVERIFY(QFile::remove(test::receivedFolder()));
     }
 };
 

@@ -48,17 +48,12 @@ class SnapshotTest : public QObject {
     QTemporaryDir m_dir;
     QtPasteboard m_pasteboard;
 
-    QUrl makeFile(const QString& name, const QByteArray& contents) {
+    // A file of these contents, or of size bytes that take no room on the disk.
+    QUrl makeFile(const QString& name, const QByteArray& contents, qint64 size = -1) {
         QFile file(m_dir.filePath(name));
         file.open(QIODevice::WriteOnly);
         file.write(contents);
-        return QUrl::fromLocalFile(file.fileName());
-    }
-
-    QUrl makeSparseFile(const QString& name, qint64 size) {
-        QFile file(m_dir.filePath(name));
-        file.open(QIODevice::WriteOnly);
-        file.resize(size);
+        if (size >= 0) file.resize(size);
         return QUrl::fromLocalFile(file.fileName());
     }
 
@@ -121,7 +116,7 @@ private Q_SLOTS:
     }
 
     void fileSizeLimitIsInclusive() {
-        const QUrl atLimit = makeSparseFile(u"limit.bin"_s, 12'582'912);
+        const QUrl atLimit = makeFile(u"limit.bin"_s, {}, 12'582'912);
         offer({{text, "beside"}}, {atLimit});
         auto payload = snapshot();
         QCOMPARE(payload->kind, u"file"_s);
@@ -135,7 +130,7 @@ private Q_SLOTS:
         QCOMPARE(lastDigest, contentDigest("file", payload->bytes));
         QVERIFY(!watcher.takeNewContent(lastDigest));
 
-        const QUrl above = makeSparseFile(u"above.bin"_s, 12'582'913);
+        const QUrl above = makeFile(u"above.bin"_s, {}, 12'582'913);
         offer({{text, "beside"}}, {above});
         payload = snapshot();
         QCOMPARE(payload->kind, u"text"_s);

@@ -1,7 +1,6 @@
 // Who the peer lets in, against real TLS clients on 127.0.0.1: nothing flows before a
 // message carries the pairing code; strangers are few, brief and small; only the newest
 // admitted connection is kept.
-#include <QDeadlineTimer>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
@@ -50,16 +49,6 @@ QByteArray header(quint32 length) {
     return bytes;
 }
 
-template <typename Condition>
-bool waitFor(Condition condition, int timeoutMs = 10000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
 // 127.0.0.last: every one of them is this machine, each a source address of its own.
 QHostAddress loopback(int last) {
     return QHostAddress(u"127.0.0.%1"_s.arg(last));
@@ -75,10 +64,11 @@ public:
         socket.connectToHostEncrypted(u"127.0.0.1"_s, port);
     }
     bool waitEncrypted() {
-        return waitFor([this] { return socket.isEncrypted(); });
+        return QTest::qWaitFor([this] { return socket.isEncrypted(); }, 10000);
     }
     bool waitClosed() {
-        return waitFor([this] { return socket.state() == QAbstractSocket::UnconnectedState; });
+        return QTest::qWaitFor(
+            [this] { return socket.state() == QAbstractSocket::UnconnectedState; }, 10000);
     }
     bool isOpen() const { return socket.state() == QAbstractSocket::ConnectedState; }
     void send(const QByteArray& bytes) { socket.write(bytes); }
@@ -112,20 +102,26 @@ private:
     QObject m_context;
 };
 
-struct Spies {
-    explicit Spies(PeerServer& server)
-        : connected(&server, &PeerServer::connected),
+// A peer listening on 127.0.0.1 at a free port, and what it has reported.
+struct Peer {
+    explicit Peer(PeerServer::Limits limits = {})
+        : server(code, identity(), limits),
+          connected(&server, &PeerServer::connected),
           authenticated(&server, &PeerServer::authenticated),
           rejected(&server, &PeerServer::rejected),
           replaced(&server, &PeerServer::replaced),
           clientClosed(&server, &PeerServer::clientClosed),
-          frames(&server, &PeerServer::frameReceived) {}
+          frames(&server, &PeerServer::frameReceived),
+          listening(server.listen(QHostAddress::LocalHost, 0)) {}
 
+    quint16 port() const { return server.serverPort(); }
     QString lastRejection() const {
         return rejected.isEmpty() ? QString() : rejected.last().at(1).toString();
     }
 
+    PeerServer server;
     QSignalSpy connected, authenticated, rejected, replaced, clientClosed, frames;
+    bool listening;
 };
 
 }  // namespace
@@ -135,12 +131,11 @@ class PeerServerTest : public QObject {
 
 private Q_SLOTS:
     void onlyTheCodeOpensTheWay() {
-        PeerServer server(code, identity());
-        Spies spies(server);
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        Peer peer;
+        QVERIFY(peer.listening);
         // A second peer on the same port says why it cannot listen.
         PeerServer another(code, identity());
-        QVERIFY(!another.listen(QHostAddress::LocalHost, server.serverPort()));
+        QVERIFY(!another.listen(QHostAddress::LocalHost, peer.port()));
         QCOMPARE(another.errorString(),
                  u"la porta è già in uso, forse da un altro clipwren-peer"_s);
 
@@ -148,31 +143,31 @@ private Q_SLOTS:
         for (const QByteArray& attempt :
              {hello(wrongCode), clip(wrongCode, "intruso"), frame(Message().set("v", 1)),
               *encodeFrame("not json"), hello(code.toLower())}) {
-            Client stranger(server.serverPort());
+            Client stranger(peer.port());
             QVERIFY(stranger.waitEncrypted());
             stranger.send(attempt);
             QVERIFY(stranger.waitClosed());
-            QCOMPARE(spies.lastRejection(), u"codice errato"_s);
+            QCOMPARE(peer.lastRejection(), u"codice errato"_s);
             QVERIFY(stranger.received.isEmpty());
         }
-        QCOMPARE(spies.rejected.count(), 5);
-        QCOMPARE(spies.frames.count(), 0);
-        QCOMPARE(spies.authenticated.count(), 0);
+        QCOMPARE(peer.rejected.count(), 5);
+        QCOMPARE(peer.frames.count(), 0);
+        QCOMPARE(peer.authenticated.count(), 0);
 
         // Before its hello, a connection is sent nothing; after it, everything.
-        Client client(server.serverPort());
+        Client client(peer.port());
         QVERIFY(client.waitEncrypted());
-        QTRY_COMPARE(spies.connected.count(), 6);
-        QVERIFY(!server.hasClient());
-        QCOMPARE(test::keepaliveOf(server.serverPort(), client.socket.localPort()),
+        QTRY_COMPARE(peer.connected.count(), 6);
+        QVERIFY(!peer.server.hasClient());
+        QCOMPARE(test::keepaliveOf(peer.port(), client.socket.localPort()),
                  test::expectedKeepalive());
-        QVERIFY(!server.send(clip(code, "prima")));
+        QVERIFY(!peer.server.send(clip(code, "prima")));
         client.send(hello(code));
-        QTRY_COMPARE(spies.authenticated.count(), 1);
-        QVERIFY(server.hasClient());
-        QCOMPARE(spies.frames.count(), 1);  // the hello itself, for the clipboard side to judge
+        QTRY_COMPARE(peer.authenticated.count(), 1);
+        QVERIFY(peer.server.hasClient());
+        QCOMPARE(peer.frames.count(), 1);  // the hello itself, for the clipboard side to judge
         const QByteArray after = clip(code, "dopo");
-        QVERIFY(server.send(after));
+        QVERIFY(peer.server.send(after));
         QTRY_COMPARE(client.received, after);
 
         // Once in, its frames are passed on in order, however they are split.
@@ -182,45 +177,44 @@ private Q_SLOTS:
         client.send(both.left(3));
         QTest::qWait(0);
         client.send(both.mid(3));
-        QTRY_COMPARE(spies.frames.count(), 3);
-        QCOMPARE(spies.frames.at(1).at(0).toByteArray(), first.mid(4));
-        QCOMPARE(spies.frames.at(2).at(0).toByteArray(), second.mid(4));
+        QTRY_COMPARE(peer.frames.count(), 3);
+        QCOMPARE(peer.frames.at(1).at(0).toByteArray(), first.mid(4));
+        QCOMPARE(peer.frames.at(2).at(0).toByteArray(), second.mid(4));
         QVERIFY(client.isOpen());
 
         // A clip carrying the code admits a connection as well as a hello does.
-        Client other(server.serverPort());
+        Client other(peer.port());
         QVERIFY(other.waitEncrypted());
         other.send(clip(code, "subito"));
-        QTRY_COMPARE(spies.authenticated.count(), 2);
-        QCOMPARE(spies.frames.count(), 4);
+        QTRY_COMPARE(peer.authenticated.count(), 2);
+        QCOMPARE(peer.frames.count(), 4);
     }
 
     void silentStrangersAreClosed() {
         PeerServer::Limits limits;
         limits.authenticationTimeoutMs = 300;
-        PeerServer server(code, identity(), limits);
-        Spies spies(server);
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        Peer peer(limits);
+        QVERIFY(peer.listening);
 
-        Client admitted(server.serverPort());
+        Client admitted(peer.port());
         QVERIFY(admitted.waitEncrypted());
         admitted.send(hello(code));
-        QTRY_COMPARE(spies.authenticated.count(), 1);
+        QTRY_COMPARE(peer.authenticated.count(), 1);
 
         // Silent after TLS, or never starting TLS at all.
-        Client silent(server.serverPort());
+        Client silent(peer.port());
         QVERIFY(silent.waitEncrypted());
         QTcpSocket plain;
-        plain.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        plain.connectToHost(QHostAddress::LocalHost, peer.port());
         QVERIFY(silent.waitClosed());
         QTRY_COMPARE_WITH_TIMEOUT(plain.state(), QAbstractSocket::UnconnectedState, 10000);
-        QTRY_COMPARE(spies.rejected.count(), 2);
-        QVERIFY(spies.lastRejection().startsWith(u"nessun codice"_s));
+        QTRY_COMPARE(peer.rejected.count(), 2);
+        QVERIFY(peer.lastRejection().startsWith(u"nessun codice"_s));
 
         // Admitted before them, so its deadline would have passed too: it has none.
         QVERIFY(admitted.isOpen());
-        QVERIFY(server.hasClient());
-        QCOMPARE(spies.clientClosed.count(), 0);
+        QVERIFY(peer.server.hasClient());
+        QCOMPARE(peer.clientClosed.count(), 0);
     }
 
     void silentStrangersCannotLockTheClientOut_data() {
@@ -233,64 +227,62 @@ private Q_SLOTS:
     void silentStrangersCannotLockTheClientOut() {
         QFETCH(int, firstStrangerAddress);
         QFETCH(int, strangerAddresses);
-        PeerServer server(code, identity());
-        Spies spies(server);
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        Peer peer;
+        QVERIFY(peer.listening);
         std::vector<std::unique_ptr<SilentStranger>> strangers;
         for (int i = 0; i < 8; ++i) {
             strangers.push_back(std::make_unique<SilentStranger>(
-                loopback(firstStrangerAddress + i % strangerAddresses), server.serverPort()));
+                loopback(firstStrangerAddress + i % strangerAddresses), peer.port()));
         }
-        QTRY_VERIFY(spies.connected.count() >= 8);
+        QTRY_VERIFY(peer.connected.count() >= 8);
 
         // Each try gets in, while the strangers keep coming back.
         for (int attempt = 1; attempt <= 3; ++attempt) {
-            Client client(server.serverPort());
+            Client client(peer.port());
             QVERIFY(client.waitEncrypted());
             client.send(hello(code));
-            QTRY_COMPARE(spies.authenticated.count(), attempt);
+            QTRY_COMPARE(peer.authenticated.count(), attempt);
         }
-        QVERIFY(!spies.rejected.isEmpty());  // the house was full
-        for (const auto& rejection : spies.rejected) {
+        QVERIFY(!peer.rejected.isEmpty());  // the house was full
+        for (const auto& rejection : peer.rejected) {
             QCOMPARE(rejection.at(1).toString(), u"sostituita da una connessione più recente"_s);
         }
     }
 
     void strangersGiveWayAndOneClientIsKept() {
-        PeerServer server(code, identity());
-        Spies spies(server);
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        Peer peer;
+        QVERIFY(peer.listening);
         const int maxStrangers = PeerServer::Limits().maxStrangers;
 
         // Every place taken by a stranger that spoke TLS, each from an address of its own.
         std::vector<std::unique_ptr<Client>> strangers;
         for (int i = 0; i < maxStrangers; ++i) {
-            strangers.push_back(std::make_unique<Client>(server.serverPort(), loopback(2 + i)));
+            strangers.push_back(std::make_unique<Client>(peer.port(), loopback(2 + i)));
             QVERIFY(strangers.back()->waitEncrypted());
         }
         // A newcomer takes the oldest one's place; a silent newcomer is the first to give way.
         QTcpSocket silent;
-        silent.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        silent.connectToHost(QHostAddress::LocalHost, peer.port());
         QVERIFY(strangers[0]->waitClosed());
-        QCOMPARE(spies.lastRejection(), u"sostituita da una connessione più recente"_s);
-        Client late(server.serverPort());
+        QCOMPARE(peer.lastRejection(), u"sostituita da una connessione più recente"_s);
+        Client late(peer.port());
         QVERIFY(late.waitEncrypted());
         QTRY_COMPARE_WITH_TIMEOUT(silent.state(), QAbstractSocket::UnconnectedState, 10000);
-        QCOMPARE(spies.connected.count(), maxStrangers + 2);
-        QCOMPARE(spies.rejected.count(), 2);
+        QCOMPARE(peer.connected.count(), maxStrangers + 2);
+        QCOMPARE(peer.rejected.count(), 2);
 
         // A newer admitted connection replaces the older, and only it is sent to.
         Client& first = *strangers[1];
         first.send(hello(code));
-        QTRY_COMPARE(spies.authenticated.count(), 1);
+        QTRY_COMPARE(peer.authenticated.count(), 1);
         Client& second = *strangers[2];
         second.send(hello(code));
-        QTRY_COMPARE(spies.authenticated.count(), 2);
-        QCOMPARE(spies.replaced.count(), 1);
+        QTRY_COMPARE(peer.authenticated.count(), 2);
+        QCOMPARE(peer.replaced.count(), 1);
         QVERIFY(first.waitClosed());
-        QCOMPARE(spies.clientClosed.count(), 0);  // the clipboard side keeps going
+        QCOMPARE(peer.clientClosed.count(), 0);  // the clipboard side keeps going
         const QByteArray message = clip(code, "solo al nuovo");
-        QVERIFY(server.send(message));
+        QVERIFY(peer.server.send(message));
         QTRY_COMPARE(second.received, message);
         QVERIFY(first.received.isEmpty());
         for (std::size_t i = 3; i < strangers.size(); ++i)
@@ -298,15 +290,14 @@ private Q_SLOTS:
 
         // The client leaving is news; the server has no one to send to.
         second.socket.disconnectFromHost();
-        QTRY_COMPARE(spies.clientClosed.count(), 1);
-        QVERIFY(!server.hasClient());
-        QVERIFY(!server.send(message));
+        QTRY_COMPARE(peer.clientClosed.count(), 1);
+        QVERIFY(!peer.server.hasClient());
+        QVERIFY(!peer.server.send(message));
     }
 
     void badLengthsCloseTheConnection() {
-        PeerServer server(code, identity());
-        Spies spies(server);
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        Peer peer;
+        QVERIFY(peer.listening);
         const quint32 strangerLimit = PeerServer::Limits().maxStrangerFrame;
 
         struct Case {
@@ -321,21 +312,21 @@ private Q_SLOTS:
             {header(strangerLimit + 1), u"messaggio troppo lungo prima del codice"_s},
         };
         for (const Case& test : cases) {
-            Client stranger(server.serverPort());
+            Client stranger(peer.port());
             QVERIFY(stranger.waitEncrypted());
             stranger.send(test.bytes);
             QVERIFY(stranger.waitClosed());
-            QCOMPARE(spies.lastRejection(), test.reason);
+            QCOMPARE(peer.lastRejection(), test.reason);
         }
 
         // Frames before a bad length keep their effect; the admitted client is then closed.
-        Client client(server.serverPort());
+        Client client(peer.port());
         QVERIFY(client.waitEncrypted());
         client.send(hello(code) + clip(code, "ultimo") + header(0) + clip(code, "mai"));
         QVERIFY(client.waitClosed());
-        QCOMPARE(spies.frames.count(), 2);
-        QCOMPARE(spies.clientClosed.count(), 1);
-        QVERIFY(!server.hasClient());
+        QCOMPARE(peer.frames.count(), 2);
+        QCOMPARE(peer.clientClosed.count(), 1);
+        QVERIFY(!peer.server.hasClient());
     }
 };
 

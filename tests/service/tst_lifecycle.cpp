@@ -7,7 +7,6 @@
 #include "platform/PasswordManagerHint.h"
 #include "platform/SettingsStore.h"
 #include "platform/SleepWatcher.h"
-#include "platform/TlsConnection.h"
 #include "protocol/Message.h"
 #include "support/FakeConnection.h"
 #include "support/Testing.h"
@@ -21,14 +20,6 @@ const QString changed = u"Il certificato del Linux \u00e8 cambiato: verifica l'i
 
 QClipboard* clipboard() {
     return QGuiApplication::clipboard();
-}
-
-// The real TLS connection to 127.0.0.1, at whatever port *port holds when it is made, for
-// any address typed: each typed address keeps a pin of its own.
-SyncService::ConnectionFactory toLoopback(const quint16* port) {
-    return [port](const QString&, quint16) {
-        return std::make_unique<TlsConnection>(u"127.0.0.1"_s, *port);
-    };
 }
 
 // The status between two attempts.
@@ -94,11 +85,11 @@ private Q_SLOTS:
         QVERIFY(bridge.service.isWatching());
         const QList<QJsonObject> sent = bridge.sentMessages();
         QCOMPARE(sent.size(), 1);  // the hello only: what was there at connect time stays here
-        QCOMPARE(sent[0].keys(), (QStringList{u"device"_s, u"token"_s, u"type"_s, u"v"_s}));
-        QCOMPARE(sent[0][u"type"_s].toString(), u"hello"_s);
-        QCOMPARE(sent[0][u"device"_s].toString(), bridge.service.deviceID());
-        QCOMPARE(sent[0][u"token"_s].toString(), token);
-        QCOMPARE(sent[0][u"v"_s].toInt(), 1);
+        const QString device = bridge.service.deviceID();
+        QCOMPARE(
+            sent[0],
+            (QJsonObject{
+                {u"type"_s, u"hello"_s}, {u"device"_s, device}, {u"token"_s, token}, {u"v"_s, 1}}));
         QCOMPARE(bridge.connection->reads, 1);
 
         // A second ready leaves one timer, not two.
@@ -110,14 +101,13 @@ private Q_SLOTS:
         clipboard()->setText(u"new"_s);
         QTRY_COMPARE(bridge.sentMessages().size(), 3);  // two hellos, then one clip
         const QJsonObject clip = bridge.sentMessages()[2];
-        QCOMPARE(clip.keys(),
-                 (QStringList{u"data"_s, u"device"_s, u"id"_s, u"kind"_s, u"token"_s, u"v"_s}));
-        QCOMPARE(clip[u"data"_s].toString(), u"bmV3"_s);
-        QCOMPARE(clip[u"kind"_s].toString(), u"text"_s);
-        QCOMPARE(clip[u"token"_s].toString(), token);
-        QCOMPARE(clip[u"device"_s].toString(), bridge.service.deviceID());
-        QCOMPARE(clip[u"v"_s].toInt(), 1);
         QCOMPARE(clip[u"id"_s].toString().size(), 36);
+        QCOMPARE(clip, (QJsonObject{{u"data"_s, u"bmV3"_s},
+                                    {u"device"_s, device},
+                                    {u"id"_s, clip[u"id"_s]},
+                                    {u"kind"_s, u"text"_s},
+                                    {u"token"_s, token},
+                                    {u"v"_s, 1}}));
         test::spin(1000);
         QCOMPARE(bridge.sentMessages().size(), 3);
 
@@ -197,24 +187,23 @@ private Q_SLOTS:
     }
 
     void pinsTheCertificateOfEachAddress() {
-        test::TlsTestServer server;
+        test::LoopbackPeer loopback;
+        test::TlsTestServer& server = loopback.server;
         test::TlsTestServer stranger(1);
-        QVERIFY(server.listen() && stranger.listen());
-        quint16 port = server.port();
-        SyncService service(toLoopback(&port));
+        QVERIFY(loopback.listening && stranger.listen());
+        SyncService service(loopback.factory());
         service.setHost(u" 127.0.0.1 "_s);
         service.setToken(token);
 
         // First use: pinned, and the hello goes out as before.
         service.start();
-        QSslSocket* peer = server.waitForClient();
+        QSslSocket* peer = test::LoopbackPeer::session(server, service);
         QVERIFY(peer);
-        QTRY_VERIFY(service.isConnected());
         QCOMPARE(service.pinnedFingerprint(u"127.0.0.1"_s), test::TlsTestServer::fingerprint());
         QCOMPARE(server.readMessages(peer, 1).size(), 1);
 
         // Another certificate at the same address: closed before a byte of ours is sent.
-        port = stranger.port();
+        loopback.port = stranger.port();
         service.start();
         QTRY_VERIFY(service.certificateChanged());
         QCOMPARE(service.status(), changed);
@@ -228,39 +217,35 @@ private Q_SLOTS:
         // The user compared and trusts it: pinned, connected, the hello goes out.
         service.trustNewCertificate();
         QVERIFY(!service.certificateChanged());
-        QSslSocket* trusted = stranger.waitForClient();
+        QSslSocket* trusted = test::LoopbackPeer::session(stranger, service);
         QVERIFY(trusted);
-        QTRY_VERIFY(service.isConnected());
         QCOMPARE(service.pinnedFingerprint(u"127.0.0.1"_s), test::TlsTestServer::fingerprint(1));
         QCOMPARE(stranger.readMessages(trusted, 1).size(), 1);
 
         // Another address has a pin of its own, made at its own first session.
-        port = server.port();
+        loopback.port = server.port();
         service.setHost(u"linux.lan"_s);
         service.start();
-        QVERIFY(server.waitForClient());
-        QTRY_VERIFY(service.isConnected());
+        QVERIFY(test::LoopbackPeer::session(server, service));
         QCOMPARE(service.pinnedFingerprint(u"linux.lan"_s), test::TlsTestServer::fingerprint());
         QCOMPARE(service.pinnedFingerprint(u"127.0.0.1"_s), test::TlsTestServer::fingerprint(1));
     }
 
     void reconnectsAfterTheCompanionRestarts() {
-        test::TlsTestServer server;
-        QVERIFY(server.listen());
-        const quint16 port = server.port();
-        SyncService service(toLoopback(&port));
+        test::LoopbackPeer loopback;
+        QVERIFY(loopback.listening);
+        SyncService service(loopback.factory());
         auto* delay = new test::ManualDelay;
         service.setRetryDelay(std::unique_ptr<Delay>(delay));
         service.setReconnects(true);
         service.setHost(u"127.0.0.1"_s);
         service.setToken(token);
         service.start();
-        QSslSocket* peer = server.waitForClient();
+        QSslSocket* peer = test::LoopbackPeer::session(loopback.server, service);
         QVERIFY(peer);
-        QTRY_VERIFY(service.isConnected());
 
         // It goes away, and for a while nobody listens: each attempt waits longer.
-        server.close();
+        loopback.server.close();
         peer->disconnectFromHost();
         QTRY_COMPARE(delay->asked, QList<int>{2000});
         QVERIFY(!service.isConnected());
@@ -271,14 +256,13 @@ private Q_SLOTS:
         QCOMPARE(service.status(), waitingFor(4));
 
         // It is back: ready again without a click, and the hello goes out again.
-        QVERIFY(server.listen(port));
+        QVERIFY(loopback.server.listen(loopback.port));
         delay->finish();
-        peer = server.waitForClient();
+        peer = test::LoopbackPeer::session(loopback.server, service);
         QVERIFY(peer);
-        QTRY_VERIFY(service.isConnected());
         QVERIFY(!service.isReconnecting());
         QCOMPARE(service.status(), ready);
-        QCOMPARE(server.readMessages(peer, 1).value(0)[u"type"_s].toString(), u"hello"_s);
+        QCOMPARE(loopback.server.readMessages(peer, 1).value(0)[u"type"_s].toString(), u"hello"_s);
     }
 
     void aDroppedSessionIsRetriedOnlyWhenAsked_data() {

@@ -84,10 +84,6 @@ private:
 // The JSON bodies of the frames in bytes.
 QList<QByteArray> frameBodies(const QList<QByteArray>& frames);
 
-}  // namespace clipwren::test
-
-namespace clipwren::test {
-
 // A service on a fake connection that has reported ready, as after "Connetti".
 struct FakeBridge {
     FakeBridge();

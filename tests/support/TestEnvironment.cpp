@@ -37,6 +37,26 @@ QString dataHome() {
     return root().path() + u"/data"_s;
 }
 
+QString receivedFolder() {
+    return dataHome() + u"/ClipwrenPlus/Received"_s;
+}
+
+QStringList receivedFiles() {
+    QStringList files;
+    const QDir folder(receivedFolder());
+    for (const QString& sub : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time)) {
+        for (const QString& name : QDir(folder.filePath(sub)).entryList(QDir::Files | QDir::Hidden))
+            files.append(sub + u'/' + name);
+    }
+    return files;
+}
+
+bool blockWithFile(const QString& folder) {
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    return QDir().mkpath(QFileInfo(folder).path()) && blocker.open(QIODevice::WriteOnly);
+}
+
 QByteArray samplePng() {
     QImage image(16, 9, QImage::Format_ARGB32);
     image.fill(qRgba(30, 120, 220, 200));

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace clipwren::test {
 
@@ -13,6 +14,12 @@ QString configHome();
 // Forgets every saved setting.
 void clearSettings();
 QString dataHome();
+// Where received files are kept, one folder per file.
+QString receivedFolder();
+// The received files, as "<folder>/<name>", newest folder first.
+QStringList receivedFiles();
+// Puts a plain file where folder should be, so that nothing can be made inside it.
+bool blockWithFile(const QString& folder);
 
 // A small PNG image with some transparency.
 QByteArray samplePng();

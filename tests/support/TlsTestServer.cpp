@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "platform/SelfSignedCertificate.h"
+#include "platform/TlsConnection.h"
 #include "protocol/FrameCodec.h"
 
 using namespace Qt::StringLiterals;
@@ -78,6 +79,17 @@ QList<QJsonObject> TlsTestServer::readMessages(QSslSocket* client, int count, in
 
 void TlsTestServer::sendFrame(QSslSocket* client, const QByteArray& json) {
     client->write(*encodeFrame(json));
+}
+
+SyncService::ConnectionFactory LoopbackPeer::factory() {
+    return [this](const QString&, quint16) {
+        return std::make_unique<TlsConnection>(u"127.0.0.1"_s, port);
+    };
+}
+
+QSslSocket* LoopbackPeer::session(TlsTestServer& server, const SyncService& service) {
+    QSslSocket* client = server.waitForClient();
+    return client && QTest::qWaitFor([&] { return service.isConnected(); }) ? client : nullptr;
 }
 
 }  // namespace clipwren::test

@@ -7,6 +7,8 @@
 #include <QSslServer>
 #include <QSslSocket>
 
+#include "service/SyncService.h"
+
 namespace clipwren {
 struct SelfSignedCertificate;
 }
@@ -49,6 +51,20 @@ private:
     QHash<QSslSocket*, QByteArray> m_buffers;
     QSet<const QObject*> m_gone;
     bool m_heardAnything = false;
+};
+
+// A server playing the peer, and a service's way to it: a TLS connection to 127.0.0.1 at
+// port for whatever address is typed, so that each typed address keeps a pin of its own.
+// Setting port sends the connections made from then on to another server.
+struct LoopbackPeer {
+    LoopbackPeer() : listening(server.listen()), port(server.port()) {}
+    SyncService::ConnectionFactory factory();
+    // The server's side of the next session, once service is connected; nullptr if not.
+    static QSslSocket* session(TlsTestServer& server, const SyncService& service);
+
+    TlsTestServer server;
+    bool listening;
+    quint16 port;
 };
 
 }  // namespace clipwren::test
