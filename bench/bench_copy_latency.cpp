@@ -70,16 +70,6 @@ std::vector<double> measure(const test::DesktopSession& session, QSslSocket& soc
     return ms;
 }
 
-QProcessEnvironment environmentIn(const test::DesktopSession& session, const QString& root) {
-    QProcessEnvironment environment = session.environment();
-    for (const char* folder : {"config", "data", "runtime"})
-        QDir(root).mkpath(QLatin1String(folder));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/data"));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/runtime"));
-    return environment;
-}
-
 // The companion, with this process as the admitted client.
 std::vector<double> measurePeer(const test::DesktopSession& session, const QString& root) {
     QTcpServer probe;
@@ -87,7 +77,7 @@ std::vector<double> measurePeer(const test::DesktopSession& session, const QStri
     const quint16 port = probe.serverPort();
     probe.close();
     QProcess peer;
-    peer.setProcessEnvironment(environmentIn(session, root));
+    peer.setProcessEnvironment(session.environmentWithFolders(root));
     peer.start(QStringLiteral(CLIPWREN_PEER_PATH),
                {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
                 QString::number(port)});
@@ -121,7 +111,7 @@ std::vector<double> measureProgram(const test::DesktopSession& session, const QS
     settings.write("[General]\nhost=127.0.0.1\ntoken=" + code.toUtf8() + '\n');
     settings.close();
     QProcess program;
-    program.setProcessEnvironment(environmentIn(session, root));
+    program.setProcessEnvironment(session.environmentWithFolders(root));
     program.start(QStringLiteral(CLIPWREN_PLUS_PATH), {QStringLiteral("--connect")});
     QSslSocket* client = server.waitForClient(10'000);
     if (!client || server.readMessages(client, 1).isEmpty()) return {};

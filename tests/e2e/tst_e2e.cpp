@@ -44,32 +44,20 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
 class Side {
 public:
     bool start(const QString& root) {
-        m_config = root + u"/config"_s;
-        m_data = root + u"/data"_s;
-        m_runtime = root + u"/runtime"_s;
-        for (const QString& folder : {m_config, m_data, m_runtime}) QDir().mkpath(folder);
-        QFile::setPermissions(m_runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_root = root;
         m_desktop = test::DesktopSession::chosen();
         return m_desktop->start();
     }
 
-    QProcessEnvironment environment() const {
-        QProcessEnvironment environment = m_desktop->environment();
-        environment.insert(u"XDG_CONFIG_HOME"_s, m_config);
-        environment.insert(u"XDG_DATA_HOME"_s, m_data);
-        environment.insert(u"XDG_RUNTIME_DIR"_s, m_runtime);
-        return environment;
-    }
+    QProcessEnvironment environment() const { return m_desktop->environmentWithFolders(m_root); }
 
     test::DesktopSession& desktop() const { return *m_desktop; }
-    QString receivedFolder() const { return m_data + u"/ClipwrenPlus/Received"_s; }
-    const QString& config() const { return m_config; }
+    QString receivedFolder() const { return m_root + u"/data/ClipwrenPlus/Received"_s; }
+    QString config() const { return m_root + u"/config"_s; }
 
 private:
     std::unique_ptr<test::DesktopSession> m_desktop;
-    QString m_config;
-    QString m_data;
-    QString m_runtime;
+    QString m_root;
 };
 
 // A running program whose standard output is read line by line.

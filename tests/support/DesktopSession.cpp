@@ -48,6 +48,21 @@ std::unique_ptr<DesktopSession> DesktopSession::chosen() {
     return std::make_unique<XvfbSession>();
 }
 
+QProcessEnvironment DesktopSession::environmentWithFolders(const QString& root) const {
+    QProcessEnvironment session = environment();
+    const std::pair<const char*, const char*> folders[] = {{"XDG_CONFIG_HOME", "/config"},
+                                                           {"XDG_DATA_HOME", "/data"},
+                                                           {"XDG_RUNTIME_DIR", "/runtime"}};
+    for (const auto& [variable, folder] : folders) {
+        const QString path = root + QLatin1String(folder);
+        QDir().mkpath(path);
+        session.insert(QLatin1String(variable), path);
+    }
+    QFile::setPermissions(root + u"/runtime"_s,
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return session;
+}
+
 void DesktopSession::enter() const {
     const QProcessEnvironment session = environment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {

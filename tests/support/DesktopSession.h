@@ -45,6 +45,10 @@ public:
     // Ends the display server, as a crash or a logout does.
     virtual void stop() = 0;
 
+    // For a program of ours in this session with user folders of its own under root
+    // (config, data and a private runtime folder), made here.
+    QProcessEnvironment environmentWithFolders(const QString& root) const;
+
     // Points this process at the session, as a program started in it.
     void enter() const;
 

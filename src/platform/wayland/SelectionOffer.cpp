@@ -52,9 +52,10 @@ void SelectionOffer::readNext() {
         return;
     }
     const ReadStep step = m_plan.takeFirst();
+    if (m_connection.isLost()) return;
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0 || m_connection.isLost()) {
-        if (m_connection.isLost()) return;
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        // No descriptors to spare: this type stays absent, the next is tried.
         QMetaObject::invokeMethod(this, &SelectionOffer::readNext, Qt::QueuedConnection);
         return;
     }
