@@ -1,21 +1,16 @@
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QTimer>
 
 #include "AppTestSupport.h"
 #include "Autostart.h"
-#include "LaunchOptions.h"
 #include "PopupPlacement.h"
 #include "SingleInstance.h"
 #include "StatusPrinter.h"
 #include "platform/SettingsStore.h"
-#include "support/FakeConnection.h"
-#include "support/Testing.h"
 
-using test::part;
+using test::Launched;
 
 class LaunchTest : public QObject {
     Q_OBJECT
@@ -24,42 +19,30 @@ private Q_SLOTS:
     void initTestCase() { test::isolateUserFolders(); }
     void init() { test::clearSettings(); }
 
-    void oneServiceHoweverOftenThePanelIsRebuilt() {
-        test::FakeNetwork network;
-        ClipwrenPlusApp app(network.factory());
-        app.launch();
-        SyncService* service = &app.sync();
-        QTest::keyClicks(part<QLineEdit>(app, "host"), u"10.0.0.7"_s);
-        QTest::mouseClick(part<QPushButton>(app, "reveal"), Qt::LeftButton);
-
-        for (int round = 0; round < 3; ++round) {
-            delete app.panel();  // what closing the popup does
-            QVERIFY(!app.panel());
-            app.openPanel();
-            QVERIFY(app.panel());
-            QCOMPARE(&app.sync(), service);
-            QCOMPARE(part<QLineEdit>(app, "host")->text(), u"10.0.0.7"_s);
-            QCOMPARE(part<QLineEdit>(app, "token")->echoMode(), QLineEdit::Normal);
-        }
-        QCOMPARE(app.findChildren<SyncService*>().size(), 1);
-        // The rebuilt panel still edits and follows that one service.
-        QTest::keyClicks(part<QLineEdit>(app, "token"), u"xyz"_s);
-        QCOMPARE(service->token(), u"xyz"_s);
-        service->generateToken();
-        QTRY_COMPARE(part<QLineEdit>(app, "token")->text(), service->token());
+    // Closing the window (there is no tray here) or "Esci" ends the program; "Esci" leaves the
+    // session as it is, with no stop.
+    void theProgramEnds_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addRow("window closed") << u"close"_s;
+        QTest::addRow("Esci while connected") << u"quit"_s;
     }
-
-    void closingTheWindowEndsTheProgram() {
-        ClipwrenPlusApp app;
-        app.launch();  // no tray here: the panel is an ordinary window
-        QWidget* panel = app.panel();
-        QTimer::singleShot(0, panel, [panel] { panel->close(); });
+    void theProgramEnds() {
+        QFETCH(QString, how);
+        Launched panel;
+        panel.connect();
+        QVERIFY(panel.ready());
+        QTimer::singleShot(0, panel.app.panel(), [&panel, how] {
+            if (how == u"close") panel.app.panel()->close();
+            if (how == u"quit") panel.click("quit");
+        });
         QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });  // rescue only
         QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(panel.app.sync().isConnected());
+        QVERIFY(!panel.network.last()->abandoned);
     }
 
     // The real program, started the way a user starts it again, against a first instance
-    // that is this test or another real program.
+    // that is another real program or this test.
     void oneInstancePerSession() {
         QTemporaryDir runtime;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -99,15 +82,6 @@ private Q_SLOTS:
         launch(third);
         QVERIFY2(ends(third), third.readAllStandardError().constData());
         QCOMPARE(raised.count(), 1);
-        // And this program, once the first, answers by showing its panel.
-        ClipwrenPlusApp app;
-        app.launch();
-        delete app.panel();
-        connect(&fresh, &SingleInstance::raiseRequested, &app, &ClipwrenPlusApp::openPanel);
-        QProcess fourth;
-        launch(fourth);
-        QVERIFY(ends(fourth));
-        QVERIFY(app.panel() && app.panel()->isVisible());
     }
 
     void connectOption_data() {
@@ -116,51 +90,39 @@ private Q_SLOTS:
         QTest::addColumn<bool>("connect");
         QTest::addColumn<QString>("status");
         const QString idle = u"Inserisci IP e token per avviare"_s;
-        const QString code = test::validCode;
         const QString address = u"192.168.1.20"_s;
         QTest::newRow("saved, asked")
-            << address << code << true << u"Connessione a 192.168.1.20\u2026"_s;
-        QTest::newRow("saved, not asked") << address << code << false << idle;
-        QTest::newRow("no address") << QString() << code << true << idle;
+            << address << test::validCode << true << u"Connessione a 192.168.1.20\u2026"_s;
+        QTest::newRow("saved, not asked") << address << test::validCode << false << idle;
+        QTest::newRow("no address") << QString() << test::validCode << true << idle;
         QTest::newRow("no code") << address << QString() << true << idle;
         QTest::newRow("short code, as Connetti would")
             << address << u"abc"_s << true
             << u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s;
     }
-
     void connectOption() {
         QFETCH(QString, host);
         QFETCH(QString, token);
         QFETCH(bool, connect);
         QFETCH(QString, status);
-        SettingsStore store;
-        if (!host.isEmpty()) store.setText(u"host"_s, host);
-        if (!token.isEmpty()) store.setText(u"token"_s, token);
-        test::FakeNetwork network;
-        ClipwrenPlusApp app(network.factory());
-        app.launch({.connect = connect});
-        QCOMPARE(app.sync().status(), status);
-        QCOMPARE(network.made.size(), status.startsWith(u"Connessione a"_s) ? 1 : 0);
-        if (!network.made.isEmpty()) QCOMPARE(network.last()->host, host);
+        if (!host.isEmpty()) SettingsStore().setText(u"host"_s, host);
+        if (!token.isEmpty()) SettingsStore().setText(u"token"_s, token);
+        Launched panel({}, {.connect = connect});
+        QCOMPARE(panel.app.sync().status(), status);
+        QCOMPARE(panel.network.made.size(), status.startsWith(u"Connessione a"_s) ? 1 : 0);
+        if (!panel.network.made.isEmpty()) QCOMPARE(panel.network.last()->host, host);
     }
 
-    void launchOptionsAreParsedAndListed() {
+    void launchOptionsAreParsedAndListedInItalian() {
         QCommandLineParser parser;
         describeLaunchOptions(parser);
-        QVERIFY(parser.parse({u"clipwren-plus"_s, u"--connect"_s, u"--print-status"_s}));
-        LaunchOptions options = readLaunchOptions(parser);
-        QVERIFY(options.connect && options.printStatus);
-
-        QCommandLineParser plain;
-        describeLaunchOptions(plain);
-        QVERIFY(plain.parse({u"clipwren-plus"_s}));
-        options = readLaunchOptions(plain);
-        QVERIFY(!options.connect && !options.printStatus);
-        // Italian only (Qt's English lines are not there); --help-all is the same help.
-        QVERIFY(plain.helpText().contains("-h, --help, -?  Mostra questo aiuto ed esce."_L1));
-        QVERIFY(!plain.helpText().contains("Displays"_L1) &&
-                !plain.helpText().contains("help-all"_L1));
-        QVERIFY(plain.parse({u"clipwren-plus"_s, u"--help-all"_s}));
+        QVERIFY(parser.parse({u"clipwren-plus"_s, u"--print-status"_s}));
+        QVERIFY(!readLaunchOptions(parser).connect && readLaunchOptions(parser).printStatus);
+        // Qt's English lines are not there; --help-all is the same help.
+        QVERIFY(parser.helpText().contains("-h, --help, -?  Mostra questo aiuto ed esce."_L1));
+        QVERIFY(!parser.helpText().contains("Displays"_L1));
+        QVERIFY(!parser.helpText().contains("help-all"_L1));
+        QVERIFY(parser.parse({u"clipwren-plus"_s, u"--help-all"_s}));
     }
 
     void printsEachNewStatusOnce() {
@@ -183,24 +145,6 @@ private Q_SLOTS:
                         }));
     }
 
-    void quitEndsTheEventLoopWithoutStop() {
-        test::FakeNetwork network;
-        ClipwrenPlusApp app(network.factory());
-        app.launch();
-        QTest::keyClicks(part<QLineEdit>(app, "host"), u"127.0.0.1"_s);
-        QTest::keyClicks(part<QLineEdit>(app, "token"), test::validCode);
-        QTest::mouseClick(part<QPushButton>(app, "connect"), Qt::LeftButton);
-        network.last()->report(Connection::State::Ready);
-        QTRY_VERIFY(app.sync().isConnected());
-
-        QPushButton* quit = part<QPushButton>(app, "quit");
-        QTimer::singleShot(0, quit, [quit] { QTest::mouseClick(quit, Qt::LeftButton); });
-        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });  // rescue only
-        QCOMPARE(QApplication::exec(), 0);
-        QVERIFY(app.sync().isConnected());
-        QVERIFY(network.last() && !network.last()->abandoned);
-    }
-
     void popupHangsFromTheIcon_data() {
         QTest::addColumn<QRect>("icon");
         QTest::addColumn<QPoint>("pointer");
@@ -214,7 +158,6 @@ private Q_SLOTS:
         QTest::newRow("tray that does not say, at the pointer")
             << QRect() << QPoint(10, 500) << QPoint(0, 505);
     }
-
     void popupHangsFromTheIcon() {
         QFETCH(QRect, icon);
         QFETCH(QPoint, pointer);
@@ -233,7 +176,6 @@ private Q_SLOTS:
         QTest::addRow("percent") << u"/tmp/100%/x"_s << u"/tmp/100%%/x"_s;
         QTest::addRow("line break") << u"/tmp/a\nb"_s << u"\"/tmp/a\\nb\""_s;
     }
-
     void execArgumentIsQuotedForDesktopEntries() {
         QFETCH(QString, path);
         QFETCH(QString, written);
@@ -243,8 +185,7 @@ private Q_SLOTS:
     void iconsTellTheTwoStatesApart() {
         const QImage outline = test::picture(icons::outline());
         const QImage filled = test::picture(icons::filled());
-        QVERIFY(!outline.isNull() && !filled.isNull());
-        QVERIFY(outline != filled);
+        QVERIFY(!outline.isNull() && outline != filled);
         QVERIFY(outline.pixelColor(16, 16).alpha() < filled.pixelColor(16, 16).alpha());
     }
 };

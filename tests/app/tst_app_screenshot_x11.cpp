@@ -4,8 +4,6 @@
 
 #include "AppTestSupport.h"
 #include "platform/SettingsStore.h"
-#include "support/FakeConnection.h"
-#include "support/Testing.h"
 
 class ScreenshotTest : public QObject {
     Q_OBJECT
@@ -21,31 +19,26 @@ private Q_SLOTS:
     void panelWindowOnARealXServer() {
         SettingsStore().setText(u"host"_s, u"192.168.1.20"_s);
         SettingsStore().setText(u"token"_s, test::validCode);
-        test::FakeNetwork network;
-        ClipwrenPlusApp app(network.factory());
-        app.launch();
-        QWidget* panel = app.panel();
-        QVERIFY(panel);
-        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        test::Launched panel;
+        QWidget* window = panel.app.panel();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
         // Connected, so that the peer's fingerprint shows too.
-        app.sync().start();
-        network.last()->certificateDigest =
+        panel.app.sync().start();
+        panel.network.last()->certificateDigest =
             QByteArray::fromHex("3A7F09C2D41E88B05C6D2F19A0E4B7738C1D5E6F2A9B04C7D8E1F3A5B6C70912");
-        network.last()->report(Connection::State::Ready);
-        QTRY_VERIFY(panel->findChild<QWidget*>(u"fingerprint"_s)->isVisible());
+        QVERIFY(panel.ready());
+        QTRY_VERIFY(panel.part("fingerprint")->isVisible());
 
         // The window has grown on the server once the grab is as large as the panel.
         QImage shot;
-        QTRY_COMPARE((shot = panel->screen()->grabWindow(panel->winId()).toImage()).size(),
-                     panel->size());
+        QTRY_COMPARE((shot = window->screen()->grabWindow(window->winId()).toImage()).size(),
+                     window->size());
         const QString file = QDir(QCoreApplication::applicationDirPath()).filePath(u"panel.png"_s);
         QVERIFY(shot.save(file));
         qInfo("screenshot: %s", qPrintable(file));
-
-        QVERIFY2(shot.width() >= 260 && shot.width() <= 900,
-                 qPrintable(QString::number(shot.width())));
-        QVERIFY2(shot.height() >= 200 && shot.height() <= 700,
-                 qPrintable(QString::number(shot.height())));
+        QVERIFY2(shot.width() >= 260 && shot.width() <= 900 && shot.height() >= 200 &&
+                     shot.height() <= 700,
+                 qPrintable(u"%1x%2"_s.arg(shot.width()).arg(shot.height())));
         QSet<QRgb> colours;
         for (int y = 0; y < shot.height(); y += 2) {
             for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
