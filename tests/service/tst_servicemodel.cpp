@@ -28,22 +28,12 @@ private Q_SLOTS:
     void initTestCase() { test::isolateUserFolders(); }
     void init() { test::clearSettings(); }
 
-    void constructionLoadsSavedSettingsAndConnectsNothing() {
-        SettingsStore store;
-        store.setText(u"host"_s, u"192.168.1.20"_s);
-        store.setText(u"token"_s, u"ABCDEFGHJKLMNPQR"_s);
-        test::FakeNetwork network;
-        SyncService service(network.factory());
-        QCOMPARE(service.host(), u"192.168.1.20"_s);
-        QCOMPARE(service.token(), u"ABCDEFGHJKLMNPQR"_s);
-        QCOMPARE(service.status(), idle);
-        test::spin(50);
-        QVERIFY(network.made.isEmpty());
-        // A value that is not text counts as none.
+    // Saved settings are loaded by the launch tests, which connect with them; here, what
+    // they cannot see.
+    void constructionReadsOnlyTextAndNamesANewDevice() {
         QSettings(u"ClipwrenPlus"_s, u"ClipwrenPlus"_s).setValue(u"host"_s, QStringList{u"a"_s});
-        QCOMPARE(SyncService().host(), QString());
-
-        // Each service is a device of its own, named by a random UUID.
+        SyncService service;
+        QCOMPARE(service.host(), QString());
         const QRegularExpression form(
             u"^mac-[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"_s);
         QVERIFY2(form.match(service.deviceID()).hasMatch(), qPrintable(service.deviceID()));
@@ -164,13 +154,11 @@ private Q_SLOTS:
         QTest::addRow("any 16 characters") << u"abc def ghi jklm"_s << 16;
         // e + combining acute accent: two code points, one character.
         QTest::addRow("16 accented") << u"e\u0301"_s.repeated(16) << 16;
-        QTest::addRow("15 accented") << u"e\u0301"_s.repeated(15) << 15;
         // Flags are pairs of regional indicators; a family is one ZWJ sequence.
         QTest::addRow("16 flags")
             << QString::fromUtf8("\xf0\x9f\x87\xae\xf0\x9f\x87\xb9").repeated(16) << 16;
         const QString family = QString::fromUtf8(
             "\xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x91\xa7");
-        QTest::addRow("a family") << family << 1;
         QTest::addRow("16 families") << family.repeated(16) << 16;
     }
     void lengthCountsUserPerceivedCharacters() {
