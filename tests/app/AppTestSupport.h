@@ -14,10 +14,6 @@ namespace clipwren::test {
 
 inline const QString validCode = QStringLiteral("ABCDEFGHJKLMNPQR");
 
-inline QImage picture(const QIcon& icon) {
-    return icon.pixmap(QSize(32, 32)).toImage();
-}
-
 // The program, launched on a fake network unless given another way to the peer, with the
 // parts of its panel that the tests read and press.
 struct Launched {
@@ -48,7 +44,8 @@ struct Launched {
         return QTest::qWaitFor([this] { return text("connect") == u"Disconnetti"_s; });
     }
     bool trayShows(const QIcon& icon) const {
-        return picture(app.trayItem()->icon().icon()) == picture(icon);
+        const QSize size(32, 32);
+        return app.trayItem()->icon().icon().pixmap(size).toImage() == icon.pixmap(size).toImage();
     }
 
     FakeNetwork network;

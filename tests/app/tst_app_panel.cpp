@@ -87,7 +87,7 @@ private Q_SLOTS:
         Launched panel;
         panel.connect();
         QVERIFY(panel.ready());
-        QVERIFY(panel.trayShows(icons::filled()));
+        QVERIFY(panel.trayShows(icons::filled()) && !panel.trayShows(icons::outline()));
         panel.click("generate");
         QTRY_VERIFY(panel.field("token")->text() != test::validCode);
         QCOMPARE(panel.field("token")->text(), panel.app.sync().token());
@@ -417,13 +417,6 @@ private Q_SLOTS:
         QFETCH(QString, path);
         QFETCH(QString, written);
         QCOMPARE(execArgument(path), written);
-    }
-
-    void iconsTellTheTwoStatesApart() {
-        const QImage outline = test::picture(icons::outline());
-        const QImage filled = test::picture(icons::filled());
-        QVERIFY(!outline.isNull() && outline != filled);
-        QVERIFY(outline.pixelColor(16, 16).alpha() < filled.pixelColor(16, 16).alpha());
     }
 };
 
