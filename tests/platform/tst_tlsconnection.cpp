@@ -1,7 +1,6 @@
 // The transport on real sockets on 127.0.0.1: how it reports, retries, ends and holds back.
 #include <QPointer>
 #include <QTcpServer>
-#include <QTcpSocket>
 
 #include "platform/Crypto.h"
 #include "platform/TlsConnection.h"
