@@ -32,8 +32,8 @@ private Q_SLOTS:
         // last byte that are not zero (only "QQ==" means "A").
         const QByteArrayList invalid = {"Zg",          "Zg=",
                                         "Zm9v\nYmFy",  "Zm9v\r\nYmFy",
-                                        "Zm9v YmFy",   " Zm9vYmFy",
-                                        "Zm9vYmFy ",   "aGk=aGk=",
+                                        "Zm9v YmFy",   "    Zm9v",
+                                        "Zm9v    ",    "aGk=aGk=",
                                         "Zg=a",        "Z===",
                                         "====",        "Zm9-",
                                         "Zm9_",        "Zm9v\0\0\0\0"_ba,
