@@ -26,9 +26,10 @@ QImage sampleImage() {
 }
 
 using Formats = QMap<QString, QByteArray>;
+using Urls = QList<QUrl>;
 
 // What another program would put on the clipboard; nothing at all empties it.
-void offer(const Formats& formats, const QList<QUrl>& urls = {}) {
+void offer(const Formats& formats, const Urls& urls = {}) {
     if (formats.isEmpty() && urls.isEmpty()) return QGuiApplication::clipboard()->clear();
     auto* mime = new QMimeData;
     if (!urls.isEmpty()) mime->setUrls(urls);
@@ -57,89 +58,56 @@ class SnapshotTest : public QObject {
         return QUrl::fromLocalFile(file.fileName());
     }
 
-    std::optional<ClipboardPayload> snapshot() const { return clipboardPayload(m_pasteboard); }
-
 private Q_SLOTS:
     void snapshotTakesFileThenImageThenText_data() {
         QTest::addColumn<Formats>("formats");
-        QTest::addColumn<QList<QUrl>>("urls");
-        QTest::addColumn<QString>("kind");  // none: nothing to send
-        QTest::addColumn<QByteArray>("bytes");
-        const Formats both{{png, "png bytes"}, {text, "words"}};
-        const Formats words{{text, "words"}};
+        QTest::addColumn<Urls>("urls");
+        QTest::addColumn<QByteArray>("sent");  // kind, ':', bytes; none: nothing to send
+        const Formats both{{png, "png bytes"}, {text, "words"}}, words{{text, "words"}};
         QTest::addRow("the first file, before all else")
-            << both
-            << QList<QUrl>{makeFile(u"nine.txt1"_s, QByteArray("a\0b", 3)),
-                           makeFile(u"second.txt"_s, "2")}
-            << u"file"_s << QByteArray("nine.txt1\0a\0b", 13);
+            << both << Urls{makeFile(u"nine.txt1"_s, "a\0b"_ba), makeFile(u"second.txt"_s, "2")}
+            << "file:nine.txt1\0a\0b"_ba;
         QTest::addRow("the first local file, named in UTF-8")
             << Formats()
-            << QList<QUrl>{QUrl(u"https://example.org/a.txt"_s),
-                           makeFile(u"caff\u00e8.txt"_s, "hi")}
-            << u"file"_s << QByteArray("caff\xc3\xa8.txt\0hi", 13);
+            << Urls{QUrl(u"https://example.org/a.txt"_s), makeFile(u"caff\u00e8.txt"_s, "hi")}
+            << "file:caff\xc3\xa8.txt\0hi"_ba;
         QTest::addRow("an empty file gives way to the image")
-            << both << QList<QUrl>{makeFile(u"empty"_s, {})} << u"image"_s
-            << QByteArray("png bytes");
+            << both << Urls{makeFile(u"empty"_s, {})} << "image:png bytes"_ba;
         QTest::addRow("a folder gives way to the text")
-            << words << QList<QUrl>{QUrl::fromLocalFile(m_dir.path())} << u"text"_s
-            << QByteArray("words");
+            << words << Urls{QUrl::fromLocalFile(m_dir.path())} << "text:words"_ba;
         QTest::addRow("a missing file gives way to the text")
-            << words << QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath(u"missing"_s))} << u"text"_s
-            << QByteArray("words");
+            << words << Urls{QUrl::fromLocalFile(m_dir.filePath(u"missing"_s))} << "text:words"_ba;
+        // 12 MiB of contents is the most a file may have; a larger one is not read at all.
+        QTest::addRow("the largest file") << words << Urls{makeFile(u"limit.bin"_s, {}, 12'582'912)}
+                                          << "file:limit.bin"_ba + QByteArray(1 + 12'582'912, '\0');
+        QTest::addRow("a larger file gives way to the text")
+            << words << Urls{makeFile(u"above.bin"_s, {}, 12'582'913)} << "text:words"_ba;
         // Not validated, not even for length.
         QTest::addRow("PNG as it is, before TIFF")
-            << Formats{{png, {}}, {tiff, encoded(sampleImage(), "TIFF")}} << QList<QUrl>()
-            << u"image"_s << QByteArray();
+            << Formats{{png, {}}, {tiff, encoded(sampleImage(), "TIFF")}} << Urls() << "image:"_ba;
         QTest::addRow("a TIFF that does not decode gives way to the text")
-            << Formats{{tiff, "II*"}, {text, "words"}} << QList<QUrl>() << u"text"_s
-            << QByteArray("words");
+            << Formats{{tiff, "II*"}, {text, "words"}} << Urls() << "text:words"_ba;
         QTest::addRow("a TIFF that does not decode, alone")
-            << Formats{{tiff, "garbage"}} << QList<QUrl>() << QString() << QByteArray();
-        QTest::addRow("UTF-8 text") << Formats{{text, "\xc3\xa8 testo"}} << QList<QUrl>()
-                                    << u"text"_s << QByteArray("\xc3\xa8 testo");
-        QTest::addRow("empty text")
-            << Formats{{text, ""}} << QList<QUrl>() << QString() << QByteArray();
-        QTest::addRow("another type only") << Formats{{u"application/x-other"_s, "x"}}
-                                           << QList<QUrl>() << QString() << QByteArray();
-        QTest::addRow("an empty clipboard")
-            << Formats() << QList<QUrl>() << QString() << QByteArray();
+            << Formats{{tiff, "garbage"}} << Urls() << QByteArray();
+        QTest::addRow("UTF-8 text")
+            << Formats{{text, "\xc3\xa8 testo"}} << Urls() << "text:\xc3\xa8 testo"_ba;
+        QTest::addRow("empty text") << Formats{{text, ""}} << Urls() << QByteArray();
+        QTest::addRow("another type only")
+            << Formats{{u"application/x-other"_s, "x"}} << Urls() << QByteArray();
+        QTest::addRow("an empty clipboard") << Formats() << Urls() << QByteArray();
     }
     void snapshotTakesFileThenImageThenText() {
         QFETCH(Formats, formats);
-        QFETCH(QList<QUrl>, urls);
-        QFETCH(QString, kind);
-        QFETCH(QByteArray, bytes);
+        QFETCH(Urls, urls);
+        QFETCH(QByteArray, sent);
         offer(formats, urls);
-        const auto payload = snapshot();
-        QCOMPARE(payload ? payload->kind : QString(), kind);
-        if (payload) QCOMPARE(payload->bytes, bytes);
-    }
-
-    void fileSizeLimitIsInclusive() {
-        const QUrl atLimit = makeFile(u"limit.bin"_s, {}, 12'582'912);
-        offer({{text, "beside"}}, {atLimit});
-        auto payload = snapshot();
-        QCOMPARE(payload->kind, u"file"_s);
-        QCOMPARE(payload->bytes.size(), qsizetype(9 + 1 + 12'582'912));
-        // The payload is over the limit: the watcher reports it once, as too large, and
-        // then knows it like any other content.
-        std::optional<QByteArray> lastDigest = QByteArray("previous");
-        ChangeWatcher watcher(m_pasteboard);
-        const auto content = watcher.takeNewContent(lastDigest);
-        QVERIFY(content && content->tooLarge);
-        QCOMPARE(lastDigest, contentDigest("file", payload->bytes));
-        QVERIFY(!watcher.takeNewContent(lastDigest));
-
-        const QUrl above = makeFile(u"above.bin"_s, {}, 12'582'913);
-        offer({{text, "beside"}}, {above});
-        payload = snapshot();
-        QCOMPARE(payload->kind, u"text"_s);
-        QCOMPARE(payload->bytes, QByteArray("beside"));
+        const auto payload = clipboardPayload(m_pasteboard);
+        QCOMPARE(payload ? payload->kind.toUtf8() + ':' + payload->bytes : QByteArray(), sent);
     }
 
     void tiffIsConvertedToPng() {
         offer({{tiff, encoded(sampleImage(), "TIFF")}, {text, "words"}});
-        const auto payload = snapshot();
+        const auto payload = clipboardPayload(m_pasteboard);
         QCOMPARE(payload->kind, u"image"_s);
         QVERIFY(payload->bytes.startsWith("\x89PNG\r\n\x1a\n"));
         QCOMPARE(QImage::fromData(payload->bytes, "PNG").convertToFormat(QImage::Format_RGB32),
@@ -149,31 +117,35 @@ private Q_SLOTS:
     void watcherSendsEachNewContentOnce() {
         std::optional<QByteArray> lastDigest;
         ChangeWatcher watcher(m_pasteboard);
-        const auto take = [&] { return watcher.takeNewContent(lastDigest); };
-        offer({{text, "A"}});
-        QCOMPARE(take()->payload.bytes, QByteArray("A"));
-        QVERIFY(!take()->tooLarge);
-        QVERIFY(!take());
-        offer({{text, "B"}});
-        QCOMPARE(take()->payload.bytes, QByteArray("B"));
-        offer({{text, "A"}});
-        QCOMPARE(take()->payload.bytes, QByteArray("A"));
-        QCOMPARE(lastDigest, std::optional<QByteArray>(contentDigest("text", "A")));
-
+        // What the watcher has to send once the clipboard holds this: kind, ':', bytes.
+        const auto next = [&](const Formats& formats, const Urls& urls = {}) -> QByteArray {
+            offer(formats, urls);
+            const auto content = watcher.takeNewContent(lastDigest);
+            if (!content) return "nothing";
+            if (content->tooLarge) return "too large";
+            return content->payload.kind.toUtf8() + ':' + content->payload.bytes;
+        };
+        QCOMPARE(next({{text, "A"}}), "text:A");
+        QCOMPARE(next({{text, "A"}}), "nothing");
+        QCOMPARE(next({{text, "B"}}), "text:B");
+        QCOMPARE(next({{text, "A"}}), "text:A");
+        QCOMPARE(lastDigest, std::optional(contentDigest("text", "A")));
         // Same bytes under another kind are another content.
-        offer({{png, "A"}});
-        QCOMPARE(take()->payload.kind, u"image"_s);
-
+        QCOMPARE(next({{png, "A"}}), "image:A");
         // An empty clipboard keeps lastDigest: the last content does not go again.
-        QGuiApplication::clipboard()->clear();
-        QVERIFY(!take());
-        offer({{png, "A"}});
-        QVERIFY(!take());
+        QCOMPARE(next({}), "nothing");
+        QCOMPARE(next({{png, "A"}}), "nothing");
+
+        // Over the limit once named: reported once, as too large, then known like any other.
+        const Urls large{makeFile(u"limit.bin"_s, {}, 12'582'912)};
+        QCOMPARE(next({}, large), "too large");
+        QCOMPARE(lastDigest, contentDigest("file", "limit.bin"_ba + QByteArray(12'582'913, '\0')));
+        QCOMPARE(next({}, large), "nothing");
 
         // Present at connect time: recorded, never sent.
         offer({{text, "present"}});
         watcher.recordPresentContent(lastDigest);
-        QVERIFY(!take());
+        QVERIFY(!watcher.takeNewContent(lastDigest));
     }
 
     void anUnchangedFileIsNotReadAgain() {

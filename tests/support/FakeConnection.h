@@ -1,12 +1,18 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
 #include <QPointer>
+#include <QTest>
+#include <QtEndian>
 #include <vector>
 
 #include "platform/Connection.h"
 #include "platform/Delay.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/Message.h"
 #include "service/SyncService.h"
 
 namespace clipwren::test {
@@ -20,8 +26,15 @@ public:
     FakeConnection(QString host, quint16 port) : host(std::move(host)), port(port) {}
 
     void start() override { started = true; }
-    void send(const QByteArray& bytes, SendCompletion done) override;
-    void receive(qsizetype min, qsizetype max, ReceiveCompletion done) override;
+    void send(const QByteArray& bytes, SendCompletion done) override {
+        sent.append(bytes);
+        m_sends.push_back(std::move(done));
+    }
+    void receive(qsizetype, qsizetype max, ReceiveCompletion done) override {
+        ++reads;
+        lastReadMax = max;
+        m_read = std::move(done);
+    }
     QByteArray peerCertificateDigest() const override { return certificateDigest; }
 
     void report(State state, const QString& error = QString()) {
@@ -29,9 +42,17 @@ public:
     }
     // Completes the pending read.
     void deliver(const QByteArray& bytes, bool isComplete = false,
-                 std::optional<QString> error = std::nullopt);
+                 std::optional<QString> error = std::nullopt) {
+        Q_ASSERT(m_read);
+        std::exchange(m_read, nullptr)(Received{bytes, isComplete, std::move(error)});
+    }
     // Completes the oldest pending send.
-    void completeSend(std::optional<QString> error = std::nullopt);
+    void completeSend(std::optional<QString> error = std::nullopt) {
+        Q_ASSERT(!m_sends.empty());
+        SendCompletion done = std::move(m_sends.front());
+        m_sends.erase(m_sends.begin());
+        done(std::move(error));
+    }
     bool hasPendingRead() const { return m_read != nullptr; }
 
     QString host;
@@ -44,7 +65,11 @@ public:
     QByteArray certificateDigest;
 
 protected:
-    void abandon() override;
+    void abandon() override {
+        abandoned = true;
+        m_read = nullptr;
+        m_sends.clear();
+    }
 
 private:
     ReceiveCompletion m_read;
@@ -54,7 +79,14 @@ private:
 // Hands the service fake connections and keeps track of them.
 class FakeNetwork {
 public:
-    SyncService::ConnectionFactory factory();
+    SyncService::ConnectionFactory factory() {
+        return [this](const QString& host, quint16 port) {
+            auto connection = std::make_unique<FakeConnection>(host, port);
+            connection->certificateDigest = certificateDigest;
+            made.append(connection.get());
+            return connection;
+        };
+    }
     FakeConnection* last() const { return made.isEmpty() ? nullptr : made.last().data(); }
     QList<QPointer<FakeConnection>> made;
     // What the peer's certificate digest is on the connections made from now on.
@@ -81,21 +113,44 @@ private:
     bool m_active = false;
 };
 
-// The JSON bodies of the frames in bytes.
-QList<QByteArray> frameBodies(const QList<QByteArray>& frames);
-
 // A service on a fake connection that has reported ready, as after "Connetti".
 struct FakeBridge {
-    FakeBridge();
+    FakeBridge() : service(network.factory()), retryDelay(new ManualDelay) {
+        service.setRetryDelay(std::unique_ptr<Delay>(retryDelay));
+        service.setHost(QStringLiteral("127.0.0.1"));
+        service.setToken(QStringLiteral("ABCDEFGHJKLMNPQR"));
+    }
     // Starts (again) and reports ready; connection is then the new connection.
-    void connect();
+    void connect() {
+        service.start();
+        connection = network.last();
+        connection->report(Connection::State::Ready);
+        QTRY_VERIFY_WITH_TIMEOUT(service.isConnected(), 5000);
+    }
     // Delivers bytes to the pending read and lets the service handle them.
-    void deliver(const QByteArray& bytes);
+    void deliver(const QByteArray& bytes) {
+        QTRY_VERIFY_WITH_TIMEOUT(connection->hasPendingRead(), 5000);
+        connection->deliver(bytes);
+        QTest::qWait(0);  // the completion queues its work; let it run
+        QCoreApplication::processEvents();
+    }
     // A clip message from the peer, framed, with the service's token unless given.
     QByteArray clipFrame(const QString& kind, const QByteArray& bytes,
-                         const QString& token = QString());
-    // The JSON objects of the frames sent so far on the current connection.
-    QList<QJsonObject> sentMessages() const;
+                         const QString& token = QString()) {
+        const QString sentToken = token.isNull() ? service.token() : token;
+        return *encodeFrame(
+            *clipMessage(kind, bytes, sentToken, QStringLiteral("linux-peer")).toJson());
+    }
+    // The JSON objects of the frames sent so far on the current connection, each checked
+    // to be exactly one length field and its body.
+    QList<QJsonObject> sentMessages() const {
+        QList<QJsonObject> messages;
+        for (const QByteArray& frame : connection->sent) {
+            Q_ASSERT(qsizetype(qFromBigEndian<quint32>(frame.constData())) + 4 == frame.size());
+            messages.append(QJsonDocument::fromJson(frame.sliced(4)).object());
+        }
+        return messages;
+    }
 
     FakeNetwork network;
     SyncService service;

@@ -1,30 +1,75 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
 
 namespace clipwren::test {
 
-// Points the user's settings and data folders at a fresh temporary folder, for the rest of
-// the process. Call before anything reads settings or standard paths.
-void isolateUserFolders();
+// One temporary folder for the whole process, holding the user's settings and data folders.
+inline QString configHome() {
+    static QTemporaryDir root;
+    return root.path() + QStringLiteral("/config");
+}
+inline QString dataHome() {
+    return QFileInfo(configHome()).path() + QStringLiteral("/data");
+}
 
-QString configHome();
+// Points the user's settings and data folders at the temporary ones, for the rest of the
+// process. Call before anything reads settings or standard paths.
+inline void isolateUserFolders() {
+    QDir().mkpath(configHome());
+    QDir().mkpath(dataHome());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
+}
+
 // Forgets every saved setting.
-void clearSettings();
-QString dataHome();
+inline void clearSettings() {
+    QSettings(QStringLiteral("ClipwrenPlus"), QStringLiteral("ClipwrenPlus")).clear();
+}
+
 // Where received files are kept, one folder per file.
-QString receivedFolder();
+inline QString receivedFolder() {
+    return dataHome() + QStringLiteral("/ClipwrenPlus/Received");
+}
+
 // The received files, as "<folder>/<name>", newest folder first.
-QStringList receivedFiles();
+inline QStringList receivedFiles() {
+    QStringList files;
+    const QDir folder(receivedFolder());
+    for (const QString& sub : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time)) {
+        for (const QString& name : QDir(folder.filePath(sub)).entryList(QDir::Files | QDir::Hidden))
+            files.append(sub + u'/' + name);
+    }
+    return files;
+}
+
 // Puts a plain file where folder should be, so that nothing can be made inside it.
-bool blockWithFile(const QString& folder);
+inline bool blockWithFile(const QString& folder) {
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    return QDir().mkpath(QFileInfo(folder).path()) && blocker.open(QIODevice::WriteOnly);
+}
 
 // A small PNG image with some transparency.
-QByteArray samplePng();
+inline QByteArray samplePng() {
+    QImage image(16, 9, QImage::Format_ARGB32);
+    image.fill(qRgba(30, 120, 220, 200));
+    image.setPixel(3, 4, qRgba(255, 0, 0, 255));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
 
 // Runs the event loop for ms milliseconds.
-void spin(int ms);
+inline void spin(int ms) {
+    QTest::qWait(ms);
+}
 
 }  // namespace clipwren::test
