@@ -1,4 +1,6 @@
 // How the peer starts: its command line, and the code and certificate it keeps.
+#include <sys/stat.h>
+
 #include <QRegularExpression>
 
 #include "PeerIdentity.h"
@@ -30,9 +32,10 @@ QString outcome(QStringList arguments, const QString& input) {
                                    read ? u" read"_s : QString());
 }
 
-// Permissions others than the owner have, and the owner's.
-QFile::Permissions permissionsOf(const QString& path) {
-    return QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+// The file's permission bits, as chmod takes them.
+int modeOf(const QString& path) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 0777 : -1;
 }
 
 }  // namespace
@@ -90,9 +93,9 @@ private Q_SLOTS:
         const QString path = m_dir.filePath(u"config/ClipwrenPlus/peer-token"_s);
         QVERIFY(!saveTokenFile(path, u"primo codice lungo"_s));
         // Saved again over a file that others could read: replaced, and private again.
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        ::chmod(QFile::encodeName(path).constData(), 0644);
         QVERIFY(!saveTokenFile(path, code));
-        QCOMPARE(permissionsOf(path), QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(modeOf(path), 0600);
         QCOMPARE(outcome({u"--token-file"_s, path}, {}), code + u" 0.0.0.0 47832"_s);
 
         // Nowhere to write: said, and nothing half-written left behind.
@@ -105,11 +108,7 @@ private Q_SLOTS:
     void identityIsPrivateAndKept() {
         const QString folder = m_dir.filePath(u"ClipwrenPlus/peer"_s);
         const QString key = folder + u"/key.pem"_s;
-        const auto isPrivate = [&] {
-            return permissionsOf(folder) ==
-                       (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
-                   permissionsOf(key) == (QFile::ReadOwner | QFile::WriteOwner);
-        };
+        const auto isPrivate = [&] { return modeOf(folder) == 0700 && modeOf(key) == 0600; };
         const IdentityResult first = loadOrCreateIdentity(folder);
         QVERIFY2(first.identity, qPrintable(first.error));
         QVERIFY(first.identity->created);
@@ -118,8 +117,8 @@ private Q_SLOTS:
         QVERIFY(isPrivate());
 
         // Loosened by hand: tightened again, and the same certificate is used.
-        QFile::setPermissions(folder, QFile::Permissions(0x7755));
-        QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        ::chmod(QFile::encodeName(key).constData(), 0644);
         const IdentityResult again = loadOrCreateIdentity(folder);
         QVERIFY(again.identity && !again.identity->created);
         QCOMPARE(again.identity->fingerprint, first.identity->fingerprint);
@@ -128,8 +127,8 @@ private Q_SLOTS:
 
         // A damaged certificate is replaced, key and all.
         QFile damaged(folder + u"/certificate.pem"_s);
-        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        damaged.write("-----BEGIN CERTIFICATE-----\nbroken\n");
+        QVERIFY(damaged.open(QIODevice::WriteOnly) &&
+                damaged.write("-----BEGIN CERTIFICATE-----\n"));
         damaged.close();
         const IdentityResult remade = loadOrCreateIdentity(folder);
         QVERIFY(remade.identity && remade.identity->created);
