@@ -7,7 +7,6 @@
 #include "clipboard/ClipboardPayload.h"
 #include "platform/PasswordManagerHint.h"
 #include "platform/QtPasteboard.h"
-#include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "support/Testing.h"
 
@@ -21,14 +20,6 @@ const QString macDevice = u"mac-7D3F0C2A-4B1E-4F7A-9C55-0123456789AB"_s;
 QByteArray body(const QString& kind, const QByteArray& bytes, const QString& token = code,
                 const QString& device = macDevice) {
     return *clipMessage(kind, bytes, token, device).toJson();
-}
-
-QJsonObject messageIn(const QByteArray& frame) {
-    QByteArray buffer = frame;
-    QJsonObject message;
-    const CutResult result = cutFrames(
-        buffer, [&](const QByteArray& json) { message = QJsonDocument::fromJson(json).object(); });
-    return result == CutResult::NeedMore && buffer.isEmpty() ? message : QJsonObject();
 }
 
 // A mirror of the clipboard, watching from when `present` was there, and all it reports.
@@ -48,6 +39,11 @@ struct Mirror {
     QSignalSpy known{&mirror, &ClipboardMirror::alreadyKnown};
     QSignalSpy stored{&mirror, &ClipboardMirror::fileStored};
     QSignalSpy notStored{&mirror, &ClipboardMirror::fileNotStored};
+
+    // The message in the frame sent at index.
+    QJsonObject message(int index) const {
+        return QJsonDocument::fromJson(frames.at(index).at(0).toByteArray().mid(4)).object();
+    }
 };
 
 }  // namespace
@@ -69,7 +65,7 @@ private Q_SLOTS:
         m.mirror.poll();
         m.mirror.poll();
         QCOMPARE(m.frames.count(), 1);
-        const QJsonObject message = messageIn(m.frames.at(0).at(0).toByteArray());
+        const QJsonObject message = m.message(0);
         QCOMPARE(message.value(u"id"_s).toString().size(), 36);
         QCOMPARE(message, (QJsonObject{{u"v"_s, 1},
                                        {u"device"_s, m.mirror.deviceID()},
@@ -85,7 +81,7 @@ private Q_SLOTS:
         m.mirror.findChild<QTimer*>()->stop();
         m.pasteboard.setPNG(test::samplePng());
         QTRY_COMPARE(m.frames.count(), 2);
-        QCOMPARE(messageIn(m.frames.at(1).at(0).toByteArray()).value(u"kind"_s), u"image"_s);
+        QCOMPARE(m.message(1).value(u"kind"_s), u"image"_s);
 
         // Over the limit, or a password manager's copy: reported once, never sent.
         m.pasteboard.setString(QByteArray(maxBytes + 1, 'x'));
