@@ -20,7 +20,7 @@ using namespace clipwren::peer;
 namespace {
 
 const QString code = u"K7MZQ4RT9WXC2HPV"_s;
-const QString wrongCode = u"K7MZQ4RT9WXC2HPW"_s;
+const QString replacedReason = u"sostituita da una connessione più recente"_s;
 
 const PeerIdentity& identity() {
     static const PeerIdentity made = [] {
@@ -31,16 +31,12 @@ const PeerIdentity& identity() {
     return made;
 }
 
-QByteArray frame(const Message& message) {
-    return *encodeFrame(*message.toJson());
-}
-
 QByteArray hello(const QString& token) {
-    return frame(helloMessage(token, u"mac-TEST"_s));
+    return *helloMessage(token, u"mac-TEST"_s).toFrame();
 }
 
 QByteArray clip(const QString& token, const QByteArray& text) {
-    return frame(clipMessage(u"text"_s, text, token, u"mac-TEST"_s));
+    return *clipMessage(u"text"_s, text, token, u"mac-TEST"_s).toFrame();
 }
 
 QByteArray header(quint32 length) {
@@ -54,17 +50,18 @@ QHostAddress loopback(int last) {
     return QHostAddress(u"127.0.0.%1"_s.arg(last));
 }
 
-// A TLS client that, like the tray program, accepts whatever certificate it is shown.
-class Client {
-public:
-    explicit Client(quint16 port, const QHostAddress& from = loopback(1)) {
-        socket.bind(from);
+// A client from 127.0.0.from that, like the tray program, accepts whatever certificate it is
+// shown; or, without tls, one that never starts TLS.
+struct Client {
+    explicit Client(quint16 port, int from = 1, bool tls = true) : tls(tls) {
+        socket.bind(loopback(from));
         socket.setPeerVerifyMode(QSslSocket::VerifyNone);
         QObject::connect(&socket, &QSslSocket::readyRead, [this] { received += socket.readAll(); });
-        socket.connectToHostEncrypted(u"127.0.0.1"_s, port);
+        if (tls) socket.connectToHostEncrypted(u"127.0.0.1"_s, port);
+        if (!tls) socket.connectToHost(u"127.0.0.1"_s, port);
     }
-    bool waitEncrypted() {
-        return QTest::qWaitFor([this] { return socket.isEncrypted(); }, 10000);
+    bool waitOpen() {
+        return QTest::qWaitFor([this] { return tls ? socket.isEncrypted() : isOpen(); }, 10000);
     }
     bool waitClosed() {
         return QTest::qWaitFor(
@@ -73,39 +70,31 @@ public:
     bool isOpen() const { return socket.state() == QAbstractSocket::ConnectedState; }
     void send(const QByteArray& bytes) { socket.write(bytes); }
 
+    bool tls;
     QSslSocket socket;
     QByteArray received;
 };
 
 // A connection that never says a word and comes back 20 ms after it is dropped: eight of
 // them hammer at up to 400 connections a second.
-class SilentStranger {
+class SilentStranger : public QTcpSocket {
 public:
-    SilentStranger(const QHostAddress& from, quint16 port) : m_from(from), m_port(port) {
-        QObject::connect(&m_socket, &QAbstractSocket::stateChanged, &m_context,
-                         [this](QAbstractSocket::SocketState state) {
-                             if (state == QAbstractSocket::UnconnectedState)
-                                 QTimer::singleShot(20, &m_context, [this] { comeBack(); });
-                         });
+    SilentStranger(const QHostAddress& from, quint16 port) {
+        const auto comeBack = [this, from, port] {
+            bind(from);
+            connectToHost(QHostAddress::LocalHost, port);
+        };
+        connect(this, &QAbstractSocket::stateChanged, this, [this, comeBack](SocketState state) {
+            if (state == UnconnectedState) QTimer::singleShot(20, this, comeBack);
+        });
         comeBack();
     }
-
-private:
-    void comeBack() {
-        m_socket.bind(m_from);
-        m_socket.connectToHost(QHostAddress::LocalHost, m_port);
-    }
-
-    QHostAddress m_from;
-    quint16 m_port;
-    QTcpSocket m_socket;
-    QObject m_context;
 };
 
 // A peer listening on 127.0.0.1 at a free port, and what it has reported.
 struct Peer {
-    explicit Peer(PeerServer::Limits limits = {})
-        : server(code, identity(), limits),
+    explicit Peer(int authenticationTimeoutMs = 5000)
+        : server(code, identity(), PeerServer::Limits{authenticationTimeoutMs}),
           connected(&server, &PeerServer::connected),
           authenticated(&server, &PeerServer::authenticated),
           rejected(&server, &PeerServer::rejected),
@@ -130,7 +119,66 @@ class PeerServerTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void onlyTheCodeOpensTheWay() {
+    void strangerIsClosedAndHearsNothing_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<QString>("reason");
+        const QString wrong = u"codice errato"_s;
+        const QString badLength = u"lunghezza di messaggio non valida"_s;
+        QTest::addRow("hello, wrong code") << hello(u"K7MZQ4RT9WXC2HPW"_s) << true << wrong;
+        QTest::addRow("clip, wrong code") << clip(u"K7MZQ4RT9WXC2HPW"_s, "x") << true << wrong;
+        QTest::addRow("code in lower case") << hello(code.toLower()) << true << wrong;
+        QTest::addRow("no code") << *encodeFrame(R"({"v":1})") << true << wrong;
+        QTest::addRow("not json") << *encodeFrame("not json") << true << wrong;
+        QTest::addRow("empty frame") << header(0) + "{}" << true << badLength;
+        QTest::addRow("over any frame") << header(maxFrameBody + 1) << true << badLength;
+        QTest::addRow("length 2^32-1") << header(0xFFFFFFFF) << true << badLength;
+        // Refused at its length: the body is never waited for.
+        QTest::addRow("over a stranger's frame")
+            << header(PeerServer::Limits().maxStrangerFrame + 1) << true
+            << u"messaggio troppo lungo prima del codice"_s;
+        QTest::addRow("silent after TLS")
+            << QByteArray() << true << u"nessun codice entro 0.3 secondi"_s;
+        QTest::addRow("never starting TLS")
+            << QByteArray() << false << u"nessun codice entro 0.3 secondi"_s;
+    }
+
+    void strangerIsClosedAndHearsNothing() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, tls);
+        QFETCH(QString, reason);
+        Peer peer(bytes.isEmpty() ? 300 : 10'000);
+        QVERIFY(peer.listening);
+        // Admitted before it, so that its deadline would have passed too: it has none.
+        Client client(peer.port());
+        QVERIFY(client.waitOpen());
+        client.send(hello(code));
+        QTRY_COMPARE(peer.authenticated.count(), 1);
+
+        Client stranger(peer.port(), 2, tls);
+        QVERIFY(stranger.waitOpen());
+        const QByteArray toClient = clip(code, "al cliente");
+        QVERIFY(peer.server.send(toClient));
+        QTRY_COMPARE(client.received, toClient);
+        stranger.send(bytes);
+        QVERIFY(stranger.waitClosed());
+        QCOMPARE(peer.lastRejection(), reason);
+        QCOMPARE(peer.rejected.count(), 1);
+        QCOMPARE(stranger.received, QByteArray());
+        QCOMPARE(peer.frames.count(), 1);  // the client's hello
+        QVERIFY(client.isOpen() && peer.server.hasClient());
+    }
+
+    void admittedClientHasEverythingAfterTheCode_data() {
+        QTest::addColumn<QByteArray>("admission");
+        QTest::addColumn<bool>("leaves");  // or is closed for a bad length
+        QTest::addRow("by a hello, closed") << hello(code) << false;
+        QTest::addRow("by a clip, leaving") << clip(code, "subito") << true;
+    }
+
+    void admittedClientHasEverythingAfterTheCode() {
+        QFETCH(QByteArray, admission);
+        QFETCH(bool, leaves);
         Peer peer;
         QVERIFY(peer.listening);
         // A second peer on the same port says why it cannot listen.
@@ -139,82 +187,46 @@ private Q_SLOTS:
         QCOMPARE(another.errorString(),
                  u"la porta è già in uso, forse da un altro clipwren-peer"_s);
 
-        // A wrong code in the hello, in a clip, or no message at all: closed, nothing passed on.
-        for (const QByteArray& attempt :
-             {hello(wrongCode), clip(wrongCode, "intruso"), frame(Message().set("v", 1)),
-              *encodeFrame("not json"), hello(code.toLower())}) {
-            Client stranger(peer.port());
-            QVERIFY(stranger.waitEncrypted());
-            stranger.send(attempt);
-            QVERIFY(stranger.waitClosed());
-            QCOMPARE(peer.lastRejection(), u"codice errato"_s);
-            QVERIFY(stranger.received.isEmpty());
-        }
-        QCOMPARE(peer.rejected.count(), 5);
-        QCOMPARE(peer.frames.count(), 0);
-        QCOMPARE(peer.authenticated.count(), 0);
-
-        // Before its hello, a connection is sent nothing; after it, everything.
-        Client client(peer.port());
-        QVERIFY(client.waitEncrypted());
-        QTRY_COMPARE(peer.connected.count(), 6);
-        QVERIFY(!peer.server.hasClient());
-        QCOMPARE(test::keepaliveOf(peer.port(), client.socket.localPort()),
+        // Before the code, a connection is sent nothing; after it, everything.
+        Client first(peer.port());
+        QVERIFY(first.waitOpen());
+        QCOMPARE(test::keepaliveOf(peer.port(), first.socket.localPort()),
                  test::expectedKeepalive());
         QVERIFY(!peer.server.send(clip(code, "prima")));
-        client.send(hello(code));
+        first.send(admission);
         QTRY_COMPARE(peer.authenticated.count(), 1);
-        QVERIFY(peer.server.hasClient());
-        QCOMPARE(peer.frames.count(), 1);  // the hello itself, for the clipboard side to judge
-        const QByteArray after = clip(code, "dopo");
-        QVERIFY(peer.server.send(after));
-        QTRY_COMPARE(client.received, after);
+        // The message with the code itself, for the clipboard side to judge.
+        QCOMPARE(peer.frames.value(0).value(0).toByteArray(), admission.mid(4));
 
-        // Once in, its frames are passed on in order, however they are split.
-        const QByteArray first = clip(code, "uno");
-        const QByteArray second = clip(code, QByteArray(300'000, 'x'));
-        const QByteArray both = first + second;
-        client.send(both.left(3));
-        QTest::qWait(0);
-        client.send(both.mid(3));
-        QTRY_COMPARE(peer.frames.count(), 3);
-        QCOMPARE(peer.frames.at(1).at(0).toByteArray(), first.mid(4));
-        QCOMPARE(peer.frames.at(2).at(0).toByteArray(), second.mid(4));
-        QVERIFY(client.isOpen());
-
-        // A clip carrying the code admits a connection as well as a hello does.
-        Client other(peer.port());
-        QVERIFY(other.waitEncrypted());
-        other.send(clip(code, "subito"));
+        // A newer admitted connection replaces it, and only the newer is sent to.
+        Client second(peer.port(), 2);
+        QVERIFY(second.waitOpen());
+        second.send(hello(code));
         QTRY_COMPARE(peer.authenticated.count(), 2);
+        QCOMPARE(peer.replaced.count(), 1);
+        QVERIFY(first.waitClosed());
+        QCOMPARE(peer.clientClosed.count(), 0);  // the clipboard side keeps going
+        const QByteArray message = clip(code, "solo al nuovo");
+        QVERIFY(peer.server.send(message));
+        QTRY_COMPARE(second.received, message);
+        QCOMPARE(first.received, QByteArray());
+
+        // Its frames are passed on in order, however they are split, up to its end: by itself,
+        // or at a bad length.
+        const QByteArray one = clip(code, "uno");
+        const QByteArray two = clip(code, QByteArray(300'000, 'x'));
+        const QByteArray both = one + two;
+        second.send(both.left(3));
+        QTest::qWait(0);
+        second.send(both.mid(3) + (leaves ? QByteArray() : header(0) + clip(code, "mai")));
+        if (leaves) second.socket.disconnectFromHost();
+        QVERIFY(second.waitClosed());
+        QTRY_COMPARE(peer.clientClosed.count(), 1);
         QCOMPARE(peer.frames.count(), 4);
-    }
-
-    void silentStrangersAreClosed() {
-        PeerServer::Limits limits;
-        limits.authenticationTimeoutMs = 300;
-        Peer peer(limits);
-        QVERIFY(peer.listening);
-
-        Client admitted(peer.port());
-        QVERIFY(admitted.waitEncrypted());
-        admitted.send(hello(code));
-        QTRY_COMPARE(peer.authenticated.count(), 1);
-
-        // Silent after TLS, or never starting TLS at all.
-        Client silent(peer.port());
-        QVERIFY(silent.waitEncrypted());
-        QTcpSocket plain;
-        plain.connectToHost(QHostAddress::LocalHost, peer.port());
-        QVERIFY(silent.waitClosed());
-        QTRY_COMPARE_WITH_TIMEOUT(plain.state(), QAbstractSocket::UnconnectedState, 10000);
-        QTRY_COMPARE(peer.rejected.count(), 2);
-        QVERIFY(peer.lastRejection().startsWith(u"nessun codice"_s));
-
-        // Admitted before them, so its deadline would have passed too: it has none.
-        QVERIFY(admitted.isOpen());
-        QVERIFY(peer.server.hasClient());
-        QCOMPARE(peer.clientClosed.count(), 0);
+        QCOMPARE(peer.frames.at(2).at(0).toByteArray(), one.mid(4));
+        QCOMPARE(peer.frames.at(3).at(0).toByteArray(), two.mid(4));
+        QVERIFY(!peer.server.hasClient());
+        QVERIFY(!peer.server.send(message));
     }
 
     void silentStrangersCannotLockTheClientOut_data() {
@@ -239,94 +251,33 @@ private Q_SLOTS:
         // Each try gets in, while the strangers keep coming back.
         for (int attempt = 1; attempt <= 3; ++attempt) {
             Client client(peer.port());
-            QVERIFY(client.waitEncrypted());
+            QVERIFY(client.waitOpen());
             client.send(hello(code));
             QTRY_COMPARE(peer.authenticated.count(), attempt);
         }
         QVERIFY(!peer.rejected.isEmpty());  // the house was full
-        for (const auto& rejection : peer.rejected) {
-            QCOMPARE(rejection.at(1).toString(), u"sostituita da una connessione più recente"_s);
-        }
+        for (const auto& rejection : peer.rejected) QCOMPARE(rejection.at(1), replacedReason);
     }
 
-    void strangersGiveWayAndOneClientIsKept() {
+    // A newcomer takes the oldest stranger's place; a silent one is the first to give way.
+    void strangersGiveWay() {
         Peer peer;
         QVERIFY(peer.listening);
         const int maxStrangers = PeerServer::Limits().maxStrangers;
-
         // Every place taken by a stranger that spoke TLS, each from an address of its own.
         std::vector<std::unique_ptr<Client>> strangers;
         for (int i = 0; i < maxStrangers; ++i) {
-            strangers.push_back(std::make_unique<Client>(peer.port(), loopback(2 + i)));
-            QVERIFY(strangers.back()->waitEncrypted());
+            strangers.push_back(std::make_unique<Client>(peer.port(), 2 + i));
+            QVERIFY(strangers.back()->waitOpen());
         }
-        // A newcomer takes the oldest one's place; a silent newcomer is the first to give way.
-        QTcpSocket silent;
-        silent.connectToHost(QHostAddress::LocalHost, peer.port());
+        Client silent(peer.port(), 1, false);
         QVERIFY(strangers[0]->waitClosed());
-        QCOMPARE(peer.lastRejection(), u"sostituita da una connessione più recente"_s);
+        QCOMPARE(peer.lastRejection(), replacedReason);
         Client late(peer.port());
-        QVERIFY(late.waitEncrypted());
-        QTRY_COMPARE_WITH_TIMEOUT(silent.state(), QAbstractSocket::UnconnectedState, 10000);
+        QVERIFY(late.waitOpen());
+        QVERIFY(silent.waitClosed());
         QCOMPARE(peer.connected.count(), maxStrangers + 2);
         QCOMPARE(peer.rejected.count(), 2);
-
-        // A newer admitted connection replaces the older, and only it is sent to.
-        Client& first = *strangers[1];
-        first.send(hello(code));
-        QTRY_COMPARE(peer.authenticated.count(), 1);
-        Client& second = *strangers[2];
-        second.send(hello(code));
-        QTRY_COMPARE(peer.authenticated.count(), 2);
-        QCOMPARE(peer.replaced.count(), 1);
-        QVERIFY(first.waitClosed());
-        QCOMPARE(peer.clientClosed.count(), 0);  // the clipboard side keeps going
-        const QByteArray message = clip(code, "solo al nuovo");
-        QVERIFY(peer.server.send(message));
-        QTRY_COMPARE(second.received, message);
-        QVERIFY(first.received.isEmpty());
-        for (std::size_t i = 3; i < strangers.size(); ++i)
-            QVERIFY(strangers[i]->received.isEmpty());
-
-        // The client leaving is news; the server has no one to send to.
-        second.socket.disconnectFromHost();
-        QTRY_COMPARE(peer.clientClosed.count(), 1);
-        QVERIFY(!peer.server.hasClient());
-        QVERIFY(!peer.server.send(message));
-    }
-
-    void badLengthsCloseTheConnection() {
-        Peer peer;
-        QVERIFY(peer.listening);
-        const quint32 strangerLimit = PeerServer::Limits().maxStrangerFrame;
-
-        struct Case {
-            QByteArray bytes;
-            QString reason;
-        };
-        const QList<Case> cases = {
-            {header(0) + "{}", u"lunghezza di messaggio non valida"_s},
-            {header(maxFrameBody + 1), u"lunghezza di messaggio non valida"_s},
-            {header(0xFFFFFFFF), u"lunghezza di messaggio non valida"_s},
-            // Refused at its length: the body is never waited for.
-            {header(strangerLimit + 1), u"messaggio troppo lungo prima del codice"_s},
-        };
-        for (const Case& test : cases) {
-            Client stranger(peer.port());
-            QVERIFY(stranger.waitEncrypted());
-            stranger.send(test.bytes);
-            QVERIFY(stranger.waitClosed());
-            QCOMPARE(peer.lastRejection(), test.reason);
-        }
-
-        // Frames before a bad length keep their effect; the admitted client is then closed.
-        Client client(peer.port());
-        QVERIFY(client.waitEncrypted());
-        client.send(hello(code) + clip(code, "ultimo") + header(0) + clip(code, "mai"));
-        QVERIFY(client.waitClosed());
-        QCOMPARE(peer.frames.count(), 2);
-        QCOMPARE(peer.clientClosed.count(), 1);
-        QVERIFY(!peer.server.hasClient());
     }
 };
 

@@ -1,10 +1,10 @@
-// How the peer starts: its command line, the certificate it keeps, and the signals that end it.
+// How the peer starts: its command line, and the code and certificate it keeps.
+#include <sys/stat.h>
+
 #include <QRegularExpression>
-#include <csignal>
 
 #include "PeerIdentity.h"
 #include "PeerOptions.h"
-#include "SignalWatcher.h"
 #include "TokenFile.h"
 #include "support/Testing.h"
 
@@ -14,157 +14,127 @@ namespace {
 
 const QString code = u"K7MZQ4RT9WXC2HPV"_s;
 
-ParsedOptions parse(QStringList arguments, std::optional<QString> input = std::nullopt,
-                    bool* inputRead = nullptr) {
+// What the peer makes of a command line, when input holds a line or, if null, nothing:
+// "help", "refused", or its options in one line, ending in "read" if it read the input.
+QString outcome(QStringList arguments, const QString& input) {
+    bool read = false;
     arguments.prepend(u"clipwren-peer"_s);
-    return parsePeerOptions(arguments, [&] {
-        if (inputRead) *inputRead = true;
-        return input;
+    const ParsedOptions parsed = parsePeerOptions(arguments, [&]() -> std::optional<QString> {
+        read = true;
+        return input.isNull() ? std::nullopt : std::optional(input);
     });
+    if (parsed.help) return u"help"_s;
+    if (!parsed.options) return parsed.error.isEmpty() ? u"refused without a word"_s : u"refused"_s;
+    const PeerOptions& o = *parsed.options;
+    return u"%1 %2 %3%4%5%6"_s.arg(o.token, o.listenAddress.toString(), QString::number(o.port),
+                                   o.quiet ? u" quiet"_s : QString(),
+                                   o.saveToken ? u" save"_s : QString(),
+                                   read ? u" read"_s : QString());
 }
 
-QFile::Permissions permissionsOf(const QString& path) {
-    return QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+// The file's permission bits, as chmod takes them.
+int modeOf(const QString& path) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 0777 : -1;
 }
 
 }  // namespace
 
 class PeerSetupTest : public QObject {
     Q_OBJECT
+    QTemporaryDir m_dir;
 
 private Q_SLOTS:
-    void commandLine() {
-        bool inputRead = false;
-        auto parsed = parse({u"--token"_s, code}, u"other"_s, &inputRead);
-        QVERIFY(parsed.options);
-        QCOMPARE(parsed.options->token, code);
-        QCOMPARE(parsed.options->port, quint16(47832));
-        QCOMPARE(parsed.options->listenAddress, QHostAddress(QHostAddress::Any));
-        QVERIFY(!parsed.options->quiet);
-        QVERIFY(!inputRead);
-
-        // From standard input when no option names it, without the line ending.
-        parsed = parse({u"--quiet"_s}, code + u"\r\n"_s, &inputRead);
-        QVERIFY(inputRead);
-        QCOMPARE(parsed.options->token, code);
-        QVERIFY(parsed.options->quiet);
-        parsed = parse({}, std::nullopt);
-        QVERIFY(!parsed.options);
-        QVERIFY(!parsed.error.isEmpty());
-
-        QTemporaryDir dir;
-        const QString tokenFile = dir.filePath(u"code"_s);
-        QFile file(tokenFile);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(code.toUtf8() + "\nsecond line\n");
-        file.close();
-        parsed = parse(
-            {u"--token-file"_s, tokenFile, u"--listen"_s, u"127.0.0.1"_s, u"--port"_s, u"0"_s});
-        QVERIFY(parsed.options);
-        QCOMPARE(parsed.options->token, code);
-        QCOMPARE(parsed.options->listenAddress, QHostAddress(QHostAddress::LocalHost));
-        QCOMPARE(parsed.options->port, quint16(0));
-
-        // Sixteen user-perceived characters, not sixteen code units.
-        const QString accent = u"e\u0301"_s;
-        QVERIFY(parse({u"--token"_s, code.left(15) + accent}).options);
-        QVERIFY(!parse({u"--token"_s, code.left(14) + accent}).options);
-
-        // Stored for the systemd unit: from standard input only.
-        parsed = parse({u"--save-token"_s}, code + u"\n"_s, &inputRead);
-        QVERIFY(parsed.options && parsed.options->saveToken);
-        QCOMPARE(parsed.options->token, code);
-        QVERIFY(!parse({u"--token"_s, code}).options->saveToken);
-
-        QVERIFY(parse({u"--help"_s}).help);
-        QVERIFY(parse({u"-h"_s}).help);
-        const QList<QStringList> refused = {
-            {u"--token"_s, code.left(15)},
-            {u"--token"_s, code, u"--token-file"_s, tokenFile},
-            {u"--token-file"_s, dir.filePath(u"missing"_s)},
-            {u"--token"_s, code, u"--port"_s, u"65536"_s},
-            {u"--token"_s, code, u"--port"_s, u"porta"_s},
-            {u"--token"_s, code, u"--listen"_s, u"nowhere"_s},
-            {u"--token"_s, code, u"--colour"_s},
-            {u"--token"_s, code, u"extra"_s},
-            {u"--save-token"_s, u"--token"_s, code},
-            {u"--save-token"_s, u"--token-file"_s, tokenFile},
+    void commandLine_data() {
+        QTest::addColumn<QString>("arguments");  // split at spaces
+        QTest::addColumn<QString>("input");      // null: nothing to read
+        QTest::addColumn<QString>("expected");
+        const QString file = m_dir.filePath(u"code"_s);
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::WriteOnly) && saved.write(code.toUtf8() + "\nriga due\n"));
+        const auto row = [](const char* name, const QString& arguments, const QString& input,
+                            const QString& expected) {
+            QTest::addRow("%s", name) << arguments << input << expected;
         };
-        for (const QStringList& arguments : refused) {
-            parsed = parse(arguments, code);
-            QVERIFY2(!parsed.options && !parsed.help, qPrintable(arguments.join(u' ')));
-            QVERIFY(!parsed.error.isEmpty());
-        }
+        const QString refused = u"refused"_s;
+        row("given", u"--token K7MZQ4RT9WXC2HPV"_s, code, code + u" 0.0.0.0 47832"_s);
+        row("from input", u"--quiet"_s, code + u"\r\n"_s, code + u" 0.0.0.0 47832 quiet read"_s);
+        row("from a file", u"--token-file %1 --listen 127.0.0.1 --port 0"_s.arg(file), {},
+            code + u" 127.0.0.1 0"_s);
+        // Sixteen user-perceived characters, not sixteen code units.
+        row("sixteen characters", u"--token K7MZQ4RT9WXC2HPe\u0301"_s, {},
+            u"K7MZQ4RT9WXC2HPe\u0301 0.0.0.0 47832"_s);
+        row("fifteen characters", u"--token K7MZQ4RT9WXC2He\u0301"_s, code, refused);
+        // The code saved for the systemd unit comes from input only.
+        row("saved from input", u"--save-token"_s, code + u"\n"_s,
+            code + u" 0.0.0.0 47832 save read"_s);
+        row("saved, given", u"--save-token --token K7MZQ4RT9WXC2HPV"_s, code, refused);
+        row("saved from a file", u"--save-token --token-file "_s + file, code, refused);
+        row("--help", u"--help"_s, code, u"help"_s);
+        row("-h", u"-h"_s, code, u"help"_s);
+        row("no input", QString(), {}, refused);
+        row("code twice", u"--token K7MZQ4RT9WXC2HPV --token-file "_s + file, code, refused);
+        row("missing file", u"--token-file "_s + file + u"x"_s, code, refused);
+        row("port too high", u"--token K7MZQ4RT9WXC2HPV --port 65536"_s, code, refused);
+        row("port not a number", u"--token K7MZQ4RT9WXC2HPV --port porta"_s, code, refused);
+        row("not an address", u"--token K7MZQ4RT9WXC2HPV --listen nowhere"_s, code, refused);
+        row("unknown option", u"--token K7MZQ4RT9WXC2HPV --colour"_s, code, refused);
+        row("extra argument", u"--token K7MZQ4RT9WXC2HPV extra"_s, code, refused);
+    }
+
+    void commandLine() {
+        QFETCH(QString, arguments);
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        QCOMPARE(outcome(arguments.split(u' ', Qt::SkipEmptyParts), input), expected);
     }
 
     void savedCodeIsPrivateAndReadBack() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"config/ClipwrenPlus/peer-token"_s);
+        const QString path = m_dir.filePath(u"config/ClipwrenPlus/peer-token"_s);
         QVERIFY(!saveTokenFile(path, u"primo codice lungo"_s));
         // Saved again over a file that others could read: replaced, and private again.
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        ::chmod(QFile::encodeName(path).constData(), 0644);
         QVERIFY(!saveTokenFile(path, code));
-        QCOMPARE(permissionsOf(path), QFile::ReadOwner | QFile::WriteOwner);
-        const auto parsed = parse({u"--token-file"_s, path});
-        QVERIFY(parsed.options);
-        QCOMPARE(parsed.options->token, code);
-        QVERIFY(defaultTokenFile().endsWith(u"/ClipwrenPlus/peer-token"_s));
+        QCOMPARE(modeOf(path), 0600);
+        QCOMPARE(outcome({u"--token-file"_s, path}, {}), code + u" 0.0.0.0 47832"_s);
 
         // Nowhere to write: said, and nothing half-written left behind.
-        const QString blocked = dir.filePath(u"config/ClipwrenPlus/peer-token/x"_s);
-        const auto error = saveTokenFile(blocked, code);
+        const auto error = saveTokenFile(path + u"/x"_s, code);
         QVERIFY(error && !error->isEmpty());
-        QCOMPARE(QDir(dir.filePath(u"config/ClipwrenPlus"_s)).entryList(QDir::Files),
+        QCOMPARE(QDir(m_dir.filePath(u"config/ClipwrenPlus"_s)).entryList(QDir::Files),
                  QStringList{u"peer-token"_s});
     }
 
     void identityIsPrivateAndKept() {
-        QTemporaryDir dir;
-        const QString folder = dir.filePath(u"ClipwrenPlus/peer"_s);
+        const QString folder = m_dir.filePath(u"ClipwrenPlus/peer"_s);
         const QString key = folder + u"/key.pem"_s;
-        const QString certificate = folder + u"/certificate.pem"_s;
-
+        const auto isPrivate = [&] { return modeOf(folder) == 0700 && modeOf(key) == 0600; };
         const IdentityResult first = loadOrCreateIdentity(folder);
         QVERIFY2(first.identity, qPrintable(first.error));
         QVERIFY(first.identity->created);
         QVERIFY(first.identity->fingerprint.contains(
             QRegularExpression(u"^([0-9A-F]{2}:){31}[0-9A-F]{2}$"_s)));
-        QCOMPARE(permissionsOf(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(permissionsOf(key), QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(isPrivate());
 
         // Loosened by hand: tightened again, and the same certificate is used.
-        QFile::setPermissions(folder, QFile::Permissions(0x7755));
-        QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        ::chmod(QFile::encodeName(key).constData(), 0644);
         const IdentityResult again = loadOrCreateIdentity(folder);
-        QVERIFY(again.identity);
-        QVERIFY(!again.identity->created);
+        QVERIFY(again.identity && !again.identity->created);
         QCOMPARE(again.identity->fingerprint, first.identity->fingerprint);
         QCOMPARE(again.identity->privateKeyPem, first.identity->privateKeyPem);
-        QCOMPARE(permissionsOf(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(permissionsOf(key), QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(isPrivate());
 
         // A damaged certificate is replaced, key and all.
-        QFile damaged(certificate);
-        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        damaged.write("-----BEGIN CERTIFICATE-----\nbroken\n");
+        QFile damaged(folder + u"/certificate.pem"_s);
+        QVERIFY(damaged.open(QIODevice::WriteOnly) &&
+                damaged.write("-----BEGIN CERTIFICATE-----\n"));
         damaged.close();
         const IdentityResult remade = loadOrCreateIdentity(folder);
-        QVERIFY(remade.identity);
-        QVERIFY(remade.identity->created);
+        QVERIFY(remade.identity && remade.identity->created);
         QVERIFY(remade.identity->fingerprint != first.identity->fingerprint);
         QVERIFY(remade.identity->privateKeyPem != first.identity->privateKeyPem);
-        QCOMPARE(permissionsOf(key), QFile::ReadOwner | QFile::WriteOwner);
-    }
-
-    void signalsReachTheEventLoop() {
-        SignalWatcher watcher({SIGUSR1, SIGUSR2});
-        QVERIFY(watcher.isValid());
-        QSignalSpy caught(&watcher, &SignalWatcher::caught);
-        std::raise(SIGUSR2);
-        std::raise(SIGUSR1);
-        QTRY_COMPARE(caught.count(), 2);
-        QCOMPARE(caught.at(0).at(0).toInt(), SIGUSR2);
-        QCOMPARE(caught.at(1).at(0).toInt(), SIGUSR1);
+        QVERIFY(isPrivate());
     }
 };
 

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 
 #include <QDir>
+#include <cstddef>
 
 #include "platform/Keepalive.h"
 
@@ -14,14 +15,16 @@ namespace clipwren::test {
 
 namespace {
 
-int portOf(const sockaddr_storage& address) {
-    if (address.ss_family == AF_INET) {
-        return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
-    }
-    if (address.ss_family == AF_INET6) {
-        return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
-    }
-    return -1;
+static_assert(offsetof(sockaddr_in, sin_port) == offsetof(sockaddr_in6, sin6_port));
+
+// The port at one end (getsockname or getpeername) of descriptor's socket; -1 when it is no
+// IP socket. IPv4 and IPv6 addresses keep their port at the same place.
+int portOf(int descriptor, decltype(&::getsockname) end) {
+    sockaddr_in6 address{};
+    socklen_t size = sizeof address;
+    if (end(descriptor, reinterpret_cast<sockaddr*>(&address), &size) != 0) return -1;
+    const bool ip = address.sin6_family == AF_INET || address.sin6_family == AF_INET6;
+    return ip ? ntohs(address.sin6_port) : -1;
 }
 
 int option(int descriptor, int level, int name) {
@@ -34,22 +37,15 @@ int option(int descriptor, int level, int name) {
 }  // namespace
 
 QList<int> keepaliveOf(quint16 localPort, quint16 peerPort) {
-    const QStringList descriptors = QDir(u"/proc/self/fd"_s).entryList(QDir::Files);
-    for (const QString& entry : descriptors) {
+    for (const QString& entry : QDir(u"/proc/self/fd"_s).entryList(QDir::Files)) {
         const int descriptor = entry.toInt();
-        sockaddr_storage local{};
-        sockaddr_storage peer{};
-        socklen_t localSize = sizeof local;
-        socklen_t peerSize = sizeof peer;
-        if (::getsockname(descriptor, reinterpret_cast<sockaddr*>(&local), &localSize) != 0 ||
-            ::getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0 ||
-            portOf(local) != localPort || portOf(peer) != peerPort) {
-            continue;
+        if (portOf(descriptor, ::getsockname) == localPort &&
+            portOf(descriptor, ::getpeername) == peerPort) {
+            return {option(descriptor, SOL_SOCKET, SO_KEEPALIVE),
+                    option(descriptor, IPPROTO_TCP, TCP_KEEPIDLE),
+                    option(descriptor, IPPROTO_TCP, TCP_KEEPINTVL),
+                    option(descriptor, IPPROTO_TCP, TCP_KEEPCNT)};
         }
-        return {option(descriptor, SOL_SOCKET, SO_KEEPALIVE),
-                option(descriptor, IPPROTO_TCP, TCP_KEEPIDLE),
-                option(descriptor, IPPROTO_TCP, TCP_KEEPINTVL),
-                option(descriptor, IPPROTO_TCP, TCP_KEEPCNT)};
     }
     return {};
 }

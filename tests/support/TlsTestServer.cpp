@@ -23,12 +23,10 @@ const SelfSignedCertificate& certificate(int identity) {
 }
 }  // namespace
 
-TlsTestServer::TlsTestServer(int identity) : TlsTestServer(certificate(identity)) {}
-
-TlsTestServer::TlsTestServer(const SelfSignedCertificate& identity) {
+TlsTestServer::TlsTestServer(int identity) {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setLocalCertificate(QSslCertificate(identity.certificatePem));
-    configuration.setPrivateKey(QSslKey(identity.privateKeyPem, QSsl::Ec));
+    configuration.setLocalCertificate(QSslCertificate(certificate(identity).certificatePem));
+    configuration.setPrivateKey(QSslKey(certificate(identity).privateKeyPem, QSsl::Ec));
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
     m_server.setSslConfiguration(configuration);
     // Watched from the start of the handshake, so that a client that leaves before its
@@ -45,14 +43,6 @@ TlsTestServer::TlsTestServer(const SelfSignedCertificate& identity) {
 
 QString TlsTestServer::fingerprint(int identity) {
     return certificateFingerprint(certificate(identity).certificatePem);
-}
-
-bool TlsTestServer::listen(quint16 port) {
-    return m_server.listen(QHostAddress::LocalHost, port);
-}
-
-void TlsTestServer::close() {
-    m_server.close();
 }
 
 QSslSocket* TlsTestServer::waitForClient(int timeoutMs) {
@@ -75,10 +65,6 @@ QList<QJsonObject> TlsTestServer::readMessages(QSslSocket* client, int count, in
         if (messages.size() >= count || deadline.hasExpired()) return messages;
         QTest::qWait(5);
     }
-}
-
-void TlsTestServer::sendFrame(QSslSocket* client, const QByteArray& json) {
-    client->write(*encodeFrame(json));
 }
 
 SyncService::ConnectionFactory LoopbackPeer::factory() {

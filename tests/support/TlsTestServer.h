@@ -1,17 +1,13 @@
 #pragma once
 
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
-#include <QPointer>
 #include <QSet>
 #include <QSslServer>
 #include <QSslSocket>
 
 #include "service/SyncService.h"
-
-namespace clipwren {
-struct SelfSignedCertificate;
-}
 
 namespace clipwren::test {
 
@@ -19,16 +15,12 @@ namespace clipwren::test {
 // for the test run. Servers of another identity present another certificate: a companion
 // that made itself a new one, or a stranger at the same address.
 class TlsTestServer : public QObject {
-    Q_OBJECT
-
 public:
     explicit TlsTestServer(int identity = 0);
-    // Presents this certificate and key instead, such as a companion's own.
-    explicit TlsTestServer(const SelfSignedCertificate& identity);
 
     // Listens on 127.0.0.1, on port (0: any free port).
-    bool listen(quint16 port = 0);
-    void close();
+    bool listen(quint16 port = 0) { return m_server.listen(QHostAddress::LocalHost, port); }
+    void close() { m_server.close(); }
     quint16 port() const { return m_server.serverPort(); }
     // Its certificate's fingerprint, as the peer prints its own.
     static QString fingerprint(int identity = 0);
@@ -40,11 +32,8 @@ public:
 
     // The next client whose TLS session is up; nullptr after timeoutMs.
     QSslSocket* waitForClient(int timeoutMs = 10000);
-
     // Reads until count messages from client have arrived; fewer after timeoutMs.
     QList<QJsonObject> readMessages(QSslSocket* client, int count, int timeoutMs = 10000);
-    // Sends one frame holding json.
-    static void sendFrame(QSslSocket* client, const QByteArray& json);
 
 private:
     QSslServer m_server;
