@@ -77,14 +77,12 @@ private:
     QString m_waylandDisplay;
 };
 
-class XvfbSession final : public DesktopSession {
+template <bool wayland>
+class Session final : public DesktopSession {
 public:
-    XvfbSession() : DesktopSession(false) {}
+    Session() : DesktopSession(wayland) {}
 };
-
-class SwaySession final : public DesktopSession {
-public:
-    SwaySession() : DesktopSession(true) {}
-};
+using XvfbSession = Session<false>;
+using SwaySession = Session<true>;
 
 }  // namespace clipwren::test
