@@ -1,25 +1,25 @@
 // Another program on the desktop that copies one content under several types at once, the
-// way a password manager adds its hint to a text: offer-clipboard TYPE BYTES [TYPE BYTES]...
-// It says "ready" once it owns the clipboard and serves it until another program takes it.
+// way a password manager adds its hint to a text: offer-clipboard [--hang] TYPE BYTES...
+// It says "ready" once it owns the clipboard, then serves it, or with --hang stops dead
+// before answering anyone, as a hung program does.
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
-    const QStringList arguments = app.arguments().mid(1);
-    if (arguments.isEmpty() || arguments.size() % 2 != 0) return 2;
+    QStringList arguments = app.arguments().mid(1);
+    const bool hang = arguments.value(0) == u"--hang";
+    if (hang) arguments.removeFirst();
     auto* mime = new QMimeData;
-    for (qsizetype i = 0; i < arguments.size(); i += 2) {
+    for (qsizetype i = 0; i + 1 < arguments.size(); i += 2) {
         mime->setData(arguments[i], arguments[i + 1].toUtf8());
     }
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->setMimeData(mime);
-    QObject::connect(clipboard, &QClipboard::changed, &app, [clipboard] {
-        if (!clipboard->ownsClipboard()) QCoreApplication::quit();
-    });
+    QGuiApplication::clipboard()->setMimeData(mime);
     std::puts("ready");
     std::fflush(stdout);
+    if (hang) std::raise(SIGSTOP);
     return app.exec();
 }
