@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCheckBox>
+#include <QCommandLineParser>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -92,7 +93,6 @@ private Q_SLOTS:
         Launched panel;
         QTest::keyClicks(panel.field("host"), u"127.0.0.1"_s);
         QTest::keyClicks(panel.field("token"), u"abc"_s);
-        QCOMPARE(panel.field("token")->echoMode(), QLineEdit::Password);
         panel.click("reveal");
         delete panel.app.panel();
         panel.app.openPanel();
@@ -222,7 +222,6 @@ private Q_SLOTS:
         const QString path = panel.app.autostart().filePath();
         QCOMPARE(path, test::configHome() + u"/autostart/org.clipwren.ClipwrenPlus.desktop"_s);
         auto* box = panel.part<QCheckBox>("autostart");
-        QVERIFY(!box->isChecked());
         box->click();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -257,9 +256,7 @@ private Q_SLOTS:
         Launched panel;
         panel.connect();
         const int width = panel.app.panel()->width();
-        const QString reason =
-            u"la rete non risponde e nessun tentativo "
-            "riesce ad arrivare alla macchina indicata"_s.repeated(4);
+        const QString reason = u"la rete non risponde e nessun tentativo riesce "_s.repeated(7);
         panel.network.last()->report(Connection::State::Failed, reason);
         QTRY_COMPARE(panel.text("status"), u"Connessione fallita: "_s + reason);
         auto* status = panel.part<QLabel>("status");
@@ -319,26 +316,30 @@ private Q_SLOTS:
         QCOMPARE(raised.count(), 1);
     }
 
-    void connectOption_data() {
+    // --connect connects once, with an address and a code saved; --help-all is known.
+    void commandLine_data() {
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("token");
-        QTest::addColumn<bool>("connect");
+        QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("status");
         const QString address = u"192.168.1.20"_s;
         QTest::newRow("saved, asked")
-            << address << validCode << true << u"Connessione a "_s + address + u'\u2026';
-        QTest::newRow("saved, not asked") << address << validCode << false << idle;
-        QTest::newRow("no address") << QString() << validCode << true << idle;
-        QTest::newRow("no code") << address << QString() << true << idle;
+            << address << validCode << u"--connect"_s << u"Connessione a "_s + address + u'\u2026';
+        QTest::newRow("saved, not asked") << address << validCode << u"--help-all"_s << idle;
+        QTest::newRow("no address") << QString() << validCode << u"--connect"_s << idle;
+        QTest::newRow("no code") << address << QString() << u"--connect"_s << idle;
     }
-    void connectOption() {
+    void commandLine() {
         QFETCH(QString, host);
         QFETCH(QString, token);
-        QFETCH(bool, connect);
+        QFETCH(QString, option);
         QFETCH(QString, status);
         if (!host.isEmpty()) SettingsStore().setText(u"host"_s, host);
         if (!token.isEmpty()) SettingsStore().setText(u"token"_s, token);
-        Launched panel({}, {.connect = connect});
+        QCommandLineParser parser;
+        describeLaunchOptions(parser);
+        QVERIFY(parser.parse({u"clipwren-plus"_s, option}));
+        Launched panel({}, readLaunchOptions(parser));
         QCOMPARE(panel.app.sync().status(), status);
         QCOMPARE(panel.network.made.size(), status.startsWith(u"Connessione a"_s) ? 1 : 0);
     }

@@ -13,7 +13,6 @@
 namespace {
 
 const QString idle = u"Inserisci IP e token per avviare"_s;
-const QString invalid = u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s;
 
 }  // namespace
 
@@ -61,7 +60,7 @@ private Q_SLOTS:
         service.generateToken();
         QCOMPARE(seen, (QStringList{u"//idle"_s, u"a//idle"_s, u"a//idle"_s, u"a/short/idle"_s,
                                     u"a/short/refused"_s, u"a/short/refused"_s}));
-        QCOMPARE(service.status(), invalid);
+        QCOMPARE(service.status(), u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s);
     }
 
     void copyTokenPutsTheCodeOnTheClipboard() {
