@@ -1,6 +1,5 @@
-// The backend a program chooses at start, on a real desktop (an X server, or a sway session
-// with CLIPWREN_TEST_SESSION=wayland): what others copy is what the snapshot reads, what we
-// write is what they read back, byte for byte, and nothing another program does freezes us.
+// The backend a program chooses at start, on a real desktop (an X server, or sway with
+// CLIPWREN_TEST_SESSION=wayland): what others copy is read byte for byte, and the reverse.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -34,10 +33,6 @@ std::unique_ptr<Pasteboard> pasteboardOf(const test::DesktopSession& session) {
     return std::move(backend.pasteboard);
 }
 
-QImage picture(const QByteArray& image) {
-    return QImage::fromData(image).convertToFormat(QImage::Format_ARGB32);
-}
-
 }  // namespace
 
 class PasteboardTest : public QObject {
@@ -69,18 +64,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QByteArray>("payload");
         const QString text = m_session->textType();
-        const QByteArray utf8("gr\xc3\xbc\xc3\x9f dich \xe2\x80\xa2 \xf0\x9f\x98\x80");
-        QTest::addRow("UTF-8 text") << text << utf8 << "text" << utf8;
-        const QByteArray marked("\xef\xbb\xbf con BOM");  // nothing dropped, not even this
-        QTest::addRow("text with a BOM") << text << marked << "text" << marked;
+        const QByteArray marked(
+            "\xef\xbb\xbf gr\xc3\xbc\xc3\x9f \xf0\x9f\x98\x80");  // BOM kept too
+        QTest::addRow("UTF-8 text with a BOM") << text << marked << "text" << marked;
         QTest::addRow("plain text")
             << "text/plain" << QByteArray("plain") << "text" << QByteArray("plain");
-        const QByteArray png = test::samplePng();
-        QTest::addRow("PNG") << "image/png" << png << "image" << png;
         QByteArray tiff;
         QBuffer buffer(&tiff);
         buffer.open(QIODevice::WriteOnly);
-        QImage::fromData(png).save(&buffer, "TIFF");
+        QImage::fromData(test::samplePng()).save(&buffer, "TIFF");
         QTest::addRow("TIFF, read as the same picture") << "image/tiff" << tiff << "image" << tiff;
         const QByteArray contents("prima\n\0dopo", 11);
         const QString path = makeFile(u"nota bene.txt"_s, contents);
@@ -101,6 +93,9 @@ private Q_SLOTS:
         QVERIFY(snapshot());
         QCOMPARE(snapshot()->kind, kind);
         if (type == u"image/tiff") {
+            const auto picture = [](const QByteArray& image) {
+                return QImage::fromData(image).convertToFormat(QImage::Format_ARGB32);
+            };
             QCOMPARE(picture(snapshot()->bytes), picture(payload));
         } else {
             QCOMPARE(snapshot()->bytes, payload);
@@ -123,8 +118,6 @@ private Q_SLOTS:
         QTest::addRow("text as STRING")
             << "text" << latin << Bytes{"STRING"}
             << Bytes{test::DesktopSession::waylandChosen() ? latin : "caff\xe8"};
-        const QByteArray png = test::samplePng();
-        QTest::addRow("PNG") << "image" << png << Bytes{"image/png"} << Bytes{png};
         const QString path = makeFile(u"ricevuto.txt"_s, "ok");
         const QByteArray url = QUrl::fromLocalFile(path).toEncoded();
         QTest::addRow("file") << "file" << path.toUtf8()
@@ -184,7 +177,7 @@ private Q_SLOTS:
 
     void aSourceThatNeverWritesFreezesNothing() {
         QSignalSpy changes(m_pasteboard.get(), &Pasteboard::changed);
-        const auto hung = m_session->hangClipboard();
+        const auto hung = m_session->offer(ClipboardContents::ofText("mai scritto"), false);
         QVERIFY(hung);
         // While the read waits, the loop goes on: a timer keeps its beat until the read
         // gives up, and then the clipboard holds nothing for us.
