@@ -3,9 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QBuffer>
-#include <QImage>
-
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
 #include "clipboard/Snapshot.h"
@@ -21,8 +18,7 @@ namespace {
 constexpr int deadlineMs = 15000;
 using Bytes = QList<QByteArray>;
 
-// The clipboard of session as a program in it chooses it; nothing unless it is the backend
-// made for that session.
+// The clipboard a program in session chooses; nothing unless it is the one made for it.
 std::unique_ptr<Pasteboard> pasteboardOf(const test::DesktopSession& session) {
     session.enter();
     ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
@@ -135,8 +131,7 @@ private Q_SLOTS:
         if (kind == u"text") m_pasteboard->setString(bytes);
         if (kind == u"image") m_pasteboard->setPNG(bytes);
         if (kind == u"file") m_pasteboard->writeFileURL(QString::fromUtf8(bytes));
-        // Our own selection reads back at once, from the bytes held for it, and still does
-        // once the compositor has announced it back to us.
+        // Our own selection reads back at once, and still does once announced back to us.
         const auto expected = snapshot();
         QVERIFY(expected);
         QCOMPARE(expected->kind, kind);
@@ -161,7 +156,6 @@ private Q_SLOTS:
     }
 
     void passwordManagerHintIsSeen() {
-        // A password manager's copy: the hint type beside the text, read with it.
         ClipboardContents secret = ClipboardContents::ofText("hunter2");
         secret.passwordManagerHint = "secret";
         const auto offered = m_session->offer(secret);
@@ -179,8 +173,7 @@ private Q_SLOTS:
         QSignalSpy changes(m_pasteboard.get(), &Pasteboard::changed);
         const auto hung = m_session->offer(ClipboardContents::ofText("mai scritto"), false);
         QVERIFY(hung);
-        // While the read waits, the loop goes on: a timer keeps its beat until the read
-        // gives up, and then the clipboard holds nothing for us.
+        // While the read waits, a timer keeps its beat; then the clipboard holds nothing for us.
         int beats = 0;
         QTimer heartbeat;
         connect(&heartbeat, &QTimer::timeout, [&] { ++beats; });
@@ -188,10 +181,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1, deadlineMs);
         QVERIFY2(beats >= 5, qPrintable(QString::number(beats)));
         QVERIFY(!snapshot());
-        // What arrives meanwhile takes the clipboard from it, and others read it from us.
-        m_pasteboard->clearContents();
-        m_pasteboard->setString("ricevuto");
-        QCOMPARE(m_session->text(), u"ricevuto"_s);
         // The next copy is read as usual.
         m_session->copyText(u"di nuovo"_s);
         QTRY_COMPARE_WITH_TIMEOUT(m_pasteboard->string(), QByteArray("di nuovo"), deadlineMs);
@@ -203,8 +192,7 @@ private Q_SLOTS:
         std::optional<QByteArray> read;
         wayland::PipeReader reader(fds[0], 1'000'000, deadlineMs,
                                    [&](std::optional<QByteArray> bytes) { read = bytes; });
-        // A writer that would go on for ever is cut off at the cap, and the writer survives
-        // the reader's leaving (no SIGPIPE).
+        // Cut off at the cap; the writer survives the reader's leaving (no SIGPIPE).
         wayland::PipeWriter writer(fds[1], QByteArray(5'000'000, 'w'), deadlineMs);
         QSignalSpy written(&writer, &wayland::PipeWriter::finished);
         QTRY_VERIFY_WITH_TIMEOUT(read, deadlineMs);

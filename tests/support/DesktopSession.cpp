@@ -105,33 +105,30 @@ QString DesktopSession::textType() const {
 }
 
 void DesktopSession::copy(const QString& type, const QByteArray& bytes) const {
-    const QStringList xclip{u"-selection"_s, u"clipboard"_s, u"-t"_s, type, u"-i"_s};
-    run(m_wayland ? u"wl-copy"_s : u"xclip"_s, m_wayland ? QStringList{u"--type"_s, type} : xclip,
-        bytes, true);
+    run((m_wayland ? u"wl-copy --type "_s : u"xclip -selection clipboard -i -t "_s) + type, bytes,
+        true);
 }
 
 std::optional<QByteArray> DesktopSession::paste(const QString& type) const {
-    const QStringList xclip{u"-selection"_s, u"clipboard"_s, u"-t"_s, type, u"-o"_s};
-    return run(m_wayland ? u"wl-paste"_s : u"xclip"_s,
-               m_wayland ? QStringList{u"--no-newline"_s, u"--type"_s, type} : xclip);
+    return run((m_wayland ? u"wl-paste -n --type "_s : u"xclip -selection clipboard -o -t "_s) +
+               type);
 }
 
 QString DesktopSession::file() const {
-    const QList<QByteArray> lines =
-        paste(u"text/uri-list"_s).value_or(QByteArray()).trimmed().split('\n');
-    if (lines.size() != 1) return QString();
-    return QUrl::fromEncoded(lines[0].trimmed()).toLocalFile();
+    const QList<QByteArray> lines = paste(u"text/uri-list"_s).value_or("").trimmed().split('\n');
+    return lines.size() == 1 ? QUrl::fromEncoded(lines[0].trimmed()).toLocalFile() : QString();
 }
 
-std::optional<QByteArray> DesktopSession::run(const QString& program, const QStringList& arguments,
-                                              const QByteArray& input, bool serves) const {
+std::optional<QByteArray> DesktopSession::run(const QString& command, const QByteArray& input,
+                                              bool serves) const {
+    QStringList arguments = QProcess::splitCommand(command);
     QProcess process;
     process.setProcessEnvironment(environment());
     if (serves) {
         process.setStandardOutputFile(QProcess::nullDevice());
         process.setStandardErrorFile(QProcess::nullDevice());
     }
-    process.start(program, arguments);
+    process.start(arguments.takeFirst(), arguments);
     if (!process.waitForStarted()) return std::nullopt;
     process.write(input);
     process.closeWriteChannel();
@@ -158,8 +155,7 @@ std::shared_ptr<void> DesktopSession::offer(const ClipboardContents& contents, b
         });
         helper->setProcessEnvironment(environment());
         helper->start(QStringLiteral(OFFER_CLIPBOARD_PATH), arguments);
-        // It says so once it owns the clipboard.
-        if (!helper->waitForReadyRead(deadlineMs)) return nullptr;
+        if (!helper->waitForReadyRead(deadlineMs)) return nullptr;  // "ready": it owns it
         return helper;
     }
     // Through a connection of this process's own: while it is never read again, the

@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QByteArray>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
 #include <QTemporaryDir>
 #include <memory>
 #include <optional>
@@ -36,11 +33,9 @@ public:
     void copy(const QString& type, const QByteArray& bytes) const;
     // What the clipboard gives for type; nothing when it is not offered.
     std::optional<QByteArray> paste(const QString& type) const;
-    // The type under which other programs copy and paste UTF-8 text.
     QString textType() const;
-    // Until the returned object goes: one content under several types at once, the way a
-    // password manager adds its hint to a text; or, unanswered, as a hung program's. On
-    // Wayland it is offered from this process, which it points at the session as enter() does.
+    // Until the returned object goes: contents under all their types (a text and a password
+    // hint), or unanswered as a hung program's. On Wayland this process offers it, entering.
     std::shared_ptr<void> offer(const ClipboardContents& contents, bool answers = true) const;
 
     void copyText(const QString& text) const { copy(textType(), text.toUtf8()); }
@@ -56,8 +51,7 @@ private:
     QProcessEnvironment environment() const;
     // Runs a tool of the session to its end while the caller's event loop goes on serving;
     // a tool that serves a copy leaves a part behind, which must inherit none of our pipes.
-    std::optional<QByteArray> run(const QString& program, const QStringList& arguments,
-                                  const QByteArray& input = QByteArray(),
+    std::optional<QByteArray> run(const QString& command, const QByteArray& input = {},
                                   bool serves = false) const;
 
     const bool m_wayland;

@@ -1,7 +1,5 @@
-// Another program on the desktop that copies one content under several types at once, the
-// way a password manager adds its hint to a text: offer-clipboard [--hang] TYPE BYTES...
-// It says "ready" once it owns the clipboard, then serves it, or with --hang stops dead
-// before answering anyone, as a hung program does.
+// offer-clipboard [--hang] TYPE BYTES...: copies under several types at once, says "ready"
+// once it owns the clipboard, then serves it, or with --hang stops dead as a hung program does.
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
