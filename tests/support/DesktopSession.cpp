@@ -1,6 +1,7 @@
 #include "support/DesktopSession.h"
 
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -143,7 +144,6 @@ std::optional<QByteArray> DesktopSession::run(const QString& command, const QByt
 std::shared_ptr<void> DesktopSession::offer(const ClipboardContents& contents, bool answers) const {
     if (!m_wayland) {
         QStringList arguments;
-        if (!answers) arguments << u"--hang"_s;
         for (const QByteArray& type : offeredTypes(contents)) {
             arguments << QString::fromLatin1(type)
                       << QString::fromUtf8(bytesForType(contents, type).value_or(QByteArray()));
@@ -156,6 +156,7 @@ std::shared_ptr<void> DesktopSession::offer(const ClipboardContents& contents, b
         helper->setProcessEnvironment(environment());
         helper->start(QStringLiteral(OFFER_CLIPBOARD_PATH), arguments);
         if (!helper->waitForReadyRead(deadlineMs)) return nullptr;  // "ready": it owns it
+        if (!answers) ::kill(pid_t(helper->processId()), SIGSTOP);
         return helper;
     }
     // Through a connection of this process's own: while it is never read again, the
