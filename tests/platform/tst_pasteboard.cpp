@@ -1,11 +1,7 @@
-// The backend a program chooses at start, on a real desktop (an X server, or a sway session
-// with CLIPWREN_TEST_SESSION=wayland): what others copy is what the snapshot reads, what we
-// write is what they read back, byte for byte, and nothing another program does freezes us.
+// The backend a program chooses at start, on a real desktop (an X server, or sway with
+// CLIPWREN_TEST_SESSION=wayland): what others copy is read byte for byte, and the reverse.
 #include <fcntl.h>
 #include <unistd.h>
-
-#include <QBuffer>
-#include <QImage>
 
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
@@ -22,20 +18,11 @@ namespace {
 constexpr int deadlineMs = 15000;
 using Bytes = QList<QByteArray>;
 
-// The clipboard of session as a program in it chooses it; nothing unless it is the backend
-// made for that session.
+// The clipboard a program in session chooses; nothing if it had to fall back (a notice).
 std::unique_ptr<Pasteboard> pasteboardOf(const test::DesktopSession& session) {
     session.enter();
     ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
-    const char* made = test::DesktopSession::waylandChosen()
-                           ? "clipwren::wayland::WaylandPasteboard"
-                           : "clipwren::x11::X11Pasteboard";
-    if (!backend.pasteboard->inherits(made) || !backend.notice.isEmpty()) return nullptr;
-    return std::move(backend.pasteboard);
-}
-
-QImage picture(const QByteArray& image) {
-    return QImage::fromData(image).convertToFormat(QImage::Format_ARGB32);
+    return backend.notice.isEmpty() ? std::move(backend.pasteboard) : nullptr;
 }
 
 }  // namespace
@@ -69,18 +56,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QByteArray>("payload");
         const QString text = m_session->textType();
-        const QByteArray utf8("gr\xc3\xbc\xc3\x9f dich \xe2\x80\xa2 \xf0\x9f\x98\x80");
-        QTest::addRow("UTF-8 text") << text << utf8 << "text" << utf8;
-        const QByteArray marked("\xef\xbb\xbf con BOM");  // nothing dropped, not even this
-        QTest::addRow("text with a BOM") << text << marked << "text" << marked;
+        const QByteArray marked(
+            "\xef\xbb\xbf gr\xc3\xbc\xc3\x9f \xf0\x9f\x98\x80");  // BOM kept too
+        QTest::addRow("UTF-8 text with a BOM") << text << marked << "text" << marked;
         QTest::addRow("plain text")
             << "text/plain" << QByteArray("plain") << "text" << QByteArray("plain");
-        const QByteArray png = test::samplePng();
-        QTest::addRow("PNG") << "image/png" << png << "image" << png;
         QByteArray tiff;
         QBuffer buffer(&tiff);
         buffer.open(QIODevice::WriteOnly);
-        QImage::fromData(png).save(&buffer, "TIFF");
+        QImage::fromData(test::samplePng()).save(&buffer, "TIFF");
         QTest::addRow("TIFF, read as the same picture") << "image/tiff" << tiff << "image" << tiff;
         const QByteArray contents("prima\n\0dopo", 11);
         const QString path = makeFile(u"nota bene.txt"_s, contents);
@@ -101,6 +85,9 @@ private Q_SLOTS:
         QVERIFY(snapshot());
         QCOMPARE(snapshot()->kind, kind);
         if (type == u"image/tiff") {
+            const auto picture = [](const QByteArray& image) {
+                return QImage::fromData(image).convertToFormat(QImage::Format_ARGB32);
+            };
             QCOMPARE(picture(snapshot()->bytes), picture(payload));
         } else {
             QCOMPARE(snapshot()->bytes, payload);
@@ -123,8 +110,6 @@ private Q_SLOTS:
         QTest::addRow("text as STRING")
             << "text" << latin << Bytes{"STRING"}
             << Bytes{test::DesktopSession::waylandChosen() ? latin : "caff\xe8"};
-        const QByteArray png = test::samplePng();
-        QTest::addRow("PNG") << "image" << png << Bytes{"image/png"} << Bytes{png};
         const QString path = makeFile(u"ricevuto.txt"_s, "ok");
         const QByteArray url = QUrl::fromLocalFile(path).toEncoded();
         QTest::addRow("file") << "file" << path.toUtf8()
@@ -142,8 +127,7 @@ private Q_SLOTS:
         if (kind == u"text") m_pasteboard->setString(bytes);
         if (kind == u"image") m_pasteboard->setPNG(bytes);
         if (kind == u"file") m_pasteboard->writeFileURL(QString::fromUtf8(bytes));
-        // Our own selection reads back at once, from the bytes held for it, and still does
-        // once the compositor has announced it back to us.
+        // Our own selection reads back at once, and still does once announced back to us.
         const auto expected = snapshot();
         QVERIFY(expected);
         QCOMPARE(expected->kind, kind);
@@ -168,7 +152,6 @@ private Q_SLOTS:
     }
 
     void passwordManagerHintIsSeen() {
-        // A password manager's copy: the hint type beside the text, read with it.
         ClipboardContents secret = ClipboardContents::ofText("hunter2");
         secret.passwordManagerHint = "secret";
         const auto offered = m_session->offer(secret);
@@ -184,10 +167,9 @@ private Q_SLOTS:
 
     void aSourceThatNeverWritesFreezesNothing() {
         QSignalSpy changes(m_pasteboard.get(), &Pasteboard::changed);
-        const auto hung = m_session->hangClipboard();
+        const auto hung = m_session->offer(ClipboardContents::ofText("mai scritto"), false);
         QVERIFY(hung);
-        // While the read waits, the loop goes on: a timer keeps its beat until the read
-        // gives up, and then the clipboard holds nothing for us.
+        // While the read waits, a timer keeps its beat; then the clipboard holds nothing for us.
         int beats = 0;
         QTimer heartbeat;
         connect(&heartbeat, &QTimer::timeout, [&] { ++beats; });
@@ -195,10 +177,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1, deadlineMs);
         QVERIFY2(beats >= 5, qPrintable(QString::number(beats)));
         QVERIFY(!snapshot());
-        // What arrives meanwhile takes the clipboard from it, and others read it from us.
-        m_pasteboard->clearContents();
-        m_pasteboard->setString("ricevuto");
-        QCOMPARE(m_session->text(), u"ricevuto"_s);
         // The next copy is read as usual.
         m_session->copyText(u"di nuovo"_s);
         QTRY_COMPARE_WITH_TIMEOUT(m_pasteboard->string(), QByteArray("di nuovo"), deadlineMs);
@@ -210,8 +188,7 @@ private Q_SLOTS:
         std::optional<QByteArray> read;
         wayland::PipeReader reader(fds[0], 1'000'000, deadlineMs,
                                    [&](std::optional<QByteArray> bytes) { read = bytes; });
-        // A writer that would go on for ever is cut off at the cap, and the writer survives
-        // the reader's leaving (no SIGPIPE).
+        // Cut off at the cap; the writer survives the reader's leaving (no SIGPIPE).
         wayland::PipeWriter writer(fds[1], QByteArray(5'000'000, 'w'), deadlineMs);
         QSignalSpy written(&writer, &wayland::PipeWriter::finished);
         QTRY_VERIFY_WITH_TIMEOUT(read, deadlineMs);

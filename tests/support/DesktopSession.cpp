@@ -1,11 +1,13 @@
 #include "support/DesktopSession.h"
 
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <QUrl>
 
 #include "platform/wayland/SelectionSource.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -14,15 +16,6 @@ using namespace Qt::StringLiterals;
 namespace clipwren::test {
 
 constexpr int deadlineMs = 15000;
-
-static QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-DesktopSession::~DesktopSession() {
-    stop();
-}
 
 bool DesktopSession::waylandChosen() {
     return qEnvironmentVariable("CLIPWREN_TEST_SESSION") == u"wayland";
@@ -34,17 +27,22 @@ std::unique_ptr<DesktopSession> DesktopSession::chosen() {
 }
 
 bool DesktopSession::start() {
-    if (m_wayland) return startSway();
-    m_server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s});
-    if (!QTest::qWaitFor([&] { return m_server.canReadLine(); }, deadlineMs)) return false;
-    m_display = u':' + QString::fromLatin1(m_server.readLine().trimmed());
+    if (!m_wayland) m_server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s});
+    // Either server prints where it is once it is ready.
+    if ((m_wayland && !startSway()) ||
+        !QTest::qWaitFor([&] { return m_server.canReadLine(); }, deadlineMs)) {
+        qWarning("no display server: %s", m_server.readAllStandardError().constData());
+        return false;
+    }
+    const QList<QByteArray> where = m_server.readLine().trimmed().split(' ');
+    m_display = (m_wayland ? QString() : u":"_s) + QString::fromLocal8Bit(where.last());
+    if (m_wayland) m_waylandDisplay = m_root.path() + u'/' + QString::fromLocal8Bit(where[0]);
     return true;
 }
 
 bool DesktopSession::startSway() {
-    // The ready file appears once Xwayland admits our user (it admits only sway's own unless
-    // told) and the terminal has the focus. Windows of ours on Xwayland never take the focus
-    // from it, as a tray program's never does.
+    // Ready once Xwayland admits our user (it admits only sway's own unless told) and the
+    // terminal has the focus, which windows of ours on Xwayland never take, as a tray's never do.
     const QString root = m_root.path();
     const bool asRoot = ::geteuid() == 0;
     QFile config(root + u"/config"_s);
@@ -52,11 +50,10 @@ bool DesktopSession::startSway() {
     config.write(
         u"xwayland force\n"
         "no_focus [shell=\"xwayland\"]\n"
-        "exec sh -c 'xhost +SI:localuser:%1; "
-        "until swaymsg \"[app_id=foot con_id=__focused__] nop\"; do sleep 0.05; done; "
-        "echo \"$WAYLAND_DISPLAY $DISPLAY\" > %2/ready.part && mv %2/ready.part %2/ready'"
-        " >/dev/null 2>&1\n"
-        "exec foot cat\n"_s.arg(QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name), root)
+        "exec sh -c 'xhost +SI:localuser:%1 >/dev/null 2>&1; until swaymsg "
+        "\"[app_id=foot con_id=__focused__] nop\" >/dev/null 2>&1; do sleep 0.05; done; "
+        "echo \"$WAYLAND_DISPLAY $DISPLAY\"'\n"
+        "exec foot cat\n"_s.arg(QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name))
             .toUtf8());
     config.close();
     if (asRoot && ::chown(QFile::encodeName(root).constData(), 65534, 65534) != 0) return false;
@@ -67,17 +64,7 @@ bool DesktopSession::startSway() {
         "WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c %1/config"_s;
     const QString asNobody = u"setpriv --reuid=nobody --regid=nogroup --clear-groups -- "_s;
     QStringList command = ((asRoot ? asNobody : QString()) + sway.arg(root)).split(u' ');
-    m_server.setProcessChannelMode(QProcess::MergedChannels);
-    m_server.setStandardOutputFile(root + u"/sway.log"_s);
     m_server.start(command.takeFirst(), command);
-    const QString ready = root + u"/ready"_s;
-    if (!QTest::qWaitFor([&] { return QFile::exists(ready); }, deadlineMs)) {
-        qWarning("sway did not start: %s", readAll(root + u"/sway.log"_s).constData());
-        return false;
-    }
-    const QList<QByteArray> displays = readAll(ready).trimmed().split(' ');
-    m_waylandDisplay = root + u'/' + QString::fromLocal8Bit(displays.value(0));
-    m_display = QString::fromLocal8Bit(displays.value(1));
     return true;
 }
 
@@ -119,55 +106,44 @@ QString DesktopSession::textType() const {
 }
 
 void DesktopSession::copy(const QString& type, const QByteArray& bytes) const {
-    const QStringList xclip{u"-selection"_s, u"clipboard"_s, u"-t"_s, type, u"-i"_s};
-    run(m_wayland ? u"wl-copy"_s : u"xclip"_s, m_wayland ? QStringList{u"--type"_s, type} : xclip,
-        bytes, true);
+    run((m_wayland ? u"wl-copy --type "_s : u"xclip -selection clipboard -i -t "_s) + type, bytes,
+        true);
 }
 
 std::optional<QByteArray> DesktopSession::paste(const QString& type) const {
-    const QStringList xclip{u"-selection"_s, u"clipboard"_s, u"-t"_s, type, u"-o"_s};
-    return run(m_wayland ? u"wl-paste"_s : u"xclip"_s,
-               m_wayland ? QStringList{u"--no-newline"_s, u"--type"_s, type} : xclip);
+    return run((m_wayland ? u"wl-paste -n --type "_s : u"xclip -selection clipboard -o -t "_s) +
+               type);
 }
 
 QString DesktopSession::file() const {
-    const QList<QByteArray> lines =
-        paste(u"text/uri-list"_s).value_or(QByteArray()).trimmed().split('\n');
-    if (lines.size() != 1) return QString();
-    return QUrl::fromEncoded(lines[0].trimmed()).toLocalFile();
+    const QList<QByteArray> lines = paste(u"text/uri-list"_s).value_or("").trimmed().split('\n');
+    return lines.size() == 1 ? QUrl::fromEncoded(lines[0].trimmed()).toLocalFile() : QString();
 }
 
-std::optional<QByteArray> DesktopSession::run(const QString& program, const QStringList& arguments,
-                                              const QByteArray& input, bool serves) const {
+std::optional<QByteArray> DesktopSession::run(const QString& command, const QByteArray& input,
+                                              bool serves) const {
+    QStringList arguments = QProcess::splitCommand(command);
     QProcess process;
     process.setProcessEnvironment(environment());
     if (serves) {
         process.setStandardOutputFile(QProcess::nullDevice());
         process.setStandardErrorFile(QProcess::nullDevice());
     }
-    process.start(program, arguments);
+    process.start(arguments.takeFirst(), arguments);
     if (!process.waitForStarted()) return std::nullopt;
     process.write(input);
     process.closeWriteChannel();
-    QByteArray output;
-    const auto read = [&] { output += serves ? QByteArray() : process.readAllStandardOutput(); };
-    const bool ended = QTest::qWaitFor(
-        [&] {
-            read();
-            return process.state() == QProcess::NotRunning;
-        },
-        deadlineMs);
-    read();
-    if (!ended || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    // QProcess keeps reading what it prints while the loop turns.
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, deadlineMs) ||
+        process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         return std::nullopt;
     }
-    return output;
+    return serves ? QByteArray() : process.readAllStandardOutput();
 }
 
-std::shared_ptr<void> DesktopSession::hold(const ClipboardContents& contents, bool answers) const {
+std::shared_ptr<void> DesktopSession::offer(const ClipboardContents& contents, bool answers) const {
     if (!m_wayland) {
         QStringList arguments;
-        if (!answers) arguments << u"--hang"_s;
         for (const QByteArray& type : offeredTypes(contents)) {
             arguments << QString::fromLatin1(type)
                       << QString::fromUtf8(bytesForType(contents, type).value_or(QByteArray()));
@@ -179,8 +155,8 @@ std::shared_ptr<void> DesktopSession::hold(const ClipboardContents& contents, bo
         });
         helper->setProcessEnvironment(environment());
         helper->start(QStringLiteral(OFFER_CLIPBOARD_PATH), arguments);
-        // It says so once it owns the clipboard.
-        if (!helper->waitForReadyRead(deadlineMs)) return nullptr;
+        if (!helper->waitForReadyRead(deadlineMs)) return nullptr;  // "ready": it owns it
+        if (!answers) ::kill(pid_t(helper->processId()), SIGSTOP);
         return helper;
     }
     // Through a connection of this process's own: while it is never read again, the
@@ -191,10 +167,8 @@ std::shared_ptr<void> DesktopSession::hold(const ClipboardContents& contents, bo
         std::unique_ptr<wayland::SelectionSource> source;
     };
     auto held = std::make_shared<Held>();
-    const QByteArray previous = qgetenv("WAYLAND_DISPLAY");
-    qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_waylandDisplay));
+    enter();
     held->connection = wayland::WaylandConnection::open().connection;
-    qputenv("WAYLAND_DISPLAY", previous);
     if (!held->connection) return nullptr;
     wayland::WaylandConnection& connection = *held->connection;
     wl_proxy* device = connection.protocol().getDevice(connection.manager(), connection.seat());

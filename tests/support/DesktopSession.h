@@ -1,11 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
 #include <QTemporaryDir>
-#include <QUrl>
 #include <memory>
 #include <optional>
 
@@ -19,7 +15,7 @@ namespace clipwren::test {
 // wl-copy and wl-paste as the other programs. sway refuses root: as root it runs as nobody.
 class DesktopSession {
 public:
-    virtual ~DesktopSession();
+    virtual ~DesktopSession() { stop(); }
 
     // sway with CLIPWREN_TEST_SESSION=wayland, X otherwise.
     static bool waylandChosen();
@@ -28,9 +24,7 @@ public:
     bool start();
     // Ends the display server, as a crash or a logout does.
     void stop();
-    // For a program of ours in this session; with folders, it gets user folders of its own
-    // under root (config, data, a private runtime folder), made here.
-    QProcessEnvironment environment() const;
+    // For a program of ours in this session, with user folders of its own under root.
     QProcessEnvironment environmentWithFolders(const QString& root) const;
     // Points this process at the session, as a program started in it.
     void enter() const;
@@ -39,21 +33,12 @@ public:
     void copy(const QString& type, const QByteArray& bytes) const;
     // What the clipboard gives for type; nothing when it is not offered.
     std::optional<QByteArray> paste(const QString& type) const;
-    // The type under which other programs copy and paste UTF-8 text.
     QString textType() const;
-    // Until the returned object goes: one content under several types at once, the way a
-    // password manager adds its hint to a text; or a text never written, as a hung program's.
-    std::shared_ptr<void> offer(const ClipboardContents& contents) const {
-        return hold(contents, true);
-    }
-    std::shared_ptr<void> hangClipboard() const {
-        return hold(ClipboardContents::ofText("mai scritto"), false);
-    }
+    // Until the returned object goes: contents under all their types (a text and a password
+    // hint), or unanswered as a hung program's. On Wayland this process offers it, entering.
+    std::shared_ptr<void> offer(const ClipboardContents& contents, bool answers = true) const;
 
     void copyText(const QString& text) const { copy(textType(), text.toUtf8()); }
-    void copyFile(const QString& path) const {
-        copy(QStringLiteral("text/uri-list"), QUrl::fromLocalFile(path).toEncoded() + "\r\n");
-    }
     QString text() const { return QString::fromUtf8(paste(textType()).value_or(QByteArray())); }
     // The one local file the clipboard offers, if it offers exactly one.
     QString file() const;
@@ -63,11 +48,10 @@ protected:
 
 private:
     bool startSway();
-    std::shared_ptr<void> hold(const ClipboardContents& contents, bool answers) const;
+    QProcessEnvironment environment() const;
     // Runs a tool of the session to its end while the caller's event loop goes on serving;
     // a tool that serves a copy leaves a part behind, which must inherit none of our pipes.
-    std::optional<QByteArray> run(const QString& program, const QStringList& arguments,
-                                  const QByteArray& input = QByteArray(),
+    std::optional<QByteArray> run(const QString& command, const QByteArray& input = {},
                                   bool serves = false) const;
 
     const bool m_wayland;

@@ -1,18 +1,13 @@
-// Another program on the desktop that copies one content under several types at once, the
-// way a password manager adds its hint to a text: offer-clipboard [--hang] TYPE BYTES...
-// It says "ready" once it owns the clipboard, then serves it, or with --hang stops dead
-// before answering anyone, as a hung program does.
+// offer-clipboard TYPE BYTES...: copies under several types at once, as a password manager
+// does, and says "ready" once it owns the clipboard.
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <csignal>
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
-    QStringList arguments = app.arguments().mid(1);
-    const bool hang = arguments.value(0) == u"--hang";
-    if (hang) arguments.removeFirst();
+    const QStringList arguments = app.arguments().mid(1);
     auto* mime = new QMimeData;
     for (qsizetype i = 0; i + 1 < arguments.size(); i += 2) {
         mime->setData(arguments[i], arguments[i + 1].toUtf8());
@@ -20,6 +15,5 @@ int main(int argc, char* argv[]) {
     QGuiApplication::clipboard()->setMimeData(mime);
     std::puts("ready");
     std::fflush(stdout);
-    if (hang) std::raise(SIGSTOP);
     return app.exec();
 }
