@@ -23,7 +23,7 @@ class FakeConnection final : public Connection {
     Q_OBJECT
 
 public:
-    FakeConnection(QString host, quint16 port) : host(std::move(host)), port(port) {}
+    FakeConnection(QString host, quint16) : host(std::move(host)) {}
 
     void start() override { started = true; }
     void send(const QByteArray& bytes, SendCompletion done) override {
@@ -40,13 +40,11 @@ public:
     void report(State state, const QString& error = QString()) {
         Q_EMIT stateChanged(state, error);
     }
-    // Completes the pending read.
     void deliver(const QByteArray& bytes, bool isComplete = false,
                  std::optional<QString> error = std::nullopt) {
         Q_ASSERT(m_read);
         std::exchange(m_read, nullptr)(Received{bytes, isComplete, std::move(error)});
     }
-    // Completes the oldest pending send.
     void completeSend(std::optional<QString> error = std::nullopt) {
         Q_ASSERT(!m_sends.empty());
         SendCompletion done = std::move(m_sends.front());
@@ -56,7 +54,6 @@ public:
     bool hasPendingRead() const { return m_read != nullptr; }
 
     QString host;
-    quint16 port;
     bool started = false;
     bool abandoned = false;
     int reads = 0;
@@ -76,7 +73,6 @@ private:
     std::vector<SendCompletion> m_sends;
 };
 
-// Hands the service fake connections and keeps track of them.
 class FakeNetwork {
 public:
     SyncService::ConnectionFactory factory() {
@@ -134,12 +130,10 @@ struct FakeBridge {
         QTest::qWait(0);  // the completion queues its work; let it run
         QCoreApplication::processEvents();
     }
-    // A clip message from the peer, framed, with the service's token unless given.
-    QByteArray clipFrame(const QString& kind, const QByteArray& bytes,
-                         const QString& token = QString()) {
-        const QString sentToken = token.isNull() ? service.token() : token;
+    // A clip message from the peer, framed.
+    QByteArray clipFrame(const QString& kind, const QByteArray& bytes) {
         return *encodeFrame(
-            *clipMessage(kind, bytes, sentToken, QStringLiteral("linux-peer")).toJson());
+            *clipMessage(kind, bytes, service.token(), QStringLiteral("linux-peer")).toJson());
     }
     // The JSON objects of the frames sent so far on the current connection, each checked
     // to be exactly one length field and its body.

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTest>
 
 namespace clipwren::test {
 
@@ -65,11 +64,6 @@ inline QByteArray samplePng() {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-// Runs the event loop for ms milliseconds.
-inline void spin(int ms) {
-    QTest::qWait(ms);
 }
 
 }  // namespace clipwren::test
