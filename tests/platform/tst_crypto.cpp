@@ -44,12 +44,6 @@ private Q_SLOTS:
              {"\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xe2\x80", "\xf4\x90\x80\x80", "\xff"})
             QVERIFY2(!isValidUtf8(bad), bad);
     }
-
-    void randomValuesDiffer() {
-        QSet<quint64> seen;
-        for (int i = 0; i < 1000; ++i) seen.insert(secureRandom64());
-        QCOMPARE(seen.size(), 1000);
-    }
 };
 
 QTEST_GUILESS_MAIN(CryptoTest)

@@ -78,8 +78,8 @@ private Q_SLOTS:
         // With the tick held back, the change itself sends the new content, at once.
         bridge.service.findChild<QTimer*>()->stop();
         clipboard->setText(u"new"_s);
-        QTRY_COMPARE(bridge.sentMessages().size(), 3);  // two hellos, then one clip
-        QCOMPARE(bridge.sentMessages()[2][u"data"_s], u"bmV3"_s);
+        QTRY_COMPARE(bridge.connection->sent.size(), 3);  // two hellos, then one clip
+        QVERIFY(bridge.connection->sent[2].contains(R"("data":"bmV3")"));
 
         // Waiting only talks; stop keeps the status.
         bridge.connection->report(Connection::State::Waiting, u"why"_s);
@@ -102,7 +102,6 @@ private Q_SLOTS:
         bridge.connect();
         QTest::qWait(50);
         QVERIFY(bridge.service.isConnected());
-        QVERIFY(bridge.service.receiveBuffer().isEmpty());
         QCOMPARE(bridge.service.status(), ready);
         QCOMPARE(bridge.connection->reads, 1);
         QVERIFY(old.isNull());
@@ -176,7 +175,6 @@ private Q_SLOTS:
         QCOMPARE(bridge.service.status(), u"In attesa: nuovo tentativo tra 60 s"_s);
 
         // "Disconnetti" during a wait ends the retries.
-        QVERIFY(bridge.service.isReconnecting());
         bridge.service.stopByUser();
         QVERIFY(!bridge.retryDelay->isActive() && !bridge.service.isReconnecting());
         QCOMPARE(bridge.service.status(), u"Disconnesso"_s);
@@ -262,7 +260,7 @@ private Q_SLOTS:
         QTRY_COMPARE(bridge.service.lastDigest(),
                      std::optional(contentDigest("text", text.toUtf8())));
         const int sent = status == ready || status.startsWith(u"Invio"_s) ? 2 : 1;
-        QCOMPARE(bridge.sentMessages().size(), sent);
+        QCOMPARE(bridge.connection->sent.size(), sent);
         if (QTest::currentDataTag() == "send fails"_ba) {
             bridge.connection->completeSend();  // the hello
             bridge.connection->completeSend(u"giù"_s);
@@ -273,9 +271,9 @@ private Q_SLOTS:
         QSignalSpy notes(&bridge.service, &SyncService::objectWillChange);
         QTest::qWait(500);
         QCOMPARE(notes.count(), 0);
-        QCOMPARE(bridge.sentMessages().size(), sent);
+        QCOMPARE(bridge.connection->sent.size(), sent);
         clipboard->setText(u"next"_s);
-        QTRY_COMPARE(bridge.sentMessages().size(), sent + 1);
+        QTRY_COMPARE(bridge.connection->sent.size(), sent + 1);
     }
 };
 

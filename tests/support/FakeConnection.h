@@ -1,12 +1,9 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QList>
 #include <QPointer>
 #include <QTest>
-#include <QtEndian>
 #include <vector>
 
 #include "platform/Connection.h"
@@ -123,27 +120,15 @@ struct FakeBridge {
         connection->report(Connection::State::Ready);
         QTRY_VERIFY_WITH_TIMEOUT(service.isConnected(), 5000);
     }
-    // Delivers bytes to the pending read and lets the service handle them.
     void deliver(const QByteArray& bytes) {
         QTRY_VERIFY_WITH_TIMEOUT(connection->hasPendingRead(), 5000);
         connection->deliver(bytes);
         QTest::qWait(0);  // the completion queues its work; let it run
         QCoreApplication::processEvents();
     }
-    // A clip message from the peer, framed.
     QByteArray clipFrame(const QString& kind, const QByteArray& bytes) {
         return *encodeFrame(
             *clipMessage(kind, bytes, service.token(), QStringLiteral("linux-peer")).toJson());
-    }
-    // The JSON objects of the frames sent so far on the current connection, each checked
-    // to be exactly one length field and its body.
-    QList<QJsonObject> sentMessages() const {
-        QList<QJsonObject> messages;
-        for (const QByteArray& frame : connection->sent) {
-            Q_ASSERT(qsizetype(qFromBigEndian<quint32>(frame.constData())) + 4 == frame.size());
-            messages.append(QJsonDocument::fromJson(frame.sliced(4)).object());
-        }
-        return messages;
     }
 
     FakeNetwork network;
