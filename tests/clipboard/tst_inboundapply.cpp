@@ -16,8 +16,7 @@ namespace {
 // Not ASCII, so that an equivalent spelling of it can be sent.
 const QString ourToken = u"caff\u00e8caff\u00e8caff\u00e8caff\u00e8"_s;
 
-// A clip message from the peer as JSON text, with key set to value, or taken out when value
-// is undefined.
+// A clip from the peer as JSON, key set to value, or taken out when value is undefined.
 QByteArray clipJson(const QByteArray& data, const QString& key = {},
                     const QJsonValue& value = QJsonValue::Undefined) {
     QJsonObject message =

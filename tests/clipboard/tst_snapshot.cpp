@@ -85,7 +85,6 @@ private Q_SLOTS:
         QTest::addRow("UTF-8 text")
             << Formats{{text, "\xc3\xa8 testo"}} << Urls() << "text:\xc3\xa8 testo"_ba;
         QTest::addRow("empty text") << Formats{{text, ""}} << Urls() << QByteArray();
-        QTest::addRow("an empty clipboard") << Formats() << Urls() << QByteArray();
     }
     void snapshotTakesFileThenImageThenText() {
         QFETCH(Formats, formats);

@@ -14,8 +14,7 @@
 
 namespace clipwren::test {
 
-// A connection whose every report and completion the test triggers by hand: for the cases a
-// real socket cannot produce at a chosen moment.
+// A connection whose every report and completion the test triggers by hand.
 class FakeConnection final : public Connection {
     Q_OBJECT
 
