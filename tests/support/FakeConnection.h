@@ -1,12 +1,9 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QList>
 #include <QPointer>
 #include <QTest>
-#include <QtEndian>
 #include <vector>
 
 #include "platform/Connection.h"
@@ -17,13 +14,12 @@
 
 namespace clipwren::test {
 
-// A connection whose every report and completion the test triggers by hand: for the cases a
-// real socket cannot produce at a chosen moment.
+// A connection whose every report and completion the test triggers by hand.
 class FakeConnection final : public Connection {
     Q_OBJECT
 
 public:
-    FakeConnection(QString host, quint16 port) : host(std::move(host)), port(port) {}
+    FakeConnection(QString host, quint16) : host(std::move(host)) {}
 
     void start() override { started = true; }
     void send(const QByteArray& bytes, SendCompletion done) override {
@@ -40,13 +36,11 @@ public:
     void report(State state, const QString& error = QString()) {
         Q_EMIT stateChanged(state, error);
     }
-    // Completes the pending read.
     void deliver(const QByteArray& bytes, bool isComplete = false,
                  std::optional<QString> error = std::nullopt) {
         Q_ASSERT(m_read);
         std::exchange(m_read, nullptr)(Received{bytes, isComplete, std::move(error)});
     }
-    // Completes the oldest pending send.
     void completeSend(std::optional<QString> error = std::nullopt) {
         Q_ASSERT(!m_sends.empty());
         SendCompletion done = std::move(m_sends.front());
@@ -56,7 +50,6 @@ public:
     bool hasPendingRead() const { return m_read != nullptr; }
 
     QString host;
-    quint16 port;
     bool started = false;
     bool abandoned = false;
     int reads = 0;
@@ -76,7 +69,6 @@ private:
     std::vector<SendCompletion> m_sends;
 };
 
-// Hands the service fake connections and keeps track of them.
 class FakeNetwork {
 public:
     SyncService::ConnectionFactory factory() {
@@ -127,29 +119,15 @@ struct FakeBridge {
         connection->report(Connection::State::Ready);
         QTRY_VERIFY_WITH_TIMEOUT(service.isConnected(), 5000);
     }
-    // Delivers bytes to the pending read and lets the service handle them.
     void deliver(const QByteArray& bytes) {
         QTRY_VERIFY_WITH_TIMEOUT(connection->hasPendingRead(), 5000);
         connection->deliver(bytes);
         QTest::qWait(0);  // the completion queues its work; let it run
         QCoreApplication::processEvents();
     }
-    // A clip message from the peer, framed, with the service's token unless given.
-    QByteArray clipFrame(const QString& kind, const QByteArray& bytes,
-                         const QString& token = QString()) {
-        const QString sentToken = token.isNull() ? service.token() : token;
+    QByteArray clipFrame(const QString& kind, const QByteArray& bytes) {
         return *encodeFrame(
-            *clipMessage(kind, bytes, sentToken, QStringLiteral("linux-peer")).toJson());
-    }
-    // The JSON objects of the frames sent so far on the current connection, each checked
-    // to be exactly one length field and its body.
-    QList<QJsonObject> sentMessages() const {
-        QList<QJsonObject> messages;
-        for (const QByteArray& frame : connection->sent) {
-            Q_ASSERT(qsizetype(qFromBigEndian<quint32>(frame.constData())) + 4 == frame.size());
-            messages.append(QJsonDocument::fromJson(frame.sliced(4)).object());
-        }
-        return messages;
+            *clipMessage(kind, bytes, service.token(), QStringLiteral("linux-peer")).toJson());
     }
 
     FakeNetwork network;

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTest>
 
 namespace clipwren::test {
 
@@ -27,7 +26,6 @@ inline void isolateUserFolders() {
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
 }
 
-// Forgets every saved setting.
 inline void clearSettings() {
     QSettings(QStringLiteral("ClipwrenPlus"), QStringLiteral("ClipwrenPlus")).clear();
 }
@@ -55,7 +53,6 @@ inline bool blockWithFile(const QString& folder) {
     return QDir().mkpath(QFileInfo(folder).path()) && blocker.open(QIODevice::WriteOnly);
 }
 
-// A small PNG image with some transparency.
 inline QByteArray samplePng() {
     QImage image(16, 9, QImage::Format_ARGB32);
     image.fill(qRgba(30, 120, 220, 200));
@@ -65,11 +62,6 @@ inline QByteArray samplePng() {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-// Runs the event loop for ms milliseconds.
-inline void spin(int ms) {
-    QTest::qWait(ms);
 }
 
 }  // namespace clipwren::test
