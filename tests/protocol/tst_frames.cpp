@@ -34,9 +34,10 @@ private Q_SLOTS:
         broken.set("token", QString(QChar(0xD800)));
         QVERIFY(!broken.toJson());
 
-        const QString token = u"quote\" back\\ \x01"_s;
-        const QJsonObject hello =
-            QJsonDocument::fromJson(*helloMessage(token, u"mac-1"_s).toJson()).object();
+        const QString token = u"quote\" back\\ \x01\x1f"_s;
+        const QByteArray json = *helloMessage(token, u"mac-1"_s).toJson();
+        QVERIFY(json.contains("\\\\ \\u0001\\u001f\""));  // escaped, as strict readers demand
+        const QJsonObject hello = QJsonDocument::fromJson(json).object();
         QCOMPARE(hello, (QJsonObject{{u"type"_s, u"hello"_s},
                                      {u"token"_s, token},
                                      {u"v"_s, 1},
