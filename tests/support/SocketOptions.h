@@ -1,16 +1,19 @@
 #pragma once
 
 #include <QList>
-#include <QtGlobal>
+
+#include "platform/Keepalive.h"
 
 namespace clipwren::test {
 
-// The keepalive settings of this process's TCP socket between localPort and peerPort, as the
-// kernel holds them: {SO_KEEPALIVE, idle s, interval s, probes}; empty when there is no such
-// socket.
+// The kernel's keepalive settings of this process's TCP socket from localPort to peerPort:
+// {SO_KEEPALIVE, idle s, interval s, probes}; empty when there is no such socket.
 QList<int> keepaliveOf(quint16 localPort, quint16 peerPort);
 
 // What enableKeepalive sets, in the same form.
-QList<int> expectedKeepalive();
+inline QList<int> expectedKeepalive() {
+    return {1, KeepaliveTiming::idleSeconds, KeepaliveTiming::intervalSeconds,
+            KeepaliveTiming::probes};
+}
 
 }  // namespace clipwren::test

@@ -2,25 +2,23 @@
 
 #include <QHash>
 #include <QJsonObject>
-#include <QList>
 #include <QSet>
 #include <QSslServer>
-#include <QSslSocket>
+#include <QTest>
 
+#include "platform/TlsConnection.h"
 #include "service/SyncService.h"
 
 namespace clipwren::test {
 
-// A real TLS server on 127.0.0.1 that plays the peer, with a self-signed certificate made
-// for the test run. Servers of another identity present another certificate: a companion
-// that made itself a new one, or a stranger at the same address.
+// A real TLS server on 127.0.0.1 playing the peer, with a self-signed certificate made per run;
+// another identity is another certificate: a companion remade, or a stranger at that address.
 class TlsTestServer : public QObject {
 public:
     explicit TlsTestServer(int identity = 0);
 
     // Listens on 127.0.0.1, on port (0: any free port).
     bool listen(quint16 port = 0) { return m_server.listen(QHostAddress::LocalHost, port); }
-    void close() { m_server.close(); }
     quint16 port() const { return m_server.serverPort(); }
     // Its certificate's fingerprint, as the peer prints its own.
     static QString fingerprint(int identity = 0);
@@ -31,7 +29,13 @@ public:
     bool heardAnything() const { return m_heardAnything; }
 
     // The next client whose TLS session is up; nullptr after timeoutMs.
-    QSslSocket* waitForClient(int timeoutMs = 10000);
+    QSslSocket* waitForClient(int timeoutMs = 10000) {
+        if (!QTest::qWaitFor([this] { return m_server.hasPendingConnections(); }, timeoutMs))
+            return nullptr;
+        auto* client = static_cast<QSslSocket*>(m_server.nextPendingConnection());
+        client->setParent(this);
+        return client;
+    }
     // Reads until count messages from client have arrived; fewer after timeoutMs.
     QList<QJsonObject> readMessages(QSslSocket* client, int count, int timeoutMs = 10000);
 
@@ -42,14 +46,20 @@ private:
     bool m_heardAnything = false;
 };
 
-// A server playing the peer, and a service's way to it: a TLS connection to 127.0.0.1 at
-// port for whatever address is typed, so that each typed address keeps a pin of its own.
-// Setting port sends the connections made from then on to another server.
+// A server playing the peer, and connections to 127.0.0.1:port for whatever address is typed
+// (each keeps a pin of its own). Setting port sends the next connections to another server.
 struct LoopbackPeer {
     LoopbackPeer() : listening(server.listen()), port(server.port()) {}
-    SyncService::ConnectionFactory factory();
+    SyncService::ConnectionFactory factory() {
+        return [this](const QString&, quint16) {
+            return std::make_unique<TlsConnection>(QStringLiteral("127.0.0.1"), port);
+        };
+    }
     // The server's side of the next session, once service is connected; nullptr if not.
-    static QSslSocket* session(TlsTestServer& server, const SyncService& service);
+    static QSslSocket* session(TlsTestServer& server, const SyncService& service) {
+        QSslSocket* client = server.waitForClient();
+        return client && QTest::qWaitFor([&] { return service.isConnected(); }) ? client : nullptr;
+    }
 
     TlsTestServer server;
     bool listening;
