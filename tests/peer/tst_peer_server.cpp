@@ -238,6 +238,13 @@ private Q_SLOTS:
         QVERIFY(silent.waitClosed());
         QCOMPARE(peer.connected.count(), maxStrangers + 2);
         QCOMPARE(peer.rejected.count(), 2);
+
+        // One address holds at most four places, even while others are free.
+        Peer other;
+        std::deque<Client> sameAddress;
+        for (int i = 0; i < 5; ++i) QVERIFY(sameAddress.emplace_back(other.port(), 5).waitOpen());
+        QVERIFY(sameAddress[0].waitClosed());
+        QCOMPARE(other.rejected.count(), 1);
     }
 };
 
