@@ -12,7 +12,9 @@ class ContentsPasteboard : public Pasteboard {
     Q_OBJECT
 
 public:
-    using Pasteboard::Pasteboard;
+    // How long one read of another program's clipboard may take: an owner that never answers
+    // freezes nothing.
+    static constexpr int readTimeLimitMs = 2000;
 
     void setString(const QByteArray& utf8) override { own(ClipboardContents::ofText(utf8)); }
     void setPNG(const QByteArray& png) override { own(ClipboardContents::ofPNG(png)); }
@@ -25,7 +27,12 @@ public:
     bool isSecret() const override { return clipwren::isSecret(m_contents); }
 
 protected:
+    ContentsPasteboard(qint64 readCap, QObject* parent) : Pasteboard(parent), m_readCap(readCap) {}
+
     virtual void own(const ClipboardContents& contents) = 0;
+
+    // The most bytes kept of one read: anything longer cannot be sent anyway.
+    const qint64 m_readCap;
 
     // What the clipboard holds, as far as it has been read; empty while reading.
     ClipboardContents m_contents;

@@ -31,12 +31,10 @@ QString pinKey(const QString& address) {
 
 Q_LOGGING_CATEGORY(lcService, "clipwren.service", QtWarningMsg)
 
-}  // namespace
-
-namespace {
 std::unique_ptr<Pasteboard> qtPasteboardUnless(Pasteboard* given) {
     return given ? nullptr : std::make_unique<QtPasteboard>();
 }
+
 }  // namespace
 
 SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard* pasteboard,

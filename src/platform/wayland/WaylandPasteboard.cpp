@@ -10,7 +10,7 @@ namespace clipwren::wayland {
 
 WaylandPasteboard::WaylandPasteboard(std::unique_ptr<WaylandConnection> connection, qint64 readCap,
                                      QObject* parent)
-    : ContentsPasteboard(parent), m_connection(std::move(connection)), m_readCap(readCap) {
+    : ContentsPasteboard(readCap, parent), m_connection(std::move(connection)) {
     // A program that stops reading what we serve must not end this one.
     std::signal(SIGPIPE, SIG_IGN);
     connect(m_connection.get(), &WaylandConnection::lost, this, &WaylandPasteboard::lose);

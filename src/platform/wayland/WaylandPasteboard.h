@@ -21,8 +21,6 @@ class WaylandPasteboard final : public ContentsPasteboard, private DeviceEvents 
     Q_OBJECT
 
 public:
-    static constexpr int readTimeLimitMs = 2000;
-
     WaylandPasteboard(std::unique_ptr<WaylandConnection> connection, qint64 readCap,
                       QObject* parent = nullptr);
     ~WaylandPasteboard() override;
@@ -43,7 +41,6 @@ private:
     void lose(const QString& reason);
 
     std::unique_ptr<WaylandConnection> m_connection;
-    const qint64 m_readCap;
     wl_proxy* m_device = nullptr;
     // Offers announced and not yet named as the selection.
     QHash<wl_proxy*, SelectionOffer*> m_announced;

@@ -20,7 +20,7 @@ constexpr int sendStallLimitMs = 10'000;
 
 X11Pasteboard::X11Pasteboard(std::unique_ptr<XcbConnection> connection, qint64 readCap,
                              QObject* parent)
-    : ContentsPasteboard(parent), m_connection(std::move(connection)), m_readCap(readCap) {
+    : ContentsPasteboard(readCap, parent), m_connection(std::move(connection)) {
     connect(m_connection.get(), &XcbConnection::lost, this, &X11Pasteboard::lose);
     m_connection->setEventHandler([this](const xcb_generic_event_t& event) { handle(event); });
     // What is there already starts being read before anyone looks, so that it is known as

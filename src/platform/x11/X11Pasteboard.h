@@ -24,8 +24,6 @@ class X11Pasteboard final : public ContentsPasteboard {
     Q_OBJECT
 
 public:
-    static constexpr int readTimeLimitMs = 2000;
-
     X11Pasteboard(std::unique_ptr<XcbConnection> connection, qint64 readCap,
                   QObject* parent = nullptr);
     ~X11Pasteboard() override;
@@ -45,7 +43,6 @@ private:
     void lose(const QString& reason);
 
     std::unique_ptr<XcbConnection> m_connection;
-    const qint64 m_readCap;
     // What we hold while the clipboard is ours, and since when.
     std::optional<ClipboardContents> m_owned;
     xcb_timestamp_t m_ownedSince = XCB_CURRENT_TIME;
