@@ -6,8 +6,15 @@
 namespace clipwren::peer {
 
 namespace {
+// The kinds in the words of the log's reader; one that no one knows, as it came.
+QString kindName(const QString& kind) {
+    if (kind == u"text") return QStringLiteral("testo");
+    if (kind == u"image") return QStringLiteral("immagine");
+    return kind;
+}
+
 QString sized(const QString& kind, qsizetype size) {
-    return kind + QStringLiteral(", ") + QString::number(size) + QStringLiteral(" byte");
+    return kindName(kind) + QStringLiteral(", ") + QString::number(size) + QStringLiteral(" byte");
 }
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include "PeerIdentity.h"
 #include "platform/Keepalive.h"
 #include "protocol/FrameCodec.h"
+#include "protocol/SessionNotice.h"
 
 namespace clipwren::peer {
 
@@ -130,7 +131,10 @@ void PeerServer::makeRoomFor(const QHostAddress& address) {
             victimRank = rank;
         }
     }
-    if (victim) reject(victim, QStringLiteral("sostituita da una connessione più recente"));
+    if (victim) {
+        reject(victim, QStringLiteral("sostituita da una connessione più recente"),
+               SessionNotice::TooManyStrangers);
+    }
 }
 
 void PeerServer::onAccepted(QSslSocket* socket) {
@@ -145,7 +149,7 @@ void PeerServer::onAccepted(QSslSocket* socket) {
     auto* deadline = new QTimer(socket);
     deadline->setSingleShot(true);
     connect(deadline, &QTimer::timeout, this, [this, socket] {
-        reject(socket, QStringLiteral("nessun codice entro %1 secondi")
+        reject(socket, QStringLiteral("nessun codice pairing entro %1 secondi")
                            .arg(m_limits.authenticationTimeoutMs / 1000.0));
     });
     deadline->start(m_limits.authenticationTimeoutMs);
@@ -200,7 +204,7 @@ void PeerServer::onReadyRead(QSslSocket* socket) {
 void PeerServer::handleFrame(QSslSocket* socket, const QByteArray& body) {
     if (m_strangers.contains(socket)) {
         if (!m_reader.carriesToken(body, m_token)) {
-            reject(socket, QStringLiteral("codice errato"));
+            reject(socket, QStringLiteral("codice pairing errato"), SessionNotice::WrongCode);
             return;
         }
         authenticate(socket);
@@ -213,6 +217,8 @@ void PeerServer::authenticate(QSslSocket* socket) {
     QSslSocket* previous = m_client;
     m_client = socket;
     m_writer = new PacedWriter(*socket);
+    // Before anything else on this connection: the client shows it is syncing only now.
+    m_writer->write(*noticeMessage(SessionNotice::Accepted).toFrame());
     if (previous) {
         Q_EMIT replaced(m_names.value(previous));
         drop(previous, Announce::No);
@@ -220,10 +226,25 @@ void PeerServer::authenticate(QSslSocket* socket) {
     Q_EMIT authenticated(m_names.value(socket));
 }
 
-void PeerServer::reject(QSslSocket* socket, const QString& reason) {
+void PeerServer::reject(QSslSocket* socket, const QString& reason,
+                        std::optional<SessionNotice> notice) {
     if (!m_names.contains(socket)) return;
     Q_EMIT rejected(m_names.value(socket), reason);
-    drop(socket, Announce::No);
+    // A client whose TLS session is up hears why before the connection closes, so that it
+    // can tell its user; it is left to close once that is written, and aborted otherwise.
+    if (!notice || !socket->isEncrypted()) {
+        drop(socket, Announce::No);
+        return;
+    }
+    socket->disconnect(this);
+    forget(socket);
+    socket->write(*noticeMessage(*notice).toFrame());
+    connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
+    QTimer::singleShot(m_limits.authenticationTimeoutMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    socket->disconnectFromHost();
 }
 
 void PeerServer::drop(QSslSocket* socket, Announce announce) {

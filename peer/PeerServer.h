@@ -11,6 +11,7 @@
 
 #include "platform/PacedWriter.h"
 #include "protocol/ClipMessageReader.h"
+#include "protocol/SessionNotice.h"
 
 class QSslSocket;
 class QTimer;
@@ -76,7 +77,8 @@ private:
     void makeRoomFor(const QHostAddress& address);
     void handleFrame(QSslSocket* socket, const QByteArray& body);
     void authenticate(QSslSocket* socket);
-    void reject(QSslSocket* socket, const QString& reason);
+    void reject(QSslSocket* socket, const QString& reason,
+                std::optional<SessionNotice> notice = std::nullopt);
     enum class Announce { No, Yes };
     void drop(QSslSocket* socket, Announce announce);
     void forget(QSslSocket* socket);

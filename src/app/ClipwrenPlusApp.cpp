@@ -43,7 +43,7 @@ void ClipwrenPlusApp::setRevealToken(bool reveal) {
 }
 
 void ClipwrenPlusApp::launch(const LaunchOptions& options) {
-    QGuiApplication::setWindowIcon(icons::outline());
+    QGuiApplication::setWindowIcon(icons::forLook(icons::Look::NotConnected, icons::themeColor()));
     if (options.printStatus) m_statusPrinter = std::make_unique<StatusPrinter>(sync());
     m_tray = std::make_unique<TrayItem>(sync());
     connect(m_tray.get(), &TrayItem::clicked, this, &ClipwrenPlusApp::openPanel);
@@ -66,27 +66,41 @@ ControlPanel* ClipwrenPlusApp::panel() const {
 }
 
 void ClipwrenPlusApp::openPanel() {
+    if (!m_asWindow) {
+        openPanelUnder(m_tray ? m_tray->geometry() : QRect());
+        return;
+    }
     if (!m_panel) {
         m_panel = new ControlPanel(*this);
-        if (m_asWindow) {
-            m_panel->installEventFilter(this);
-        } else {
-            // A popup closes on a click elsewhere; the next click on the icon builds it anew.
-            m_panel->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
-            m_panel->setAttribute(Qt::WA_DeleteOnClose);
-        }
-    }
-    if (!m_asWindow) {
-        m_panel->adjustSize();
-        const QPoint pointer = QCursor::pos();
-        const QRect icon = m_tray ? m_tray->geometry() : QRect();
-        const QScreen* screen = QGuiApplication::screenAt(icon.isValid() ? icon.center() : pointer);
-        if (!screen) screen = QGuiApplication::primaryScreen();
-        m_panel->move(popupPosition(m_panel->size(), icon, pointer, screen->availableGeometry()));
+        m_panel->installEventFilter(this);
     }
     m_panel->showNormal();
     m_panel->raise();
     m_panel->activateWindow();
+}
+
+void ClipwrenPlusApp::openPanelUnder(QRect icon) {
+    if (!m_panel) {
+        m_panel = new ControlPanel(*this);
+        // A popup closes on a click elsewhere; the next click on the icon builds it anew.
+        m_panel->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+        m_panel->setAttribute(Qt::WA_DeleteOnClose);
+        // Like a menu: each new size is placed anew, so the popup never leaves the screen nor
+        // drifts away from its icon.
+        connect(m_panel, &ControlPanel::resized, this, &ClipwrenPlusApp::placePanel);
+    }
+    m_anchor = icon.isValid() ? icon : QRect(QCursor::pos(), QSize(1, 1));
+    m_panel->adjustSize();
+    placePanel();
+    m_panel->show();
+    m_panel->raise();
+    m_panel->activateWindow();
+}
+
+void ClipwrenPlusApp::placePanel() {
+    const QScreen* screen = QGuiApplication::screenAt(m_anchor.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    m_panel->move(popupPosition(m_panel->size(), m_anchor, screen->availableGeometry()));
 }
 
 bool ClipwrenPlusApp::eventFilter(QObject* watched, QEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <memory>
 
 #include "Autostart.h"
@@ -47,6 +48,9 @@ public:
     // Opens the panel (built anew if it was closed), next to the tray icon where there is
     // one, as a window otherwise.
     void openPanel();
+    // Opens the panel as a popup hanging from icon (at the pointer when icon is empty). It
+    // stays there, wholly on screen, as its content grows and shrinks.
+    void openPanelUnder(QRect icon);
     ControlPanel* panel() const;
     TrayItem* trayItem() const { return m_tray.get(); }
 
@@ -64,6 +68,7 @@ protected:
 
 private:
     void connectIfSaved();
+    void placePanel();
 
     SyncService::ConnectionFactory m_connectionFactory;
     ClipboardBackend m_clipboard;
@@ -75,6 +80,7 @@ private:
     std::unique_ptr<TrayItem> m_tray;
     std::unique_ptr<StatusPrinter> m_statusPrinter;
     QPointer<ControlPanel> m_panel;
+    QRect m_anchor;  // what the popup hangs from: the icon, or the point clicked
 };
 
 }  // namespace clipwren

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 #include "ClipwrenPlusApp.h"
 #include "FingerprintView.h"
@@ -45,9 +46,26 @@ QLineEdit* field(const QString& name, const QString& placeholder, int width) {
     return made;
 }
 
+template <typename Widget>
+Widget* named(Widget* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
 // Puts text into edit only when it differs, so the cursor stays where the user is typing.
 void showText(QLineEdit* edit, const QString& text) {
     if (edit->text() != text) edit->setText(text);
+}
+
+// A field the service refused wears a red frame until it is edited.
+const QString invalidFieldStyle = QStringLiteral(
+    "QLineEdit[invalid=\"true\"] { border: 2px solid #da4453; border-radius: 3px; }");
+
+void markField(QLineEdit* edit, bool invalid) {
+    if (edit->property("invalid").toBool() == invalid) return;
+    edit->setProperty("invalid", invalid);
+    edit->style()->unpolish(edit);
+    edit->style()->polish(edit);
 }
 
 }  // namespace
@@ -64,80 +82,75 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     : QWidget(parent),
       m_app(app),
       m_sync(app.sync()),
-      m_status(new StatusLine),
+      m_title(named(new QLabel(QStringLiteral("Clipwren+")), QStringLiteral("title"))),
+      m_status(named(new StatusLine, QStringLiteral("status"))),
       m_host(field(QStringLiteral("host"), QStringLiteral("IP Linux"), 240)),
       m_token(field(QStringLiteral("token"), QStringLiteral("Codice pairing"), 210)),
       m_reveal(button(QStringLiteral("reveal"))),
       m_connect(button(QStringLiteral("connect"))),
+      m_generate(button(QStringLiteral("generate"), QStringLiteral("Genera token"))),
+      m_copy(button(QStringLiteral("copy"), QStringLiteral("Copia token"))),
       m_trust(button(QStringLiteral("trust"), QStringLiteral("Fidati del nuovo certificato"))),
-      m_reconnect(new QCheckBox(QStringLiteral("Riconnetti automaticamente"))),
-      m_autostart(new QCheckBox(QStringLiteral("Avvia all'accesso"))),
-      m_autostartError(new QLabel),
-      m_fingerprintTitle(new QLabel(QStringLiteral("Impronta SHA-256 del certificato del peer:"))),
-      m_fingerprint(new FingerprintView) {
+      m_reconnect(named(new QCheckBox(QStringLiteral("Riconnetti automaticamente")),
+                        QStringLiteral("reconnect"))),
+      m_autostart(
+          named(new QCheckBox(QStringLiteral("Avvia all'accesso")), QStringLiteral("autostart"))),
+      m_autostartError(named(new StatusLine, QStringLiteral("autostartError"))),
+      m_fingerprintTitle(
+          named(new QLabel(QStringLiteral("Impronta SHA-256 del certificato del Linux:")),
+                QStringLiteral("fingerprintTitle"))),
+      m_fingerprint(named(new FingerprintView, QStringLiteral("fingerprint"))),
+      m_quit(button(QStringLiteral("quit"), QStringLiteral("Esci da Clipwren+"))) {
     setObjectName(QStringLiteral("controlPanel"));
     setWindowTitle(QStringLiteral("Clipwren+"));
+    setStyleSheet(invalidFieldStyle);
+    styleTexts();
+    layOut();
+    wire();
+    redraw();
+}
 
-    auto* title = new QLabel(QStringLiteral("Clipwren+"));
-    title->setObjectName(QStringLiteral("title"));
-    QFont headline = title->font();
+void ControlPanel::styleTexts() {
+    QFont headline = m_title->font();
     headline.setBold(true);
     headline.setPointSizeF(headline.pointSizeF() * 1.2);
-    title->setFont(headline);
+    m_title->setFont(headline);
 
-    m_status->setObjectName(QStringLiteral("status"));
     QFont caption = m_status->font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
-    m_status->setFont(caption);
     QPalette dimmed = m_status->palette();
     QColor secondary = dimmed.color(QPalette::WindowText);
     secondary.setAlphaF(0.6f);
     dimmed.setColor(QPalette::WindowText, secondary);
+    for (QLabel* small : {m_status, m_fingerprintTitle, m_autostartError}) small->setFont(caption);
     m_status->setPalette(dimmed);
-
     m_reveal->setFlat(true);
-    m_fingerprintTitle->setObjectName(QStringLiteral("fingerprintTitle"));
-    m_fingerprintTitle->setFont(caption);
-    m_fingerprint->setObjectName(QStringLiteral("fingerprint"));
+    m_autostartError->hide();
+}
 
+void ControlPanel::layOut() {
     auto* pairingRow = new QHBoxLayout;
     pairingRow->addWidget(m_token);
     pairingRow->addWidget(m_reveal);
     pairingRow->addStretch();
 
-    QPushButton* generate = button(QStringLiteral("generate"), QStringLiteral("Genera token"));
-    QPushButton* copy = button(QStringLiteral("copy"), QStringLiteral("Copia token"));
     auto* actionRow = new QHBoxLayout;
-    actionRow->addWidget(m_connect);
-    actionRow->addWidget(generate);
-    actionRow->addWidget(copy);
+    for (QPushButton* action : {m_connect, m_generate, m_copy}) actionRow->addWidget(action);
     actionRow->addStretch();
 
-    m_reconnect->setObjectName(QStringLiteral("reconnect"));
-    m_autostart->setObjectName(QStringLiteral("autostart"));
-    m_autostartError->setObjectName(QStringLiteral("autostartError"));
-    m_autostartError->setWordWrap(true);
-    m_autostartError->setTextFormat(Qt::PlainText);
-    m_autostartError->setFont(caption);
-    m_autostartError->hide();
-
-    auto* separator = new QFrame;
-    separator->setObjectName(QStringLiteral("separator"));
+    auto* separator = named(new QFrame, QStringLiteral("separator"));
     separator->setFrameShape(QFrame::HLine);
     separator->setFrameShadow(QFrame::Sunken);
-
-    QPushButton* quit = button(QStringLiteral("quit"), QStringLiteral("Esci da Clipwren+"));
 
     auto* stack = new QVBoxLayout(this);
     stack->setSpacing(10);
     stack->setContentsMargins(12, 12, 12, 12);
-    // The panel is as large as its content and follows it when the status grows.
+    // The panel is as large as its content, and follows it as it grows and shrinks.
     stack->setSizeConstraint(QLayout::SetFixedSize);
-    stack->addWidget(title, 0, Qt::AlignLeft);
+    stack->addWidget(m_title, 0, Qt::AlignLeft);
     stack->addWidget(m_status);  // the full width, so that it wraps only where it must
     if (!m_app.clipboardNotice().isEmpty()) {
-        auto* notice = new StatusLine;
-        notice->setObjectName(QStringLiteral("clipboardNotice"));
+        auto* notice = named(new StatusLine, QStringLiteral("clipboardNotice"));
         notice->setText(m_app.clipboardNotice());
         stack->addWidget(notice);
     }
@@ -151,34 +164,42 @@ ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
     stack->addWidget(m_autostart, 0, Qt::AlignLeft);
     stack->addWidget(m_autostartError);
     stack->addWidget(separator);
-    stack->addWidget(quit, 0, Qt::AlignLeft);
+    stack->addWidget(m_quit, 0, Qt::AlignLeft);
+}
 
+void ControlPanel::wire() {
     connect(m_host, &QLineEdit::textEdited, &m_sync, &SyncService::setHost);
     connect(m_token, &QLineEdit::textEdited, &m_sync, &SyncService::setToken);
     connect(m_reveal, &QPushButton::clicked, &m_app,
             [this] { m_app.setRevealToken(!m_app.revealToken()); });
-    connect(m_connect, &QPushButton::clicked, &m_sync, [this] { connectOrDisconnect(m_sync); });
+    connect(m_connect, &QPushButton::clicked, this, &ControlPanel::pressConnect);
     connect(m_trust, &QPushButton::clicked, &m_sync, &SyncService::trustNewCertificate);
     connect(m_reconnect, &QCheckBox::toggled, &m_sync, &SyncService::setReconnects);
-    connect(generate, &QPushButton::clicked, &m_sync, &SyncService::generateToken);
-    connect(copy, &QPushButton::clicked, &m_sync, &SyncService::copyToken);
-    connect(quit, &QPushButton::clicked, &m_app, &ClipwrenPlusApp::quit);
+    connect(m_generate, &QPushButton::clicked, &m_sync, &SyncService::generateToken);
+    connect(m_copy, &QPushButton::clicked, &m_sync, &SyncService::copyToken);
+    connect(m_quit, &QPushButton::clicked, &m_app, &ClipwrenPlusApp::quit);
     connect(m_autostart, &QCheckBox::toggled, this, &ControlPanel::setAutostart);
 
     // The service announces a change before making it: redraw once it is in place.
     connect(&m_sync, &SyncService::objectWillChange, this, &ControlPanel::redraw,
             Qt::QueuedConnection);
     connect(&m_app, &ClipwrenPlusApp::revealTokenChanged, this, &ControlPanel::redraw);
-    redraw();
+}
+
+void ControlPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Q_EMIT resized();
 }
 
 void ControlPanel::redraw() {
     m_status->setText(m_sync.status());
-    m_fingerprint->showFingerprint(m_sync.peerFingerprint());
-    m_fingerprintTitle->setVisible(!m_sync.peerFingerprint().isEmpty());
-    m_fingerprint->setVisible(!m_sync.peerFingerprint().isEmpty());
+    const QString& fingerprint = m_sync.peerFingerprint();
+    m_fingerprint->showFingerprint(fingerprint);
+    m_fingerprintTitle->setVisible(!fingerprint.isEmpty());
+    m_fingerprint->setVisible(!fingerprint.isEmpty());
     showText(m_host, m_sync.host());
     showText(m_token, m_sync.token());
+    markInvalidField();
     const bool reveal = m_app.revealToken();
     m_token->setEchoMode(reveal ? QLineEdit::Normal : QLineEdit::Password);
     m_reveal->setText(reveal ? QStringLiteral("Nascondi") : QStringLiteral("Mostra"));
@@ -191,6 +212,26 @@ void ControlPanel::redraw() {
     // The box shows whether the entry is there, whoever put it there or took it away.
     const QSignalBlocker quiet(m_autostart);
     m_autostart->setChecked(m_app.autostart().isEnabled());
+}
+
+void ControlPanel::markInvalidField() {
+    markField(m_host, m_sync.invalidField() == SyncService::Field::Host);
+    markField(m_token, m_sync.invalidField() == SyncService::Field::Token);
+}
+
+void ControlPanel::pressConnect() {
+    connectOrDisconnect(m_sync);
+    // A refused field is where the user goes next.
+    switch (m_sync.invalidField()) {
+        case SyncService::Field::Host:
+            m_host->setFocus();
+            break;
+        case SyncService::Field::Token:
+            m_token->setFocus();
+            break;
+        case SyncService::Field::None:
+            break;
+    }
 }
 
 void ControlPanel::setAutostart(bool enabled) {

@@ -1,28 +1,24 @@
 #include "FingerprintView.h"
 
 #include <QFontDatabase>
-#include <QtMath>
 
 namespace clipwren {
 
-FingerprintView::FingerprintView(QWidget* parent) : QTextEdit(parent) {
-    setReadOnly(true);
+FingerprintView::FingerprintView(QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setWordWrap(false);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setLineWrapMode(QTextEdit::FixedColumnWidth);
-    setLineWrapColumnOrWidth(columns);
-    setWordWrapMode(QTextOption::WrapAnywhere);
-    viewport()->setAutoFillBackground(false);
-    document()->setDocumentMargin(0);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void FingerprintView::showFingerprint(const QString& fingerprint) {
-    if (toPlainText() == fingerprint) return;
-    setPlainText(fingerprint);
-    setFixedSize(qCeil(document()->idealWidth()) + 1, qCeil(document()->size().height()));
+    // "AB:" is three characters: the first line ends after the sixteenth pair's colon.
+    const qsizetype cut = pairsPerLine * 3;
+    const QString lines = fingerprint.size() > cut
+                              ? fingerprint.left(cut) + u'\n' + fingerprint.mid(cut)
+                              : fingerprint;
+    if (text() != lines) setText(lines);
 }
 
 }  // namespace clipwren

@@ -1,19 +1,18 @@
 #pragma once
 
-#include <QTextEdit>
+#include <QLabel>
 
 namespace clipwren {
 
-// A certificate fingerprint drawn in two lines of sixteen pairs, so that the panel keeps its
-// width. The lines are only drawn that way: what the user selects and copies is the one line
-// the peer prints.
-class FingerprintView final : public QTextEdit {
+// A certificate fingerprint in two monospaced lines of sixteen byte pairs, selectable, and
+// never wrapped anywhere else: its size is that of its two lines whatever the panel does.
+class FingerprintView final : public QLabel {
 public:
-    static constexpr int columns = 16 * 3;  // "AB:" sixteen times
+    static constexpr int pairsPerLine = 16;
 
     explicit FingerprintView(QWidget* parent = nullptr);
 
-    // Shows fingerprint, sized to hold all of it without scrolling.
+    // fingerprint as the companion prints it: pairs joined by colons.
     void showFingerprint(const QString& fingerprint);
 };
 

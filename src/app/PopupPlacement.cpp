@@ -8,8 +8,7 @@ namespace {
 constexpr int gap = 4;
 }  // namespace
 
-QPoint popupPosition(QSize size, QRect icon, QPoint pointer, QRect area) {
-    const QRect anchor = icon.isValid() ? icon : QRect(pointer, QSize(1, 1));
+QPoint popupPosition(QSize size, QRect anchor, QRect area) {
     int x = anchor.center().x() - size.width() / 2;
     int y = anchor.bottom() + 1 + gap;
     if (y + size.height() > area.bottom() + 1) y = anchor.top() - gap - size.height();

@@ -6,10 +6,10 @@
 
 namespace clipwren {
 
-// Where a popup of size goes so that it hangs from the tray icon: below it when the bar is
-// at the top, above it when the bar is at the bottom, always inside area (the screen's free
-// part). When the tray does not say where its icon is (an empty rectangle), the popup opens
-// at the pointer, which is where the user just clicked.
-QPoint popupPosition(QSize size, QRect icon, QPoint pointer, QRect area);
+// Where a popup of size goes so that it hangs from anchor (the tray icon, or the point the
+// user clicked when the tray does not say where its icon is), as a menu does: below it when
+// there is room, above it otherwise, centred on it and moved sideways as little as it takes
+// to stay inside area (the screen's free part).
+QPoint popupPosition(QSize size, QRect anchor, QRect area);
 
 }  // namespace clipwren

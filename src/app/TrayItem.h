@@ -4,12 +4,15 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 
+#include "ClipboardIcons.h"
+
 namespace clipwren {
 
 class SyncService;
 
-// The program's item in the system tray: a clipboard, filled while connected, that opens the
-// control panel when clicked; its tool tip carries the status line.
+// The program's item in the system tray: a clipboard that shows at a glance whether the
+// session is up, down, or waits for the user, and opens the control panel when clicked; its
+// tool tip carries the status line.
 class TrayItem : public QObject {
     Q_OBJECT
 
@@ -20,17 +23,21 @@ public:
     // Where the icon is on the screen; empty when the tray does not say.
     QRect geometry() const { return m_icon.geometry(); }
     const QSystemTrayIcon& icon() const { return m_icon; }
+    icons::Look look() const { return m_look; }
 
 Q_SIGNALS:
     void clicked();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void redraw();
+    void drawIcon();
 
     const SyncService& m_sync;
     QSystemTrayIcon m_icon;
-    const QIcon m_outline;
-    const QIcon m_filled;
+    icons::Look m_look = icons::Look::NotConnected;
 };
 
 }  // namespace clipwren

@@ -39,4 +39,8 @@ bool isLongEnough(const QString& code) {
     return perceivedLength(code) >= minimumLength;
 }
 
+bool isTooLong(const QString& code) {
+    return perceivedLength(code) > maximumLength;
+}
+
 }  // namespace clipwren::pairing

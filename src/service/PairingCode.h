@@ -10,6 +10,8 @@ namespace clipwren::pairing {
 inline constexpr QStringView alphabet = u"ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
 inline constexpr int generatedLength = 16;
 inline constexpr int minimumLength = 16;
+// Far beyond any code a person types or copies: a longer text is a paste gone wrong.
+inline constexpr int maximumLength = 1024;
 
 using RandomSource = std::function<quint64()>;
 
@@ -23,5 +25,6 @@ QString generateCode(const RandomSource& random);
 qsizetype perceivedLength(const QString& text);
 
 bool isLongEnough(const QString& code);
+bool isTooLong(const QString& code);
 
 }  // namespace clipwren::pairing

@@ -14,6 +14,7 @@
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "service/PairingCode.h"
+#include "service/PeerAddress.h"
 
 namespace clipwren {
 
@@ -22,6 +23,8 @@ namespace {
 const QString hostKey = QStringLiteral("host");
 const QString tokenKey = QStringLiteral("token");
 const QString reconnectKey = QStringLiteral("reconnect");
+const QString invalidInput =
+    QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri");
 
 // One key per address; encoded, so that no character of an address (the colons of IPv6, a
 // slash) is taken for the settings file's own syntax.
@@ -50,6 +53,9 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard* pasteb
       m_watcher(m_pasteboard) {
     m_reconnects = m_settings.text(reconnectKey) == u"true";
     setRetryDelay(std::make_unique<TimerDelay>());
+    m_acceptance.setSingleShot(true);
+    m_acceptance.setInterval(acceptanceGraceMs);
+    connect(&m_acceptance, &QTimer::timeout, this, &SyncService::accept);
     // A change is sent at once, not at the next tick; the tick stays for backends that miss
     // one. Queued, so that a change made by applying a message is looked at afterwards.
     connect(
@@ -59,6 +65,7 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard* pasteb
         },
         Qt::QueuedConnection);
     connect(&m_pasteboard, &Pasteboard::unavailable, this, [this](const QString& reason) {
+        assignClipboardLost(true);
         assignStatus(QStringLiteral("Appunti non raggiungibili: ") + reason);
     });
 }
@@ -107,6 +114,26 @@ void SyncService::assignReconnecting(bool value) {
     m_reconnecting = value;
 }
 
+void SyncService::assignInvalidField(Field value) {
+    Q_EMIT objectWillChange();
+    m_invalidField = value;
+}
+
+void SyncService::assignCodeRefused(bool value) {
+    Q_EMIT objectWillChange();
+    m_codeRefused = value;
+}
+
+void SyncService::assignClipboardLost(bool value) {
+    Q_EMIT objectWillChange();
+    m_clipboardLost = value;
+}
+
+bool SyncService::needsUser() const {
+    const bool keepsFailing = m_reconnecting && m_retry >= failuresBeforeAttention;
+    return certificateChanged() || m_codeRefused || m_clipboardLost || keepsFailing;
+}
+
 QString SyncService::pinnedFingerprint(const QString& address) const {
     return m_settings.text(pinKey(address));
 }
@@ -134,14 +161,16 @@ void SyncService::setRetryDelay(std::unique_ptr<Delay> delay) {
 
 void SyncService::setHost(const QString& host) {
     assignHost(host);
+    if (m_invalidField == Field::Host) assignInvalidField(Field::None);
 }
 
 void SyncService::setToken(const QString& token) {
     assignToken(token);
+    if (m_invalidField == Field::Token) assignInvalidField(Field::None);
 }
 
 void SyncService::generateToken() {
-    assignToken(pairing::generateCode(&secureRandom64));
+    setToken(pairing::generateCode(&secureRandom64));
     m_settings.setText(tokenKey, m_token);
 }
 
@@ -152,12 +181,27 @@ void SyncService::copyToken() {
     assignStatus(QStringLiteral("Token copiato: incollalo nel comando su Kubuntu"));
 }
 
+// Marks the field at fault and says why; nothing is saved and no attempt is touched.
+bool SyncService::validateInput(const QString& address) {
+    Field field = Field::None;
+    QString why = invalidInput;
+    if (!isValidPeerAddress(address)) {
+        field = Field::Host;
+    } else if (!pairing::isLongEnough(m_token)) {
+        field = Field::Token;
+    } else if (pairing::isTooLong(m_token)) {
+        field = Field::Token;
+        why = QStringLiteral("Codice pairing troppo lungo: al massimo %1 caratteri")
+                  .arg(pairing::maximumLength);
+    }
+    if (m_invalidField != field) assignInvalidField(field);
+    if (field != Field::None) assignStatus(why);
+    return field == Field::None;
+}
+
 void SyncService::start() {
     const QString address = m_host.trimmed();
-    if (address.isEmpty() || !pairing::isLongEnough(m_token)) {
-        assignStatus(QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri"));
-        return;
-    }
+    if (!validateInput(address)) return;
     m_settings.setText(hostKey, address);
     m_settings.setText(tokenKey, m_token);
     stop();
@@ -182,12 +226,15 @@ void SyncService::stop() {
     stopRetrying();
     close();
     if (m_changedCertificate) assignChangedCertificate(std::nullopt);
+    if (m_codeRefused) assignCodeRefused(false);
 }
 
 void SyncService::close() {
     m_timer.reset();
+    m_acceptance.stop();
     if (m_connection) m_connection.release()->cancel();  // it reports cancelled, then goes
     m_sessionReady = false;
+    m_accepted = false;
     assignConnected(false);
     m_buffer = QByteArray();
     if (!m_peerFingerprint.isEmpty()) assignPeerFingerprint(QString());
@@ -303,13 +350,14 @@ bool SyncService::isPinnedPeer() {
     return false;
 }
 
+// The link is up, but the session is not yet: the companion has still to take the code. Until
+// it does (or the grace runs out) the line keeps saying "Connessione a", a retry still counts
+// as a failed attempt, and a connection it then refuses is never shown as syncing.
 void SyncService::becomeReady() {
     if (!isPinnedPeer()) return;
     m_sessionReady = true;
-    m_retry = 0;
-    if (m_reconnecting) assignReconnecting(false);
     assignConnected(true);
-    assignStatus(QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
+    m_acceptance.start();
     if (m_connection) assignPeerFingerprint(fingerprintText(m_connection->peerCertificateDigest()));
     m_watcher.recordPresentContent(m_lastDigest);
     sendJSON(helloMessage(m_token, m_deviceID));
@@ -320,6 +368,45 @@ void SyncService::becomeReady() {
     m_timer->setInterval(pollIntervalMs);
     connect(m_timer.get(), &QTimer::timeout, this, &SyncService::poll, Qt::QueuedConnection);
     m_timer->start();
+}
+
+void SyncService::accept() {
+    if (m_accepted || !m_sessionReady || !m_isConnected) return;
+    m_accepted = true;
+    m_acceptance.stop();
+    m_retry = 0;
+    if (m_reconnecting) assignReconnecting(false);
+    assignStatus(QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
+}
+
+void SyncService::hear(SessionNotice notice) {
+    switch (notice) {
+        case SessionNotice::Accepted:
+            accept();
+            break;
+        case SessionNotice::WrongCode:
+            // Trying again with the same code cannot help.
+            stop();
+            assignCodeRefused(true);
+            assignStatus(QStringLiteral(
+                "Il Linux ha rifiutato il codice pairing: controlla che sia quello salvato sul "
+                "Linux, poi premi Connetti"));
+            break;
+        case SessionNotice::TooManyStrangers:
+            endSession(QStringLiteral(
+                "il Linux \u00e8 occupato da troppe connessioni sconosciute, riprova tra poco"));
+            break;
+    }
+}
+
+// The session is over, not by the user's hand: tried again when asked, said otherwise.
+void SyncService::endSession(const QString& reason) {
+    if (willRetry()) {
+        retryLater(reason);
+        return;
+    }
+    close();
+    assignStatus(QStringLiteral("Connessione fallita: ") + reason);
 }
 
 void SyncService::sendJSON(const Message& message) {
@@ -352,10 +439,16 @@ void SyncService::received(quint64 generation, Connection::Received chunk) {
     if (!isCurrent(generation)) return;
     m_buffer.append(chunk.bytes);
     parseFrames();
+    // What was in the chunk may have ended the session (a refusal, a corrupt frame).
+    if (!isCurrent(generation)) return;
+    const QString closed = QStringLiteral("il Linux ha chiuso la connessione");
     if (!chunk.error && !chunk.isComplete) {
         receive();
     } else if (willRetry()) {
-        retryLater(chunk.error.value_or(QStringLiteral("il Linux ha chiuso la connessione")));
+        retryLater(chunk.error.value_or(closed));
+    } else if (!m_accepted) {
+        // Closed before it took the code: whatever the companion is, this is no session.
+        endSession(chunk.error.value_or(closed));
     } else if (chunk.error) {
         m_streamBroken = true;
         assignStatus(QStringLiteral("Connessione interrotta"));
@@ -372,6 +465,10 @@ void SyncService::parseFrames() {
 }
 
 void SyncService::apply(const QByteArray& body) {
+    if (const auto notice = readNotice(body)) {
+        hear(*notice);
+        return;
+    }
     const auto clip = m_reader.read(body, m_token, m_deviceID);
     if (!clip) return;
     if (const auto error = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed)) {

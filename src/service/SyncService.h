@@ -15,6 +15,7 @@
 #include "platform/Delay.h"
 #include "platform/SettingsStore.h"
 #include "protocol/ClipMessageReader.h"
+#include "protocol/SessionNotice.h"
 
 namespace clipwren {
 
@@ -32,7 +33,16 @@ public:
     using ConnectionFactory =
         std::function<std::unique_ptr<Connection>(const QString& host, quint16 port)>;
 
+    // The field whose text start() refused.
+    enum class Field { None, Host, Token };
+    Q_ENUM(Field)
+
     static constexpr int pollIntervalMs = 450;
+    // A companion that does not say it took the code (an older one) is taken to have taken it
+    // once the connection has stayed open this long; ours says so at once.
+    static constexpr int acceptanceGraceMs = 2000;
+    // Failed attempts in a row after which a retrying session is shown as needing the user.
+    static constexpr int failuresBeforeAttention = 3;
     static constexpr int firstRetryDelayMs = 2000;
     static constexpr int longestRetryDelayMs = 60'000;
     static constexpr qsizetype readMaximum = 65'536;
@@ -60,6 +70,14 @@ public:
     bool certificateChanged() const { return m_changedCertificate.has_value(); }
     // The fingerprint pinned for a trimmed address; empty before its first session.
     QString pinnedFingerprint(const QString& address) const;
+
+    // The field at fault in the last start(); None once a start passes or the field is edited.
+    Field invalidField() const { return m_invalidField; }
+    // The Linux machine turned the pairing code away: no retry until the user starts again.
+    bool codeRefused() const { return m_codeRefused; }
+    // Something only the user can mend: a changed certificate, a refused code, a clipboard out
+    // of reach, or a session that keeps failing.
+    bool needsUser() const;
 
     // "Riconnetti automaticamente": saved at once, off unless the user ticked it.
     bool reconnects() const { return m_reconnects; }
@@ -91,7 +109,8 @@ public:
 
 Q_SIGNALS:
     // Emitted immediately before every assignment to host, token, isConnected, status,
-    // peerFingerprint, certificateChanged, reconnects and isReconnecting.
+    // peerFingerprint, certificateChanged, reconnects, isReconnecting, invalidField,
+    // codeRefused and needsUser.
     void objectWillChange();
 
 private:
@@ -102,7 +121,11 @@ private:
     void assignPeerFingerprint(const QString& value);
     void assignChangedCertificate(std::optional<QString> value);
     void assignReconnecting(bool value);
+    void assignInvalidField(Field value);
+    void assignCodeRefused(bool value);
+    void assignClipboardLost(bool value);
 
+    bool validateInput(const QString& address);
     void open(const QString& address);
     void close();
     bool isPinnedPeer();
@@ -115,6 +138,9 @@ private:
     void onMain(std::function<void()> task);
     void handle(quint64 generation, Connection::State state, const QString& error);
     void becomeReady();
+    void accept();
+    void hear(SessionNotice notice);
+    void endSession(const QString& reason);
     void sendJSON(const Message& message);
     void receive();
     void received(quint64 generation, Connection::Received chunk);
@@ -123,6 +149,7 @@ private:
     void poll();
 
     // In the order the service is built.
+    SettingsStore m_settings;
     QString m_host;
     QString m_token;
     bool m_isConnected = false;
@@ -131,6 +158,10 @@ private:
     std::optional<QString> m_changedCertificate;
     bool m_reconnects = false;
     bool m_reconnecting = false;
+    Field m_invalidField = Field::None;
+    bool m_codeRefused = false;
+    bool m_clipboardLost = false;
+    bool m_accepted = false;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<QTimer> m_timer;
     std::optional<QByteArray> m_lastDigest;
@@ -155,7 +186,7 @@ private:
     int m_retry = 0;
     std::unique_ptr<Delay> m_retryDelay;
     ConnectionFactory m_connectionFactory;
-    SettingsStore m_settings;
+    QTimer m_acceptance;
     std::unique_ptr<Pasteboard> m_ownPasteboard;
     Pasteboard& m_pasteboard;
     ChangeWatcher m_watcher;

@@ -5,15 +5,14 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QTextBlock>
-#include <QTextEdit>
-#include <QTextLayout>
+#include <QScreen>
 #include <QTimer>
 
 #include "Autostart.h"
 #include "ClipboardIcons.h"
 #include "ClipwrenPlusApp.h"
 #include "ControlPanel.h"
+#include "FingerprintView.h"
 #include "PopupPlacement.h"
 #include "SingleInstance.h"
 #include "StatusPrinter.h"
@@ -47,9 +46,12 @@ struct Launched {
     void click(const char* name) const {
         QTest::mouseClick(part<QAbstractButton>(name), Qt::LeftButton);
     }
+    // Types over what the fields hold (a run before may have saved them), and connects.
     void connect() const {
-        QTest::keyClicks(field("host"), u"127.0.0.1"_s);
-        QTest::keyClicks(field("token"), validCode);
+        for (const auto& [name, text] : {std::pair("host", u"127.0.0.1"_s), {"token", validCode}}) {
+            field(name)->selectAll();
+            QTest::keyClicks(field(name), text);
+        }
         click("connect");
     }
     // The fake connection made last says it is ready; the panel follows.
@@ -57,9 +59,12 @@ struct Launched {
         network.last()->report(Connection::State::Ready);
         return QTest::qWaitFor([this] { return text("connect") == u"Disconnetti"_s; });
     }
-    bool trayShows(const QIcon& icon) const {
+    bool trayShows(icons::Look look) const {
         const QSize size(32, 32);
-        return app.trayItem()->icon().icon().pixmap(size).toImage() == icon.pixmap(size).toImage();
+        const QIcon& shown = app.trayItem()->icon().icon();
+        return app.trayItem()->look() == look &&
+               shown.pixmap(size).toImage() ==
+                   icons::forLook(look, icons::themeColor()).pixmap(size).toImage();
     }
 
     test::FakeNetwork network;
@@ -124,7 +129,7 @@ private Q_SLOTS:
         QVERIFY(panel.network.made.isEmpty());
         panel.click("connect");
         QVERIFY(panel.ready());
-        QVERIFY(panel.trayShows(icons::filled()) && !panel.trayShows(icons::outline()));
+        QVERIFY(panel.trayShows(icons::Look::Connected));
         panel.click("generate");
         QTRY_VERIFY(panel.field("token")->text() != validCode);
         QCOMPARE(panel.field("token")->text(), panel.app.sync().token());
@@ -161,7 +166,7 @@ private Q_SLOTS:
         QVERIFY(panel.network.last()->abandoned);
         QCOMPARE(panel.network.made.size(), 3);
         QTRY_COMPARE(panel.text("connect"), u"Connetti"_s);
-        QTRY_VERIFY(panel.trayShows(icons::outline()));
+        QTRY_VERIFY(panel.trayShows(icons::Look::NotConnected));
         QCOMPARE(panel.app.trayItem()->icon().toolTip(), u"Clipwren+\nDisconnesso"_s);
     }
 
@@ -177,22 +182,17 @@ private Q_SLOTS:
         QVERIFY(test::LoopbackPeer::session(loopback.server, service));
         QCOMPARE(service.pinnedFingerprint(u"127.0.0.1"_s), test::TlsTestServer::fingerprint());
 
-        // As the peer prints it, to be compared or copied: two lines of sixteen pairs, selectable.
-        auto* fingerprint = panel.part<QTextEdit>("fingerprint");
+        // As the companion prints it, to be compared: two lines of sixteen pairs, selectable.
+        auto* fingerprint = panel.part<QLabel>("fingerprint");
         QTRY_VERIFY(fingerprint->isVisible());
         QVERIFY(fingerprint->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
-        QCOMPARE(fingerprint->toPlainText(), test::TlsTestServer::fingerprint());
-        const QTextLayout* lines = fingerprint->document()->firstBlock().layout();
-        QCOMPARE(lines->lineCount(), 2);
-        QCOMPARE(lines->lineAt(0).textLength(), 48);
-        QVERIFY(fingerprint->viewport()->rect().contains(lines->boundingRect().toAlignedRect()));
-        QVERIFY(panel.app.panel()->rect().contains(fingerprint->geometry()));
+        QCOMPARE(fingerprint->text().remove(u'\n'), test::TlsTestServer::fingerprint());
 
         // Another certificate at the same address: closed before a byte of ours is sent.
         loopback.port = stranger.port();
         service.start();
         QTRY_VERIFY(panel.part("trust")->isVisible());
-        QCOMPARE(fingerprint->toPlainText(), test::TlsTestServer::fingerprint(1));
+        QCOMPARE(fingerprint->text().remove(u'\n'), test::TlsTestServer::fingerprint(1));
         QCOMPARE(panel.text("connect"), u"Connetti"_s);
         QTRY_COMPARE(stranger.clientsGone(), 1);
         QVERIFY2(!stranger.heardAnything(), "a stranger got bytes, maybe the code");
@@ -367,22 +367,118 @@ private Q_SLOTS:
 
     void popupHangsFromTheIcon_data() {
         QTest::addColumn<QRect>("icon");
-        QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<QRect>("area");
         QTest::addColumn<QPoint>("expected");
-        const QPoint anywhere(700, 400);
-        QTest::newRow("bar at the top") << QRect(900, 0, 24, 24) << anywhere << QPoint(761, 28);
+        const QRect fullHd(0, 0, 1920, 1080);
+        QTest::newRow("bar at the top") << QRect(900, 0, 24, 24) << fullHd << QPoint(761, 28);
         QTest::newRow("bar at the bottom")
-            << QRect(900, 1056, 24, 24) << anywhere << QPoint(761, 852);
+            << QRect(900, 1056, 24, 24) << fullHd << QPoint(761, 852);
         QTest::newRow("icon in the corner, kept on screen")
-            << QRect(1896, 0, 24, 24) << anywhere << QPoint(1620, 28);
-        QTest::newRow("tray that does not say, at the pointer")
-            << QRect() << QPoint(10, 500) << QPoint(0, 505);
+            << QRect(1896, 0, 24, 24) << fullHd << QPoint(1620, 28);
+        QTest::newRow("the point clicked, bar on the left")
+            << QRect(10, 500, 1, 1) << QRect(40, 0, 1880, 1080) << QPoint(40, 505);
+        QTest::newRow("second screen, to the right")
+            << QRect(3000, 0, 22, 22) << QRect(1920, 30, 1280, 770) << QPoint(2860, 30);
+        QTest::newRow("taller than the screen: top-left kept")
+            << QRect(600, 0, 24, 24) << QRect(0, 0, 800, 150) << QPoint(461, 0);
     }
     void popupHangsFromTheIcon() {
         QFETCH(QRect, icon);
-        QFETCH(QPoint, pointer);
+        QFETCH(QRect, area);
         QFETCH(QPoint, expected);
-        QCOMPARE(popupPosition(QSize(300, 200), icon, pointer, QRect(0, 0, 1920, 1080)), expected);
+        QCOMPARE(popupPosition(QSize(300, 200), icon, area), expected);
+    }
+
+    // With the panel left open, every state it shows: it fits its content, stays on the
+    // 1280x800 screen, hangs from its icon, shows a fingerprint in two lines, and the tray
+    // shows the state's look.
+    void thePanelFitsEveryState_data() {
+        QTest::addColumn<QRect>("icon");
+        QTest::addRow("bar at the top, right") << QRect(1252, 2, 24, 24);
+        QTest::addRow("bar at the bottom, right") << QRect(1252, 774, 24, 24);
+    }
+    void thePanelFitsEveryState() {
+        QFETCH(QRect, icon);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(screen, QRect(0, 0, 1280, 800));
+        Launched panel;
+        panel.network.certificateDigest = QByteArray(32, '\x5a');
+        auto* retry = new test::ManualDelay;
+        panel.app.sync().setRetryDelay(std::unique_ptr<Delay>(retry));
+        delete panel.app.panel();
+        panel.app.openPanelUnder(icon);
+        QWidget* popup = panel.app.panel();
+        const auto shows = [&](const char* state, icons::Look look) {
+            QTest::qWait(20);  // the redraw is queued, the new size laid out after it
+            const QRect at = popup->geometry();
+            const QString where = QString::fromLatin1(state) + u": "_s + QString::number(at.x()) +
+                                  u',' + QString::number(at.y()) + u' ' +
+                                  QString::number(at.width()) + u'x' + QString::number(at.height());
+            QVERIFY2(screen.contains(at), qPrintable(where));
+            QVERIFY2(at.size() == popup->sizeHint(), qPrintable(where));
+            QVERIFY2(at.left() <= icon.center().x() && icon.center().x() <= at.right(),
+                     qPrintable(where));
+            QVERIFY2(icon.top() < screen.center().y() ? at.top() == icon.bottom() + 5
+                                                      : at.bottom() == icon.top() - 5,
+                     qPrintable(where));
+            auto* fingerprint = panel.part<QLabel>("fingerprint");
+            if (fingerprint->isVisible()) {
+                QCOMPARE(fingerprint->text().count(u'\n'), 1);
+                QVERIFY(popup->rect().contains(fingerprint->geometry()));
+                QCOMPARE(fingerprint->size(), fingerprint->sizeHint());
+            }
+            QTRY_VERIFY2(panel.trayShows(look), state);
+        };
+        shows("idle", icons::Look::NotConnected);
+
+        // An address typed wrong is marked and focused, and nothing starts.
+        QTest::keyClicks(panel.field("host"), u"127.0. 0.1"_s);
+        QTest::keyClicks(panel.field("token"), validCode);
+        panel.click("connect");
+        QTRY_VERIFY(panel.field("host")->property("invalid").toBool());
+        QTRY_VERIFY(panel.field("host")->hasFocus());
+        QVERIFY(panel.network.made.isEmpty());
+        panel.field("host")->clear();
+        QTest::keyClicks(panel.field("host"), u"127.0.0.1"_s);
+        QTRY_VERIFY(!panel.field("host")->property("invalid").toBool());
+
+        panel.click("connect");
+        shows("connecting", icons::Look::NotConnected);
+        QVERIFY(panel.ready());
+        test::FakeConnection* link = panel.network.last();
+        link->deliver(test::FakeBridge::noticeFrame(SessionNotice::Accepted));
+        QTRY_VERIFY(panel.part("fingerprint")->isVisible());
+        shows("connected", icons::Look::Connected);
+
+        panel.part<QCheckBox>("reconnect")->click();
+        link->report(Connection::State::Failed, u"reset"_s);
+        QTRY_VERIFY(panel.text("status").startsWith(u"In attesa: "_s));
+        shows("waiting", icons::Look::NotConnected);
+
+        panel.network.certificateDigest = QByteArray(32, '\x7e');
+        retry->finish();
+        panel.network.last()->report(Connection::State::Ready);
+        QTRY_VERIFY(panel.part("trust")->isVisible());
+        shows("certificate changed", icons::Look::NeedsUser);
+
+        panel.click("trust");
+        QVERIFY(panel.ready());
+        panel.network.last()->deliver(test::FakeBridge::noticeFrame(SessionNotice::WrongCode),
+                                      true);
+        QTRY_VERIFY(panel.text("status").contains(u"codice pairing"_s));
+        shows("wrong code", icons::Look::NeedsUser);
+
+        panel.click("connect");
+        QVERIFY(panel.ready());
+        panel.click("connect");
+        QTRY_COMPARE(panel.text("status"), u"Disconnesso"_s);
+        shows("disconnected", icons::Look::NotConnected);
+
+        // Closed and opened again, it looks the same.
+        const QSize size = popup->size();
+        delete popup;
+        panel.app.openPanelUnder(icon);
+        QCOMPARE(panel.app.panel()->size(), size);
     }
 
     void execArgumentIsQuotedForDesktopEntries_data() {

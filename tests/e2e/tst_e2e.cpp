@@ -135,9 +135,9 @@ private Q_SLOTS:
         QCOMPARE(
             m_linux.lines().filter(QRegularExpression(u"^(Applicato|Inviato|Già presente)"_s)),
             (QStringList{
-                u"Applicato: text, %1 byte"_s.arg(greeting.size()),
+                u"Applicato: testo, %1 byte"_s.arg(greeting.size()),
                 u"Applicato: file, %1 byte"_s.arg(sizeof("nota dal Mac.txt") + contents.size()),
-                u"Inviato: text, %1 byte"_s.arg(reply.size()),
+                u"Inviato: testo, %1 byte"_s.arg(reply.size()),
                 u"Inviato: file, %1 byte"_s.arg(sizeof("rapporto.log") + contents.size())}));
         QCOMPARE(m_mac.lines().last(), connected);  // no failure of any kind on the way
     }
@@ -176,6 +176,20 @@ private Q_SLOTS:
         awaitConnected();
         m_mac.desktop->copyText(u"di nuovo insieme"_s);
         QTRY_COMPARE_WITH_TIMEOUT(m_linux.desktop->text(), u"di nuovo insieme"_s, deadlineMs);
+    }
+
+    // A code the companion does not know: named at once, never shown as a session, not retried.
+    void aWrongCodeIsNamedAndNotTriedAgain() {
+        m_mac.stop();
+        QVERIFY(writeFile(m_mac.root + u"/config/ClipwrenPlus/ClipwrenPlus.conf"_s,
+                          "[General]\nhost=127.0.0.1\nreconnect=true\ntoken=WRONGCODEWRONGCD\n"));
+        m_mac.run(QStringLiteral(CLIPWREN_PLUS_PATH), {u"--connect"_s, u"--print-status"_s});
+        QTRY_VERIFY2_WITH_TIMEOUT(m_mac.count(u"Il Linux ha rifiutato il codice pairing"_s) == 1,
+                                  qPrintable(m_mac.dump()), deadlineMs);
+        QTest::qWait(3000);  // past the first wait a retry would have taken
+        QCOMPARE(m_mac.count(u"Connessione a "_s), 1);
+        QVERIFY2(!m_mac.lines().contains(connected), qPrintable(m_mac.dump()));
+        QCOMPARE(m_linux.count(u": codice pairing errato"_s), 1);
     }
 
     void peerEndsSayingWhyWhenItsDisplayServerGoes() {

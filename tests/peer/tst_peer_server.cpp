@@ -11,6 +11,7 @@
 #include "PeerServer.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
+#include "protocol/SessionNotice.h"
 #include "support/SocketOptions.h"
 #include "support/Testing.h"
 
@@ -87,26 +88,34 @@ struct Peer {
 
 }  // namespace
 
+// What an admitted client hears first.
+const QByteArray accepted = *noticeMessage(SessionNotice::Accepted).toFrame();
+
 class PeerServerTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A stranger hears nothing of the clipboard; one that showed a wrong code is told so.
     void strangerIsClosedAndHearsNothing_data() {
         QTest::addColumn<QByteArray>("bytes");  // none: it never even starts TLS
         QTest::addColumn<QString>("reason");
-        const QString wrong = u"codice errato"_s;
-        QTest::addRow("wrong code") << hello(u"K7MZQ4RT9WXC2HPW"_s) << wrong;
-        QTest::addRow("no code") << *encodeFrame(R"({"v":1})") << wrong;
+        QTest::addColumn<QByteArray>("heard");
+        const QString wrong = u"codice pairing errato"_s;
+        const QByteArray refusal = *noticeMessage(SessionNotice::WrongCode).toFrame();
+        QTest::addRow("wrong code") << hello(u"K7MZQ4RT9WXC2HPW"_s) << wrong << refusal;
+        QTest::addRow("no code") << *encodeFrame(R"({"v":1})") << wrong << refusal;
         // Refused at its length: the body is never waited for.
         QTest::addRow("over a stranger's frame")
             << header(PeerServer::Limits().maxStrangerFrame + 1)
-            << u"messaggio troppo lungo prima del codice"_s;
-        QTest::addRow("never starting TLS") << QByteArray() << u"nessun codice entro 0.3 secondi"_s;
+            << u"messaggio troppo lungo prima del codice"_s << QByteArray();
+        QTest::addRow("never starting TLS")
+            << QByteArray() << u"nessun codice pairing entro 0.3 secondi"_s << QByteArray();
     }
 
     void strangerIsClosedAndHearsNothing() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, reason);
+        QFETCH(QByteArray, heard);
         Peer peer(bytes.isEmpty() ? 300 : 10'000);
         QVERIFY(peer.listening);
         // Admitted before it, so that its deadline would have passed too: it has none.
@@ -119,12 +128,12 @@ private Q_SLOTS:
         QVERIFY(stranger.waitOpen());
         const QByteArray toClient = clip(code, "al cliente");
         QVERIFY(peer.server.send(toClient));
-        QTRY_COMPARE(client.received, toClient);
+        QTRY_COMPARE(client.received, accepted + toClient);
         stranger.socket.write(bytes);
         QVERIFY(stranger.waitClosed());
         QCOMPARE(peer.rejected.count(), 1);
         QCOMPARE(peer.rejected.at(0).at(1), reason);
-        QCOMPARE(stranger.received, QByteArray());
+        QCOMPARE(stranger.received, heard);
         QCOMPARE(peer.frames.count(), 1);  // the client's hello
         QVERIFY(client.isOpen() && peer.server.hasClient());
     }
@@ -162,8 +171,8 @@ private Q_SLOTS:
         QCOMPARE(peer.clientClosed.count(), 0);  // the clipboard side keeps going
         const QByteArray message = clip(code, "solo al nuovo");
         QVERIFY(peer.server.send(message));
-        QTRY_COMPARE(second.received, message);
-        QCOMPARE(first.received, QByteArray());
+        QTRY_COMPARE(second.received, accepted + message);
+        QCOMPARE(first.received, accepted);
 
         // Its frames pass on in order however split, up to its end: by itself or a bad length.
         const QByteArray one = clip(code, "uno");

@@ -26,31 +26,115 @@ private Q_SLOTS:
         clipboard->clear();
     }
 
-    void validationSavesNothingAndKeepsTheAttempt() {
-        test::FakeNetwork network;
-        SyncService service(network.factory());
-        const auto start = [&service](const QString& host, const QString& code) {
-            service.setHost(host);
-            service.setToken(code);
-            service.start();
-        };
-        start(u" \t\n"_s, token);
-        start(u"10.0.0.1"_s, token.chopped(1));
-        QCOMPARE(service.status(), invalid);
-        QVERIFY(network.made.isEmpty());
-        QVERIFY(SettingsStore().text(u"host"_s).isNull() &&
-                SettingsStore().text(u"token"_s).isNull());
+    // What start() refuses: nothing saved, the field at fault named until it is edited, and an
+    // attempt already under way left alone.
+    void inputIsCheckedWhereItIsTyped_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<SyncService::Field>("field");
+        const auto host = SyncService::Field::Host;
+        const auto code = SyncService::Field::Token;
+        QTest::addRow("only blanks") << u" \t\n"_s << token << invalid << host;
+        QTest::addRow("blank inside") << u"127.0. 0.1"_s << token << invalid << host;
+        QTest::addRow("half an IPv4 address") << u"192.168.1"_s << token << invalid << host;
+        QTest::addRow("not a name") << u"linux_pc!"_s << token << invalid << host;
+        QTest::addRow("15 characters") << u"10.0.0.1"_s << token.chopped(1) << invalid << code;
+        QTest::addRow("pasted far too long")
+            << u"10.0.0.1"_s << QString(200'000, u'A')
+            << u"Codice pairing troppo lungo: al massimo 1024 caratteri"_s << code;
+        const QString ok = u"Connessione a "_s;
+        QTest::addRow("IPv6") << u"fe80::1%eth0"_s << token << ok << SyncService::Field::None;
+        QTest::addRow("name") << u"linux.lan."_s << token << ok << SyncService::Field::None;
+        QTest::addRow("1024 characters")
+            << u"10.0.0.1"_s << QString(1024, u'A') << ok << SyncService::Field::None;
+    }
+    void inputIsCheckedWhereItIsTyped() {
+        QFETCH(QString, host);
+        QFETCH(QString, code);
+        QFETCH(QString, status);
+        QFETCH(SyncService::Field, field);
+        test::FakeBridge bridge;
+        bridge.connect();
+        bridge.service.setHost(host);
+        bridge.service.setToken(code);
+        bridge.service.start();
+        QVERIFY2(bridge.service.status().startsWith(status), qPrintable(bridge.service.status()));
+        QCOMPARE(bridge.service.invalidField(), field);
+        const bool refused = field != SyncService::Field::None;
+        QCOMPARE(bridge.network.made.size(), refused ? 1 : 2);
+        QCOMPARE(bridge.network.made.first()->abandoned, !refused);
+        QCOMPARE(SettingsStore().text(u"host"_s), refused ? u"127.0.0.1"_s : host.trimmed());
+        if (!refused) return;
+        // Editing the field at fault clears the mark; the other field's edits do not.
+        (field == SyncService::Field::Host ? bridge.service.setToken(code)
+                                           : bridge.service.setHost(host));
+        QCOMPARE(bridge.service.invalidField(), field);
+        (field == SyncService::Field::Host ? bridge.service.setHost(host)
+                                           : bridge.service.setToken(code));
+        QCOMPARE(bridge.service.invalidField(), SyncService::Field::None);
+    }
 
-        // A valid start, saved trimmed; then a refused one leaves the attempt in progress alone.
-        start(u" 192.168.1.20\n"_s, token);
-        QCOMPARE(network.made.size(), 1);
-        QCOMPARE(network.last()->host, u"192.168.1.20"_s);
-        QCOMPARE(service.status(), u"Connessione a 192.168.1.20\u2026"_s);
-        QCOMPARE(SettingsStore().text(u"host"_s), u"192.168.1.20"_s);
-        start(u"192.168.1.20"_s, u"short"_s);
-        QCOMPARE(service.status(), invalid);
-        QVERIFY(!network.last()->abandoned);
-        QCOMPARE(SettingsStore().text(u"token"_s), token);
+    // What the companion says of the code, and a companion that closes without a word.
+    void refusalsAreNamedAndSilentClosesBackOff_data() {
+        QTest::addColumn<bool>("reconnects");
+        QTest::addColumn<QByteArray>("end");  // what the companion sends before closing
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("retried");
+        const QString wrongCode =
+            u"Il Linux ha rifiutato il codice pairing: controlla che sia quello salvato sul "
+            "Linux, poi premi Connetti"_s;
+        const QByteArray refusal = test::FakeBridge::noticeFrame(SessionNotice::WrongCode);
+        QTest::addRow("wrong code, box on") << true << refusal << wrongCode << false;
+        QTest::addRow("wrong code, box off") << false << refusal << wrongCode << false;
+        QTest::addRow("too many strangers, box on")
+            << true << test::FakeBridge::noticeFrame(SessionNotice::TooManyStrangers)
+            << u"In attesa: nuovo tentativo tra 2 s"_s << true;
+        QTest::addRow("too many strangers, box off")
+            << false << test::FakeBridge::noticeFrame(SessionNotice::TooManyStrangers)
+            << u"Connessione fallita: il Linux \u00e8 occupato da troppe connessioni sconosciute, "
+               "riprova tra poco"_s
+            << false;
+        QTest::addRow("silent close, box off")
+            << false << QByteArray() << u"Connessione fallita: il Linux ha chiuso la connessione"_s
+            << false;
+    }
+    void refusalsAreNamedAndSilentClosesBackOff() {
+        QFETCH(bool, reconnects);
+        QFETCH(QByteArray, end);
+        QFETCH(QString, status);
+        QFETCH(bool, retried);
+        test::FakeBridge bridge;
+        bridge.service.setReconnects(reconnects);
+        QStringList shown;
+        connect(
+            &bridge.service, &SyncService::objectWillChange, this,
+            [&] { shown.append(bridge.service.status()); }, Qt::QueuedConnection);
+        bridge.connect(false);
+        bridge.connection->deliver(end, true);
+        QTRY_COMPARE(bridge.service.status(), status);
+        QCOMPARE(bridge.retryDelay->isActive(), retried);
+        QVERIFY(!bridge.service.isConnected());
+        QCOMPARE(bridge.service.codeRefused(), status.contains(u"codice"_s));
+        QCOMPARE(bridge.service.needsUser(), bridge.service.codeRefused());
+        QTest::qWait(SyncService::acceptanceGraceMs + 100);
+        QVERIFY2(!shown.contains(ready), qPrintable(shown.join(u" | "_s)));
+        QCOMPARE(bridge.network.made.size(), 1);
+
+        // A companion that keeps closing right after the hello: each wait is longer, and
+        // after a few the session asks for the user.
+        if (!retried) return;
+        for (int attempt = 0; attempt < SyncService::failuresBeforeAttention + 1; ++attempt) {
+            bridge.retryDelay->finish();
+            bridge.connection = bridge.network.last();
+            bridge.connection->report(Connection::State::Ready);
+            QTRY_VERIFY(bridge.connection->hasPendingRead());
+            bridge.connection->deliver({}, true);
+            QTRY_VERIFY(bridge.retryDelay->isActive());
+        }
+        QCOMPARE(bridge.retryDelay->asked, (QList<int>{2000, 4000, 8000, 16000, 32000}));
+        QVERIFY(bridge.service.needsUser());
+        QVERIFY(!shown.contains(ready));
     }
 
     void readyReportsAndStop() {
@@ -61,11 +145,11 @@ private Q_SLOTS:
         // The hello only: what was there at connect time stays here.
         QCOMPARE(bridge.connection->sent,
                  QByteArrayList{*helloMessage(token, bridge.service.deviceID()).toFrame()});
-        QCOMPARE(bridge.connection->reads, 1);
+        QCOMPARE(bridge.connection->reads, 2);  // the first, and the one after the notice
 
         // A second ready leaves one timer, not two.
         bridge.connection->report(Connection::State::Ready);
-        QTRY_COMPARE(bridge.connection->reads, 2);
+        QTRY_COMPARE(bridge.connection->reads, 3);
         QCOMPARE(bridge.service.findChildren<QTimer*>(Qt::FindDirectChildrenOnly).size(), 1);
         // With the tick held back, the change itself sends the new content, at once.
         bridge.service.findChild<QTimer*>()->stop();
@@ -94,7 +178,7 @@ private Q_SLOTS:
         bridge.connect();
         QTest::qWait(50);
         QCOMPARE(bridge.service.status(), ready);
-        QCOMPARE(bridge.connection->reads, 1);
+        QCOMPARE(bridge.connection->reads, 2);
         QVERIFY(old.isNull());
         // Bytes on the new connection are framed from their own start.
         bridge.deliver(bridge.clipFrame(u"text"_s, "fresh"));

@@ -55,11 +55,12 @@ private Q_SLOTS:
         service.setHost(u"a"_s);
         service.setHost(u"a"_s);  // unchanged values are announced too
         service.setToken(u"short"_s);
-        service.start();  // fails validation: the status only
-        service.stop();   // no connection: still one assignment of false
-        service.generateToken();
+        service.start();          // fails validation: the field at fault, then the status
+        service.stop();           // no connection: still one assignment of false
+        service.generateToken();  // a new code is no longer the one at fault
         QCOMPARE(seen, (QStringList{u"//idle"_s, u"a//idle"_s, u"a//idle"_s, u"a/short/idle"_s,
-                                    u"a/short/refused"_s, u"a/short/refused"_s}));
+                                    u"a/short/idle"_s, u"a/short/refused"_s, u"a/short/refused"_s,
+                                    u"a/"_s + service.token() + u"/refused"_s}));
         QCOMPARE(service.status(), u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s);
     }
 

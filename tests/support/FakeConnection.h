@@ -10,6 +10,7 @@
 #include "platform/Delay.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
+#include "protocol/SessionNotice.h"
 #include "service/SyncService.h"
 
 namespace clipwren::test {
@@ -112,13 +113,16 @@ struct FakeBridge {
         service.setHost(QStringLiteral("127.0.0.1"));
         service.setToken(QStringLiteral("ABCDEFGHJKLMNPQR"));
     }
-    // Starts (again) and reports ready; connection is then the new connection.
-    void connect() {
+    // Starts (again), reports ready and says the code was taken, as the companion does;
+    // connection is then the new connection.
+    void connect(bool accepted = true) {
         service.start();
         connection = network.last();
         connection->report(Connection::State::Ready);
         QTRY_VERIFY_WITH_TIMEOUT(service.isConnected(), 5000);
+        if (accepted) deliver(noticeFrame(SessionNotice::Accepted));
     }
+    static QByteArray noticeFrame(SessionNotice notice) { return *noticeMessage(notice).toFrame(); }
     void deliver(const QByteArray& bytes) {
         QTRY_VERIFY_WITH_TIMEOUT(connection->hasPendingRead(), 5000);
         connection->deliver(bytes);
