@@ -26,16 +26,17 @@ QString peerUsage() {
         "                   [--port PORTA] [--quiet]\n"
         "     clipwren-peer --save-token\n"
         "\n"
-        "Tiene gli appunti di questa macchina Linux allineati con Clipwren+.\n"
+        "Tiene gli appunti di questo Linux allineati con quelli del computer dove gira\n"
+        "Clipwren+.\n"
         "\n"
-        "  --token CODICE      il codice di abbinamento (almeno 16 caratteri)\n"
-        "  --token-file FILE   legge il codice dalla prima riga di FILE\n"
+        "  --token CODICE      il codice pairing (da 16 a 1024 caratteri)\n"
+        "  --token-file FILE   legge il codice pairing dalla prima riga di FILE\n"
         "                      (senza nessuno dei due, il codice si legge dall'input)\n"
         "  --listen INDIRIZZO  ascolta solo su questo indirizzo (predefinito: tutti)\n"
         "  --port PORTA        porta TCP (predefinita: 47832)\n"
         "  --quiet             non scrive nulla sugli eventi\n"
-        "  --save-token        legge il codice dall'input e lo salva, leggibile solo\n"
-        "                      dall'utente, in ~/.config/ClipwrenPlus/peer-token,\n"
+        "  --save-token        legge il codice pairing dall'input e lo salva, leggibile\n"
+        "                      solo dall'utente, in ~/.config/ClipwrenPlus/peer-token,\n"
         "                      dove lo legge il servizio systemd; poi esce\n"
         "  --help              mostra questo aiuto\n");
 }
@@ -90,12 +91,13 @@ ParsedOptions parsePeerOptions(const QStringList& arguments, const CodeInput& re
         options.token = withoutLineEnding(QString::fromUtf8(file.readLine()));
     } else {
         const auto line = readCode();
-        if (!line) return failure(QStringLiteral("nessun codice di abbinamento in ingresso"));
+        if (!line) return failure(QStringLiteral("nessun codice pairing in ingresso"));
         options.token = withoutLineEnding(*line);
     }
-    if (!pairing::isLongEnough(options.token)) {
-        return failure(QStringLiteral("il codice di abbinamento deve avere almeno %1 caratteri")
-                           .arg(pairing::minimumLength));
+    if (!pairing::isLongEnough(options.token) || pairing::isTooLong(options.token)) {
+        return failure(QStringLiteral("il codice pairing deve avere da %1 a %2 caratteri")
+                           .arg(pairing::minimumLength)
+                           .arg(pairing::maximumLength));
     }
     return {options, false, QString()};
 }

@@ -42,7 +42,7 @@ std::optional<QString> readCodeFromInput() {
     const bool terminal = ::isatty(STDIN_FILENO) == 1;
     termios saved{};
     if (terminal) {
-        std::fputs("Codice di abbinamento: ", stderr);
+        std::fputs("Codice pairing: ", stderr);
         std::fflush(stderr);
         if (::tcgetattr(STDIN_FILENO, &saved) == 0) {
             termios silent = saved;

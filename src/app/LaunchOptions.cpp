@@ -12,7 +12,7 @@ const QString printStatusName = QStringLiteral("print-status");
 void describeLaunchOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("Clipwren+: tiene gli appunti di questo computer allineati con quelli "
-                       "di una macchina Linux, su una connessione TLS."));
+                       "del Linux dove gira clipwren-peer, su una connessione TLS."));
     // Qt's own help option describes itself in English and adds Qt's options in English too.
     parser.addOption(
         QCommandLineOption({QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("?")},
@@ -22,8 +22,8 @@ void describeLaunchOptions(QCommandLineParser& parser) {
     helpAll.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(helpAll);
     parser.addOption(QCommandLineOption(
-        connectName, QStringLiteral("All'avvio si connette, come con \"Connetti\", se IP e "
-                                    "codice di pairing sono salvati.")));
+        connectName, QStringLiteral("All'avvio si connette, come con \"Connetti\", se l'IP Linux e "
+                                    "il codice pairing sono salvati.")));
     parser.addOption(QCommandLineOption(
         printStatusName,
         QStringLiteral("Scrive su standard output il testo di stato all'avvio e poi ogni nuovo "
