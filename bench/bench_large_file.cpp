@@ -124,7 +124,9 @@ int main(int argc, char** argv) {
                 const auto clip =
                     reader.read(body, QStringLiteral("ABCDEFGHJKLMNPQR"), QStringLiteral("mac-Y"));
                 if (!clip) std::abort();
-                if (applyClip(*clip, pasteboard, lastDigest, renamed)) std::abort();
+                if (applyClip(*clip, pasteboard, lastDigest, renamed).outcome !=
+                    Applied::Outcome::Written)
+                    std::abort();
             });
         }),
         decodeFloor);

@@ -50,25 +50,18 @@ inline void removeStored(const QString& path) {
 // A clipboard that only remembers what it was given.
 class FakePasteboard final : public Pasteboard {
 public:
-    void clearContents() override {
-        m_text.reset();
-        m_png.reset();
-        m_files.clear();
+    void write(const ClipboardContents& contents) override { m_contents = contents; }
+    QList<QUrl> fileURLs() const override {
+        return m_contents.uriList ? localFileURLs(*m_contents.uriList) : QList<QUrl>();
     }
-    void setString(const QByteArray& utf8) override { m_text = utf8; }
-    void setPNG(const QByteArray& png) override { m_png = png; }
-    void writeFileURL(const QString& path) override { m_files = {QUrl::fromLocalFile(path)}; }
-    QList<QUrl> fileURLs() const override { return m_files; }
     std::optional<QByteArray> data(DataType type) const override {
-        return type == DataType::PNG ? m_png : std::nullopt;
+        return type == DataType::PNG ? m_contents.png : std::nullopt;
     }
-    std::optional<QByteArray> string() const override { return m_text; }
+    std::optional<QByteArray> string() const override { return m_contents.text; }
     bool isSecret() const override { return false; }
 
 private:
-    std::optional<QByteArray> m_text;
-    std::optional<QByteArray> m_png;
-    QList<QUrl> m_files;
+    ClipboardContents m_contents;
 };
 
 }  // namespace clipwren::fuzz

@@ -33,11 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             fuzz::require(!clip->data.isEmpty() && clip->data.size() <= maxReceivedData,
                           "decoded data within its limits");
             const QList<QUrl> before = pasteboard.fileURLs();
-            const auto error = applyClip(*clip, pasteboard, lastDigest, renamed);
-            const QList<QUrl> files = pasteboard.fileURLs();
-            // Every stored file gets a folder of its own: a new path means a new file.
-            if (clip->kind != "file" || error || files.isEmpty() || files == before) return;
-            const QString path = files.first().toLocalFile();
+            const Applied applied = applyClip(*clip, pasteboard, lastDigest, renamed);
+            // What is not written leaves the clipboard as it was.
+            if (applied.outcome != Applied::Outcome::Written) {
+                fuzz::require(pasteboard.fileURLs() == before, "clipboard kept");
+                return;
+            }
+            if (clip->kind != "file") return;
+            const QString path = applied.detail;
+            fuzz::require(pasteboard.fileURLs() == QList<QUrl>{QUrl::fromLocalFile(path)},
+                          "the stored file offered");
             fuzz::require(fuzz::isInsideReceivedFiles(path), "stored inside its own folder");
             QFile stored(path);
             fuzz::require(stored.open(QIODevice::ReadOnly), "stored file readable");

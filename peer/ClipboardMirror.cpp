@@ -60,21 +60,23 @@ void ClipboardMirror::receive(const QByteArray& body) {
     const auto clip = m_reader.read(body, m_token, m_deviceID);
     if (!clip) return;
     const QString kind = QString::fromUtf8(clip->kind);
-    const std::optional<QByteArray> before = m_lastDigest;
-    const std::optional<RenamedFile> renamedBefore = m_renamed;
-    const auto error = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed);
-    // A renamed file can show what the clipboard showed before; it was stored all the same.
-    if (m_lastDigest == before && m_renamed == renamedBefore) {
-        Q_EMIT alreadyKnown(kind, clip->data.size());
-        return;
-    }
-    Q_EMIT applied(kind, clip->data.size());
-    if (error) {
-        Q_EMIT fileNotStored(*error);
-    } else if (kind == u"file") {
-        // A stored file is what the clipboard now offers; nothing offered, nothing stored.
-        const QList<QUrl> files = m_pasteboard.fileURLs();
-        if (!files.isEmpty()) Q_EMIT fileStored(files.first().toLocalFile());
+    const Applied result = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed);
+    switch (result.outcome) {
+        case Applied::Outcome::Known:
+            Q_EMIT alreadyKnown(kind, clip->data.size());
+            break;
+        case Applied::Outcome::Written:
+            // Said only once the content is on the clipboard.
+            Q_EMIT applied(kind, clip->data.size());
+            if (kind == u"file") Q_EMIT fileStored(result.detail);
+            break;
+        case Applied::Outcome::NotStored:
+            m_watcher.keepPresentContent();
+            Q_EMIT fileNotStored(result.detail);
+            break;
+        case Applied::Outcome::NotWritten:
+            m_watcher.keepPresentContent();
+            break;
     }
 }
 

@@ -27,11 +27,17 @@ std::optional<NewContent> ChangeWatcher::takeNewContent(std::optional<QByteArray
     auto payload = clipboardPayload(m_pasteboard, &m_cache);
     if (!payload) return std::nullopt;
     QByteArray digest = digestOf(*payload);
-    if (lastDigest == digest) return std::nullopt;
+    if (lastDigest == digest || m_kept == digest) return std::nullopt;
+    m_kept.reset();
     lastDigest = std::move(digest);
     const bool tooLarge = payload->bytes.size() > maxBytes;
     // Asked only of a new content, so an unchanged clipboard costs no extra look.
     return NewContent{std::move(*payload), tooLarge, m_pasteboard.isSecret()};
+}
+
+void ChangeWatcher::keepPresentContent() {
+    const auto payload = clipboardPayload(m_pasteboard, &m_cache);
+    m_kept = payload ? std::optional(digestOf(*payload)) : std::nullopt;
 }
 
 void ChangeWatcher::recordPresentContent(std::optional<QByteArray>& lastDigest) {

@@ -34,12 +34,18 @@ public:
     // content the backend is still reading is recorded once it has been read.
     void recordPresentContent(std::optional<QByteArray>& lastDigest);
 
+    // Keeps the content present now known after lastDigest has moved on without the
+    // clipboard changing (a received content that could not be written), so that what the
+    // user had is not taken for a new copy and sent back; until the next new content.
+    void keepPresentContent();
+
 private:
     QByteArray digestOf(const ClipboardPayload& payload);
 
     const Pasteboard& m_pasteboard;
     SnapshotCache m_cache;
     bool m_recordPending = false;
+    std::optional<QByteArray> m_kept;
     // The last bytes hashed, held so that the same buffer can be told again by its address.
     ClipboardPayload m_hashed;
     QByteArray m_hashedDigest;

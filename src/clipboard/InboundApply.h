@@ -19,13 +19,26 @@ struct RenamedFile {
     friend bool operator==(const RenamedFile&, const RenamedFile&) = default;
 };
 
+// What became of one received clip.
+struct Applied {
+    enum class Outcome {
+        Known,       // already known by lastDigest: nothing done
+        Written,     // on the clipboard
+        NotWritten,  // nothing to write (a kind no one knows, text not UTF-8, a bad file)
+        NotStored,   // a file that could not be stored
+    };
+    Outcome outcome;
+    // Written: the stored file's path, for a file. NotWritten: why, for the debug log.
+    // NotStored: why, in the user's words.
+    QString detail;
+};
+
 // Puts a checked clip message on the clipboard, unless its content is already known by
-// lastDigest (or renamed). A new content's digest is recorded first, then the clipboard is
-// emptied and written by kind: text (valid UTF-8 only), PNG data as they are, or a file
-// stored in the received-files folder and offered by its URL. Returns why a received file
-// could not be stored, if it could not.
-std::optional<QString> applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
-                                 std::optional<QByteArray>& lastDigest,
-                                 std::optional<RenamedFile>& renamed);
+// lastDigest (or renamed). A new content's digest is recorded first, known from then on
+// whatever follows; then the content replaces the clipboard's in one write: text (valid
+// UTF-8 only), PNG data as they are, or a file stored in the received-files folder first and
+// then offered by its URL. A content that cannot be written leaves the clipboard as it was.
+Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
+                  std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed);
 
 }  // namespace clipwren

@@ -1,11 +1,14 @@
 #include "clipboard/ReceivedFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/SystemError.h"
 #include "platform/Utf8.h"
 #include "platform/Uuid.h"
 
@@ -56,13 +59,24 @@ ReceivedFiles::Stored ReceivedFiles::store(const QString& name, QByteArrayView c
     const QString fileFolder = root + u'/' + newUuidText();
     std::error_code error;
     std::filesystem::create_directories(QFile::encodeName(fileFolder).toStdString(), error);
-    if (error) return {QString(), QString::fromLocal8Bit(error.message())};
+    if (error) return {QString(), systemErrorText(error.value())};
 
     const QString path = fileFolder + u'/' + storedName(name);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(contents.data(), contents.size()) != contents.size() || !file.commit()) {
-        return {QString(), file.errorString()};
+    QString failure;
+    {
+        QSaveFile file(path);
+        // Unbuffered, so that a failing write fails at once and its reason is still errno.
+        errno = 0;
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            file.write(contents.data(), contents.size()) != contents.size() || !file.commit()) {
+            const int reason = errno;
+            failure = reason != 0 ? systemErrorText(reason) : file.errorString();
+        }
+    }  // uncommitted, it takes its temporary file away here
+    if (!failure.isEmpty()) {
+        // Nothing half-written stays, not even the folder made for this file.
+        QDir().rmdir(fileFolder);
+        return {QString(), failure};
     }
     return {path, QString()};
 }

@@ -2,10 +2,6 @@
 
 namespace clipwren {
 
-void ContentsPasteboard::writeFileURL(const QString& path) {
-    own(ClipboardContents::ofFile(QUrl::fromLocalFile(path)));
-}
-
 QList<QUrl> ContentsPasteboard::fileURLs() const {
     return m_contents.uriList ? localFileURLs(*m_contents.uriList) : QList<QUrl>();
 }

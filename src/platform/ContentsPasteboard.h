@@ -16,9 +16,7 @@ public:
     // freezes nothing.
     static constexpr int readTimeLimitMs = 2000;
 
-    void setString(const QByteArray& utf8) override { own(ClipboardContents::ofText(utf8)); }
-    void setPNG(const QByteArray& png) override { own(ClipboardContents::ofPNG(png)); }
-    void writeFileURL(const QString& path) override;
+    void write(const ClipboardContents& contents) override { own(contents); }
 
     QList<QUrl> fileURLs() const override;
     std::optional<QByteArray> data(DataType type) const override;

@@ -7,9 +7,11 @@
 #include <QUrl>
 #include <optional>
 
+#include "platform/ClipboardContents.h"
+
 namespace clipwren {
 
-// The system clipboard, as the rest of the program uses it: seven operations, and two
+// The system clipboard, as the rest of the program uses it: one write, four reads, and two
 // notifications. One backend is chosen at start and handed to whoever needs it.
 class Pasteboard : public QObject {
     Q_OBJECT
@@ -20,12 +22,17 @@ public:
     using QObject::QObject;
     ~Pasteboard() override = default;
 
-    virtual void clearContents() = 0;
+    // Replaces the whole content at once: one change of the clipboard, never an empty
+    // clipboard first, which a clipboard manager would answer by restoring an older content.
+    virtual void write(const ClipboardContents& contents) = 0;
+
     // The text as UTF-8 bytes, offered exactly as given.
-    virtual void setString(const QByteArray& utf8) = 0;
-    virtual void setPNG(const QByteArray& png) = 0;
+    void setString(const QByteArray& utf8) { write(ClipboardContents::ofText(utf8)); }
+    void setPNG(const QByteArray& png) { write(ClipboardContents::ofPNG(png)); }
     // Offers a local file as a file reference, the way file managers paste files.
-    virtual void writeFileURL(const QString& path) = 0;
+    void writeFileURL(const QString& path) {
+        write(ClipboardContents::ofFile(QUrl::fromLocalFile(path)));
+    }
 
     // The local file URLs on the clipboard, in their order; other URLs are left out.
     virtual QList<QUrl> fileURLs() const = 0;

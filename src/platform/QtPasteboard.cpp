@@ -13,8 +13,6 @@ namespace {
 
 const QString pngType = QStringLiteral("image/png");
 const QString tiffType = QStringLiteral("image/tiff");
-// GNOME's and KDE's file managers paste files from this format, not from text/uri-list alone.
-const QString gnomeCopiedFiles = QStringLiteral("x-special/gnome-copied-files");
 const QString passwordManagerHint = QString::fromLatin1(passwordManagerHintType);
 
 QClipboard* clipboard() {
@@ -25,11 +23,6 @@ const QMimeData* contents() {
     return clipboard()->mimeData(QClipboard::Clipboard);
 }
 
-// Every write of ours follows a clear, so each one sets the clipboard's whole content.
-void replaceContents(QMimeData* mime) {
-    clipboard()->setMimeData(mime, QClipboard::Clipboard);
-}
-
 }  // namespace
 
 QtPasteboard::QtPasteboard(QObject* parent) : Pasteboard(parent) {
@@ -38,28 +31,16 @@ QtPasteboard::QtPasteboard(QObject* parent) : Pasteboard(parent) {
     });
 }
 
-void QtPasteboard::clearContents() {
-    clipboard()->clear(QClipboard::Clipboard);
-}
-
-void QtPasteboard::setString(const QByteArray& utf8) {
+void QtPasteboard::write(const ClipboardContents& contents) {
     auto* mime = new QMimeData;
-    mime->setText(fromUtf8Exactly(utf8));
-    replaceContents(mime);
-}
-
-void QtPasteboard::setPNG(const QByteArray& png) {
-    auto* mime = new QMimeData;
-    mime->setData(pngType, png);
-    replaceContents(mime);
-}
-
-void QtPasteboard::writeFileURL(const QString& path) {
-    const QUrl url = QUrl::fromLocalFile(path);
-    auto* mime = new QMimeData;
-    mime->setUrls({url});
-    mime->setData(gnomeCopiedFiles, "copy\n" + url.toEncoded());
-    replaceContents(mime);
+    // Qt offers text under each of its text types by itself.
+    if (contents.text) mime->setText(fromUtf8Exactly(*contents.text));
+    ClipboardContents rest = contents;
+    rest.text.reset();
+    for (const QByteArray& type : offeredTypes(rest))
+        mime->setData(QString::fromLatin1(type), *bytesForType(rest, type));
+    // One setMimeData: the clipboard goes from the old content to the new in one change.
+    clipboard()->setMimeData(mime, QClipboard::Clipboard);
 }
 
 QList<QUrl> QtPasteboard::fileURLs() const {

@@ -12,10 +12,7 @@ class QtPasteboard final : public Pasteboard {
 public:
     explicit QtPasteboard(QObject* parent = nullptr);
 
-    void clearContents() override;
-    void setString(const QByteArray& utf8) override;
-    void setPNG(const QByteArray& png) override;
-    void writeFileURL(const QString& path) override;
+    void write(const ClipboardContents& contents) override;
 
     QList<QUrl> fileURLs() const override;
     std::optional<QByteArray> data(DataType type) const override;

@@ -176,7 +176,6 @@ void SyncService::generateToken() {
 
 void SyncService::copyToken() {
     if (m_token.isEmpty()) return;
-    m_pasteboard.clearContents();
     m_pasteboard.setString(m_token.toUtf8());
     assignStatus(QStringLiteral("Token copiato: incollalo nel comando su Kubuntu"));
 }
@@ -471,8 +470,12 @@ void SyncService::apply(const QByteArray& body) {
     }
     const auto clip = m_reader.read(body, m_token, m_deviceID);
     if (!clip) return;
-    if (const auto error = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed)) {
-        assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + *error);
+    const Applied applied = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed);
+    if (applied.outcome == Applied::Outcome::NotWritten ||
+        applied.outcome == Applied::Outcome::NotStored)
+        m_watcher.keepPresentContent();
+    if (applied.outcome == Applied::Outcome::NotStored) {
+        assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + applied.detail);
     }
 }
 

@@ -124,20 +124,20 @@ private Q_SLOTS:
     void eachKindReachesTheClipboard_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QString>("format");  // none: the clipboard is emptied
+        QTest::addColumn<QString>("format");  // none: the clipboard keeps what it had
         QTest::addRow("an image, as it came")
             << u"image"_s << "\x00\x01 not a png"_ba << u"image/png"_s;
         QTest::addRow("UTF-8 text, its byte order mark kept")
             << u"text"_s << "\xef\xbb\xbf\xc3\xa8 \xe2\x80\xa2"_ba << u"text/plain"_s;
-        const auto emptied = [](const char* name, const QString& kind, const QByteArray& data) {
+        const auto kept = [](const char* name, const QString& kind, const QByteArray& data) {
             QTest::newRow(name) << kind << data << QString();
         };
-        emptied("overlong UTF-8", u"text"_s, "\xc0\xaf");
-        emptied("a kind we do not know", u"rtf"_s, "{\\rtf1}");
-        emptied("a file without a name", u"file"_s, "no separator");
-        emptied("an empty file", u"file"_s, "empty.txt\0"_ba);
-        emptied("a name not in UTF-8", u"file"_s, "\xc0\xaf.txt\0x"_ba);
-        emptied("a file too large", u"file"_s, "big.bin\0"_ba + QByteArray(maxBytes + 1, 'z'));
+        kept("overlong UTF-8", u"text"_s, "\xc0\xaf");
+        kept("a kind we do not know", u"rtf"_s, "{\\rtf1}");
+        kept("a file without a name", u"file"_s, "no separator");
+        kept("an empty file", u"file"_s, "empty.txt\0"_ba);
+        kept("a name not in UTF-8", u"file"_s, "\xc0\xaf.txt\0x"_ba);
+        kept("a file too large", u"file"_s, "big.bin\0"_ba + QByteArray(maxBytes + 1, 'z'));
     }
     void eachKindReachesTheClipboard() {
         QFETCH(QString, kind);
@@ -146,14 +146,13 @@ private Q_SLOTS:
         clipboard->setText(u"before"_s);
         QSignalSpy changes(clipboard, &QClipboard::dataChanged);
         send(kind, data);
-        // Emptied, then written once; sent again with an id of its own, it is known.
-        QCOMPARE(changes.count(), format.isEmpty() ? 1 : 2);
+        // Written in one change, or not at all; sent again with an id of its own, it is known.
+        QCOMPARE(changes.count(), format.isEmpty() ? 0 : 1);
         send(kind, data);
-        QCOMPARE(changes.count(), format.isEmpty() ? 1 : 2);
-        const QMimeData* mime = clipboard->mimeData();
-        QCOMPARE(mime ? mime->formats() : QStringList(),
-                 format.isEmpty() ? QStringList() : QStringList{format});
-        if (!format.isEmpty()) QCOMPARE(mime->data(format), data);
+        QCOMPARE(changes.count(), format.isEmpty() ? 0 : 1);
+        const QString shown = format.isEmpty() ? u"text/plain"_s : format;
+        QCOMPARE(clipboard->mimeData()->formats(), QStringList{shown});
+        QCOMPARE(clipboard->mimeData()->data(shown), format.isEmpty() ? "before"_ba : data);
         // Applied or not, the content is known from now on.
         QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest(kind.toUtf8(), data)));
         QVERIFY(test::receivedFiles().isEmpty());
@@ -204,19 +203,45 @@ private Q_SLOTS:
         QVERIFY(test::receivedFiles().isEmpty());
     }
 
-    void saveFailureIsReported() {
-        // A file where the folder should be: creating the per-file folder fails.
-        QVERIFY(test::blockWithFile(test::receivedFolder()));
+    // A file that cannot be stored: the reason in the user's words, nothing left behind, and
+    // what the user had copied still there.
+    void saveFailureIsReportedAndTheClipboardKept_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("reason");  // none: any reason but an unknown one
+        QTest::addRow("its folder cannot be made") << "hi"_ba << QString();
+        QTest::addRow("a full disk")
+            << QByteArray(3'000'000, 'f') << u"Spazio esaurito sul device"_s;
+    }
+    void saveFailureIsReportedAndTheClipboardKept() {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, reason);
+        const bool full = !reason.isEmpty();
+        const QString data = test::dataHome() + u"/ClipwrenPlus"_s;
+        std::shared_ptr<void> disk;
+        if (full) {
+            disk = test::smallDisk(data, 1 << 20);
+            QVERIFY2(disk, "a 1 MiB file system of our own (as root)");
+        } else {
+            QVERIFY(test::blockWithFile(test::receivedFolder()));
+        }
         clipboard->setText(u"before"_s);
-        const QByteArray data("a.txt\0hi", 8);
-        send(u"file"_s, data);
-        QVERIFY(!clipboard->mimeData() || clipboard->mimeData()->formats().isEmpty());
+        const QByteArray message = "a.txt\0"_ba + contents;
+        send(u"file"_s, message);
+        QCOMPARE(clipboard->text(), u"before"_s);
         const QString prefix = u"Non riesco a salvare il file ricevuto: "_s;
         const QString status = m_bridge->service.status();
         QVERIFY2(status.startsWith(prefix) && status.size() > prefix.size(), qPrintable(status));
-        QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("file", data)));
+        QVERIFY2(!status.contains(u"sconosciuto"_s), qPrintable(status));
+        if (full) QCOMPARE(status, prefix + reason);
+        QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("file", message)));
         QVERIFY(m_bridge->service.isConnected());  // nothing is torn down
-        QVERIFY(QFile::remove(test::receivedFolder()));
+        if (full) {
+            QCOMPARE(
+                QDir(test::receivedFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                QStringList());
+        } else {
+            QVERIFY(QFile::remove(test::receivedFolder()));
+        }
     }
 };
 

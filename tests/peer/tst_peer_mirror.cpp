@@ -116,11 +116,18 @@ private Q_SLOTS:
         QCOMPARE(m.known.count(), 2);
         QCOMPARE(test::receivedFiles(), files);
 
-        // A file that cannot be stored is said so.
+        // A file that cannot be stored is said so, and only that; a kind no one knows is not
+        // said applied. Neither takes what the clipboard had, nor sends it back.
+        const QList<QUrl> before = m.pasteboard.fileURLs();
         QVERIFY(test::blockWithFile(test::receivedFolder()));
         m.mirror.receive(body(u"file"_s, QByteArray("a.txt") + '\0' + "hi"));
+        m.mirror.receive(body(u"rtf"_s, "{\\rtf1}"));
         QCOMPARE(m.stored.count(), 2);
+        QCOMPARE(m.applied.count(), 3);
         QVERIFY(!m.notStored.value(0).value(0).toString().isEmpty());
+        QCOMPARE(m.pasteboard.fileURLs(), before);
+        m.mirror.poll();
+        QCOMPARE(m.frames.count(), 0);
         QVERIFY(QFile::remove(test::receivedFolder()));
     }
 };

@@ -5,9 +5,12 @@
 
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
+#include "clipboard/InboundApply.h"
+#include "clipboard/ReceivedFiles.h"
 #include "clipboard/Snapshot.h"
 #include "platform/ClipboardBackend.h"
 #include "platform/wayland/PipeTransfer.h"
+#include "protocol/ClipMessageReader.h"
 #include "service/SyncService.h"
 #include "support/DesktopSession.h"
 #include "support/FakeConnection.h"
@@ -123,7 +126,6 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(Bytes, types);
         QFETCH(Bytes, served);
-        m_pasteboard->clearContents();
         if (kind == u"text") m_pasteboard->setString(bytes);
         if (kind == u"image") m_pasteboard->setPNG(bytes);
         if (kind == u"file") m_pasteboard->writeFileURL(QString::fromUtf8(bytes));
@@ -135,6 +137,50 @@ private Q_SLOTS:
             QCOMPARE(m_session->paste(QString::fromLatin1(types[i])), served[i]);
         }
         QCOMPARE(snapshot()->bytes, expected->bytes);
+    }
+
+    // What another program watching the clipboard sees of each received content: one change,
+    // from the old content to the new, and none at all for one that cannot be written.
+    void eachReceivedContentIsOneChange_data() {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("changes");
+        QTest::addRow("text") << "text"_ba
+                              << "arrivato"_ba << 1;
+        QTest::addRow("image") << "image"_ba << test::samplePng() << 1;
+        QTest::addRow("file") << "file"_ba
+                              << "arrivato.txt\0contenuto"_ba << 1;
+        QTest::addRow("a kind no one knows") << "rtf"_ba
+                                             << "{\\rtf1}"_ba << 0;
+        QTest::addRow("text not UTF-8") << "text"_ba
+                                        << "\xc0\xaf"_ba << 0;
+        QTest::addRow("a file without a name") << "file"_ba
+                                               << "senza separatore"_ba << 0;
+        QTest::addRow("a file that cannot be stored") << "file"_ba
+                                                      << "a.txt\0x"_ba << 0;
+    }
+    void eachReceivedContentIsOneChange() {
+        QFETCH(QByteArray, kind);
+        QFETCH(QByteArray, data);
+        QFETCH(int, changes);
+        const bool blocked = QByteArray(QTest::currentDataTag()).contains("stored");
+        if (blocked) QVERIFY(test::blockWithFile(ReceivedFiles::folder()));
+        m_session->copyText(u"prima"_s);
+        const std::unique_ptr<Pasteboard> watcher = pasteboardOf(*m_session);
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->isSettled() && watcher->isSettled() &&
+                                     watcher->string() == QByteArray("prima"),
+                                 deadlineMs);
+        QSignalSpy seen(watcher.get(), &Pasteboard::changed);
+        std::optional<QByteArray> lastDigest;
+        std::optional<RenamedFile> renamed;
+        const Applied applied =
+            applyClip(ClipMessage{kind, data}, *m_pasteboard, lastDigest, renamed);
+        QCOMPARE(applied.outcome == Applied::Outcome::Written, changes == 1);
+        QTest::qWait(300);  // time enough for a change, or for a first empty one, to show
+        QTRY_VERIFY_WITH_TIMEOUT(watcher->isSettled(), deadlineMs);
+        QCOMPARE(seen.count(), changes);
+        if (changes == 0) QCOMPARE(m_session->text(), u"prima"_s);
+        if (blocked) QVERIFY(QFile::remove(ReceivedFiles::folder()));
     }
 
     void contentPresentAtStartIsKnownNotNew() {
@@ -219,7 +265,6 @@ private Q_SLOTS:
         QTRY_VERIFY(service.status().startsWith(u"Appunti non raggiungibili: "_s));
         QVERIFY(service.isConnected());
         // Nothing works on it any more, and nothing breaks either.
-        m_pasteboard->clearContents();
         m_pasteboard->setString("dopo");
         QVERIFY(!snapshot());
     }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <memory>
 
 namespace clipwren::test {
 
@@ -51,6 +55,28 @@ inline bool blockWithFile(const QString& folder) {
     QDir(folder).removeRecursively();
     QFile blocker(folder);
     return QDir().mkpath(QFileInfo(folder).path()) && blocker.open(QIODevice::WriteOnly);
+}
+
+// A file system of size bytes at folder (made if missing), unmounted when the result goes;
+// nothing when it cannot be made. Only in a mount namespace of the test's own (its ctest
+// entry runs it under unshare --mount), so that the machine's own mounts are never touched.
+inline std::shared_ptr<void> smallDisk(const QString& folder, qint64 size) {
+    const auto mountNamespace = [](const QByteArray& process) {
+        char name[64] = {};
+        return ::readlink("/proc/" + process + "/ns/mnt", name, sizeof name - 1) > 0
+                   ? QByteArray(name)
+                   : QByteArray();
+    };
+    const QByteArray own = mountNamespace("self");
+    if (own.isEmpty() || own == mountNamespace(QByteArray::number(::getppid()))) return nullptr;
+    QDir().mkpath(folder);
+    const QByteArray path = QFile::encodeName(folder);
+    const QByteArray options = "size=" + QByteArray::number(size);
+    if (::mount("tmpfs", path.constData(), "tmpfs", 0, options.constData()) != 0) return nullptr;
+    return std::shared_ptr<void>(new QByteArray(path), [](void* mounted) {
+        ::umount2(static_cast<QByteArray*>(mounted)->constData(), MNT_DETACH);
+        delete static_cast<QByteArray*>(mounted);
+    });
 }
 
 inline QByteArray samplePng() {

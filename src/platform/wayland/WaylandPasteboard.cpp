@@ -92,13 +92,6 @@ void WaylandPasteboard::disown() {
     m_reading = false;
 }
 
-void WaylandPasteboard::clearContents() {
-    if (!isUsable()) return;
-    disown();
-    m_connection->protocol().setSelection(m_device, nullptr);
-    m_connection->flush();
-}
-
 void WaylandPasteboard::lose(const QString& reason) {
     if (!m_device) return;
     // Whatever the proxies were, the compositor has forgotten them.

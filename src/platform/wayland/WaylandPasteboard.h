@@ -25,8 +25,6 @@ public:
                       QObject* parent = nullptr);
     ~WaylandPasteboard() override;
 
-    void clearContents() override;
-
 private:
     void onDataOffer(wl_proxy* offer) override;
     void onSelection(wl_proxy* offer) override;

@@ -133,17 +133,6 @@ void X11Pasteboard::own(const ClipboardContents& contents) {
     m_contents = contents;
 }
 
-void X11Pasteboard::clearContents() {
-    if (m_connection->isLost()) return;
-    m_transfer.reset();
-    m_reading = false;
-    m_owned.reset();
-    m_contents = {};
-    xcb_set_selection_owner(m_connection->connection(), XCB_NONE, m_connection->clipboard(),
-                            m_connection->serverTime());
-    m_connection->flush();
-}
-
 void X11Pasteboard::serve(const xcb_selection_request_event_t& request) {
     // Clients of the last century name no property: the target stands for it.
     const xcb_atom_t property = request.property == XCB_NONE ? request.target : request.property;

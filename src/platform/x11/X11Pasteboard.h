@@ -28,8 +28,6 @@ public:
                   QObject* parent = nullptr);
     ~X11Pasteboard() override;
 
-    void clearContents() override;
-
 private:
     void handle(const xcb_generic_event_t& event);
     void ownerChanged(xcb_window_t owner, xcb_timestamp_t time);

@@ -1,0 +1,39 @@
+#include "platform/SystemError.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace clipwren {
+
+QString systemErrorText(int error) {
+    // The C library's Italian words, whatever language the session is in: the status line
+    // around them is Italian.
+    switch (error) {
+        case ENOSPC:
+            return QStringLiteral("Spazio esaurito sul device");
+        case EDQUOT:
+            return QStringLiteral("Quota del disco superata");
+        case EACCES:
+            return QStringLiteral("Permesso negato");
+        case EPERM:
+            return QStringLiteral("Operazione non permessa");
+        case EROFS:
+            return QStringLiteral("File system in sola lettura");
+        case ENOENT:
+            return QStringLiteral("File o directory non esistente");
+        case ENOTDIR:
+            return QStringLiteral("Non è una directory");
+        case EEXIST:
+            return QStringLiteral("Il file esiste");
+        case ENAMETOOLONG:
+            return QStringLiteral("Nome file troppo lungo");
+        case EIO:
+            return QStringLiteral("Errore di input/output");
+        case EFBIG:
+            return QStringLiteral("File troppo grande");
+        default:
+            return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+}  // namespace clipwren
