@@ -1,6 +1,7 @@
 // How long a text copied on this machine takes to leave as a frame on the socket, for both
-// programs, on X11 (Xvfb, xclip) and on Wayland (headless sway, wl-copy): from the moment the
-// copying program starts to the moment the whole frame has arrived at the other end.
+// programs, on X11 (Xvfb, xclip) and on Wayland (headless sway and KWin, wl-copy): from the
+// moment the copying program starts to the moment the whole frame has arrived at the other end.
+// bench_copy_latency [x11|sway|kwin]...: those desktops only.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -126,21 +127,22 @@ std::vector<double> measureProgram(const test::DesktopSession& session, const QS
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    using Kind = test::DesktopSession::Kind;
+    const std::vector<std::pair<QString, Kind>> desktops{{QStringLiteral("x11"), Kind::X11},
+                                                         {QStringLiteral("sway"), Kind::Sway},
+                                                         {QStringLiteral("kwin"), Kind::KWin}};
+    const QStringList chosen = app.arguments().mid(1);
     QTemporaryDir root;
     std::printf("copy to frame on the socket, %d text copies each\n", copies);
-    for (const bool wayland : {false, true}) {
-        std::unique_ptr<test::DesktopSession> session;
-        if (wayland) {
-            session = std::make_unique<test::SwaySession>();
-        } else {
-            session = std::make_unique<test::XvfbSession>();
-        }
-        if (!session->start()) return 1;
-        const QString side = root.filePath(wayland ? QStringLiteral("w") : QStringLiteral("x"));
-        report(wayland ? "Wayland, clipwren-peer" : "X11, clipwren-peer",
-               measurePeer(*session, side + QStringLiteral("/peer")));
-        report(wayland ? "Wayland, clipwren-plus" : "X11, clipwren-plus",
-               measureProgram(*session, side + QStringLiteral("/plus")));
+    for (const auto& [name, kind] : desktops) {
+        if (!chosen.isEmpty() && !chosen.contains(name)) continue;
+        test::DesktopSession session(kind);
+        if (!session.start()) return 1;
+        const QString side = root.filePath(name);
+        report(qPrintable(name + QStringLiteral(", clipwren-peer")),
+               measurePeer(session, side + QStringLiteral("/peer")));
+        report(qPrintable(name + QStringLiteral(", clipwren-plus")),
+               measureProgram(session, side + QStringLiteral("/plus")));
     }
     return 0;
 }

@@ -8,7 +8,7 @@ CLIPWREN_PACKAGES=(
     libssl-dev libsimdjson-dev
     xvfb xclip fonts-dejavu-core dbus-daemon
     libwayland-dev libwayland-bin libxcb1-dev libxcb-xfixes0-dev
-    sway xwayland x11-xserver-utils wl-clipboard foot
+    sway kwin-wayland xwayland x11-xserver-utils wl-clipboard qt6-wayland
     dpkg-dev file desktop-file-utils appstream systemd
     clang libclang-rt-14-dev
 )

@@ -1,5 +1,5 @@
-// The backend a program chooses at start, on a real desktop (an X server, or sway with
-// CLIPWREN_TEST_SESSION=wayland): what others copy is read byte for byte, and the reverse.
+// The backend a program chooses at start, on a real desktop (an X server, or sway or KWin with
+// CLIPWREN_TEST_SESSION=sway or kwin): what others copy is read byte for byte, and the reverse.
 #include <fcntl.h>
 #include <unistd.h>
 

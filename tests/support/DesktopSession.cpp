@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTest>
 #include <QUrl>
@@ -17,61 +18,117 @@ namespace clipwren::test {
 
 constexpr int deadlineMs = 15000;
 
-bool DesktopSession::waylandChosen() {
-    return qEnvironmentVariable("CLIPWREN_TEST_SESSION") == u"wayland";
+namespace {
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-std::unique_ptr<DesktopSession> DesktopSession::chosen() {
-    if (waylandChosen()) return std::make_unique<SwaySession>();
-    return std::make_unique<XvfbSession>();
+}  // namespace
+
+DesktopSession::Kind DesktopSession::chosenKind() {
+    const QString chosen = qEnvironmentVariable("CLIPWREN_TEST_SESSION");
+    if (chosen == u"sway") return Kind::Sway;
+    if (chosen == u"kwin") return Kind::KWin;
+    return Kind::X11;
 }
 
 bool DesktopSession::start() {
-    if (!m_wayland) m_server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s});
+    m_server.setStandardErrorFile(m_root.filePath(u"log"_s));
+    // Its own process group, so that stop() ends all of it: dbus-run-session leaves its
+    // program running when it ends alone.
+    m_server.setChildProcessModifier([] { ::setpgid(0, 0); });
+    if (!wayland()) m_server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s});
     // Either server prints where it is once it is ready.
-    if ((m_wayland && !startSway()) ||
+    if ((wayland() && !startCompositor()) ||
         !QTest::qWaitFor([&] { return m_server.canReadLine(); }, deadlineMs)) {
-        qWarning("no display server: %s", m_server.readAllStandardError().constData());
+        QFile log(m_root.filePath(u"log"_s));
+        log.open(QIODevice::ReadOnly);
+        qWarning("no display server: %s", log.readAll().right(4000).constData());
         return false;
     }
     const QList<QByteArray> where = m_server.readLine().trimmed().split(' ');
-    m_display = (m_wayland ? QString() : u":"_s) + QString::fromLocal8Bit(where.last());
-    if (m_wayland) m_waylandDisplay = m_root.path() + u'/' + QString::fromLocal8Bit(where[0]);
+    m_display = (wayland() ? QString() : u":"_s) + QString::fromLocal8Bit(where.last());
+    if (wayland()) m_waylandDisplay = m_root.path() + u'/' + QString::fromLocal8Bit(where[0]);
     return true;
 }
 
-bool DesktopSession::startSway() {
-    // Ready once Xwayland admits our user (it admits only sway's own unless told) and the
-    // terminal has the focus, which windows of ours on Xwayland never take, as a tray's never do.
+bool DesktopSession::startCompositor() {
+    // The native window opens once Xwayland admits our user (it admits only the compositor's
+    // own unless told) and tells where the session is once it has the focus.
+    const QString window = u"sh -c 'xhost +SI:localuser:%1 >/dev/null 2>&1; exec %2'"_s.arg(
+        QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name),
+        QStringLiteral(NATIVE_WINDOW_PATH));
     const QString root = m_root.path();
-    const bool asRoot = ::geteuid() == 0;
-    QFile config(root + u"/config"_s);
-    if (!config.open(QIODevice::WriteOnly)) return false;
-    config.write(
-        u"xwayland force\n"
-        "no_focus [shell=\"xwayland\"]\n"
-        "exec sh -c 'xhost +SI:localuser:%1 >/dev/null 2>&1; until swaymsg "
-        "\"[app_id=foot con_id=__focused__] nop\" >/dev/null 2>&1; do sleep 0.05; done; "
-        "echo \"$WAYLAND_DISPLAY $DISPLAY\"'\n"
-        "exec foot cat\n"_s.arg(QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name))
-            .toUtf8());
-    config.close();
-    if (asRoot && ::chown(QFile::encodeName(root).constData(), 65534, 65534) != 0) return false;
-    config.setPermissions(QFile::ReadOwner | QFile::ReadOther);
-
-    const QString sway =
-        u"env -i PATH=/usr/bin:/bin HOME=%1 XDG_RUNTIME_DIR=%1 WLR_BACKENDS=headless "
-        "WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c %1/config"_s;
-    const QString asNobody = u"setpriv --reuid=nobody --regid=nogroup --clear-groups -- "_s;
-    QStringList command = ((asRoot ? asNobody : QString()) + sway.arg(root)).split(u' ');
+    QStringList command = m_kind == Kind::Sway ? swayCommand(window) : kwinCommand(window);
+    if (command.isEmpty()) return false;
+    command = QStringList{u"env"_s, u"-i"_s, u"PATH=/usr/bin:/bin"_s, u"HOME="_s + root,
+                          u"XDG_RUNTIME_DIR="_s + root} +
+              command;
+    if (::geteuid() == 0) {
+        // Everything in its folder becomes the session user's, configuration included.
+        QDirIterator entries(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories);
+        while (entries.hasNext()) {
+            if (::chown(QFile::encodeName(entries.next()).constData(), 65534, 65534) != 0) {
+                return false;
+            }
+        }
+        if (::chown(QFile::encodeName(root).constData(), 65534, 65534) != 0) return false;
+        command = QStringList{u"setpriv"_s, u"--reuid=nobody"_s, u"--regid=nogroup"_s,
+                              u"--clear-groups"_s, u"--"_s} +
+                  command;
+    }
     m_server.start(command.takeFirst(), command);
     return true;
 }
 
+QStringList DesktopSession::swayCommand(const QString& window) const {
+    if (!writeFile(m_root.filePath(u"config"_s),
+                   "xwayland force\n"
+                   "no_focus [shell=\"xwayland\"]\n"
+                   "exec " +
+                       window.toUtf8() + '\n')) {
+        return {};
+    }
+    return {u"WLR_BACKENDS=headless"_s,
+            u"WLR_LIBINPUT_NO_DEVICES=1"_s,
+            u"WLR_RENDERER=pixman"_s,
+            u"sway"_s,
+            u"-c"_s,
+            m_root.filePath(u"config"_s)};
+}
+
+QStringList DesktopSession::kwinCommand(const QString& window) const {
+    // A copy of the binary carries none of the file capabilities that a sandbox may refuse
+    // to run; KWin picks its own Qt platform only under its own name.
+    const QString kwin = m_root.filePath(u"kwin_wayland"_s);
+    // Windows on Xwayland never take the focus, as a tray's never do.
+    const QByteArray rules =
+        "[1]\nacceptfocus=false\nacceptfocusrule=2\nwmclass=^(?!native-window$)\n"
+        "wmclassmatch=3\n[General]\ncount=1\nrules=1\n";
+    if (!QFile::copy(u"/usr/bin/kwin_wayland"_s, kwin) ||
+        !writeFile(m_root.filePath(u".config/kwinrulesrc"_s), rules)) {
+        return {};
+    }
+    return {u"dbus-run-session"_s,
+            u"--"_s,
+            kwin,
+            u"--virtual"_s,
+            u"--xwayland"_s,
+            u"--no-lockscreen"_s,
+            u"--no-global-shortcuts"_s,
+            u"--no-kactivities"_s,
+            window};
+}
+
 void DesktopSession::stop() {
     if (m_server.state() == QProcess::NotRunning) return;
-    m_server.terminate();
-    if (!m_server.waitForFinished(5000)) m_server.kill();
+    const pid_t group = pid_t(m_server.processId());
+    ::kill(-group, SIGTERM);
+    if (!m_server.waitForFinished(5000)) ::kill(-group, SIGKILL);
     m_server.waitForFinished();
 }
 
@@ -79,7 +136,7 @@ QProcessEnvironment DesktopSession::environment() const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(u"QT_QPA_PLATFORM"_s);
     environment.remove(u"WAYLAND_DISPLAY"_s);
-    if (m_wayland) environment.insert(u"WAYLAND_DISPLAY"_s, m_waylandDisplay);
+    if (wayland()) environment.insert(u"WAYLAND_DISPLAY"_s, m_waylandDisplay);
     environment.insert(u"DISPLAY"_s, m_display);
     return environment;
 }
@@ -102,16 +159,16 @@ void DesktopSession::enter() const {
 }
 
 QString DesktopSession::textType() const {
-    return m_wayland ? u"text/plain;charset=utf-8"_s : u"UTF8_STRING"_s;
+    return wayland() ? u"text/plain;charset=utf-8"_s : u"UTF8_STRING"_s;
 }
 
 void DesktopSession::copy(const QString& type, const QByteArray& bytes) const {
-    run((m_wayland ? u"wl-copy --type "_s : u"xclip -selection clipboard -i -t "_s) + type, bytes,
+    run((wayland() ? u"wl-copy --type "_s : u"xclip -selection clipboard -i -t "_s) + type, bytes,
         true);
 }
 
 std::optional<QByteArray> DesktopSession::paste(const QString& type) const {
-    return run((m_wayland ? u"wl-paste -n --type "_s : u"xclip -selection clipboard -o -t "_s) +
+    return run((wayland() ? u"wl-paste -n --type "_s : u"xclip -selection clipboard -o -t "_s) +
                type);
 }
 
@@ -142,7 +199,7 @@ std::optional<QByteArray> DesktopSession::run(const QString& command, const QByt
 }
 
 std::shared_ptr<void> DesktopSession::offer(const ClipboardContents& contents, bool answers) const {
-    if (!m_wayland) {
+    if (!wayland()) {
         QStringList arguments;
         for (const QByteArray& type : offeredTypes(contents)) {
             arguments << QString::fromLatin1(type)

@@ -10,16 +10,23 @@
 namespace clipwren::test {
 
 // A desktop of a test's own, started by start() and stopped when destroyed: a private X
-// server with xclip as the other programs, or a headless sway session with Xwayland where a
-// native terminal (foot) has the focus, so the clipboard is out of Xwayland's reach, with
-// wl-copy and wl-paste as the other programs. sway refuses root: as root it runs as nobody.
+// server with xclip as the other programs, or a headless Wayland compositor (sway or KWin) with
+// Xwayland where a native window has the focus, so the clipboard is out of Xwayland's reach,
+// with wl-copy and wl-paste as the other programs. Both compositors refuse root: as root they
+// run as nobody.
 class DesktopSession {
 public:
-    virtual ~DesktopSession() { stop(); }
+    enum class Kind { X11, Sway, KWin };
 
-    // sway with CLIPWREN_TEST_SESSION=wayland, X otherwise.
-    static bool waylandChosen();
-    static std::unique_ptr<DesktopSession> chosen();
+    explicit DesktopSession(Kind kind) : m_kind(kind) {}
+    ~DesktopSession() { stop(); }
+
+    // CLIPWREN_TEST_SESSION=sway or kwin; X otherwise.
+    static Kind chosenKind();
+    static bool waylandChosen() { return chosenKind() != Kind::X11; }
+    static std::unique_ptr<DesktopSession> chosen() {
+        return std::make_unique<DesktopSession>(chosenKind());
+    }
 
     bool start();
     // Ends the display server, as a crash or a logout does.
@@ -43,30 +50,23 @@ public:
     // The one local file the clipboard offers, if it offers exactly one.
     QString file() const;
 
-protected:
-    explicit DesktopSession(bool wayland) : m_wayland(wayland) {}
-
 private:
-    bool startSway();
+    bool wayland() const { return m_kind != Kind::X11; }
+    // The compositor as the session's user; it runs the native window once it is up.
+    bool startCompositor();
+    QStringList swayCommand(const QString& window) const;
+    QStringList kwinCommand(const QString& window) const;
     QProcessEnvironment environment() const;
     // Runs a tool of the session to its end while the caller's event loop goes on serving;
     // a tool that serves a copy leaves a part behind, which must inherit none of our pipes.
     std::optional<QByteArray> run(const QString& command, const QByteArray& input = {},
                                   bool serves = false) const;
 
-    const bool m_wayland;
+    const Kind m_kind;
     QTemporaryDir m_root;
     QProcess m_server;
     QString m_display;
     QString m_waylandDisplay;
 };
-
-template <bool wayland>
-class Session final : public DesktopSession {
-public:
-    Session() : DesktopSession(wayland) {}
-};
-using XvfbSession = Session<false>;
-using SwaySession = Session<true>;
 
 }  // namespace clipwren::test
