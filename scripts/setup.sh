@@ -37,3 +37,12 @@ build_project() {
     cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
     cmake --build "$root/build" --parallel "$(nproc)"
 }
+
+# The tray program and its tests with nothing Linux-only in them, as they build on the Mac:
+# Qt's clipboard, no companion, no package.
+build_portable() {
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    cmake -S "$root" -B "$root/build-portable" -G Ninja -DCLIPWREN_LINUX_BACKENDS=OFF >/dev/null
+    cmake --build "$root/build-portable" --parallel "$(nproc)"
+}
