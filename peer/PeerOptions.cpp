@@ -28,6 +28,7 @@ QString peerUsage() {
         "\n"
         "Tiene gli appunti di questa macchina Linux allineati con Clipwren+.\n"
         "\n"
+        "Opzioni:\n"
         "  --token CODICE      il codice di abbinamento (almeno 16 caratteri)\n"
         "  --token-file FILE   legge il codice dalla prima riga di FILE\n"
         "                      (senza nessuno dei due, il codice si legge dall'input)\n"

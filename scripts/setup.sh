@@ -9,7 +9,7 @@ CLIPWREN_PACKAGES=(
     xvfb xclip fonts-dejavu-core dbus-daemon
     libwayland-dev libwayland-bin libxcb1-dev libxcb-xfixes0-dev
     sway xwayland x11-xserver-utils wl-clipboard foot
-    dpkg-dev file desktop-file-utils appstream systemd
+    dpkg-dev file desktop-file-utils appstream systemd lintian help2man locales man-db
     clang libclang-rt-14-dev
 )
 
