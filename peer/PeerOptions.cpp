@@ -29,6 +29,7 @@ QString peerUsage() {
         "Tiene gli appunti di questo Linux allineati con quelli del computer dove gira\n"
         "Clipwren+.\n"
         "\n"
+        "Opzioni:\n"
         "  --token CODICE      il codice pairing (da 16 a 1024 caratteri)\n"
         "  --token-file FILE   legge il codice pairing dalla prima riga di FILE\n"
         "                      (senza nessuno dei due, il codice si legge dall'input)\n"

@@ -9,7 +9,7 @@ CLIPWREN_PACKAGES=(
     xvfb xclip fonts-dejavu-core dbus-daemon
     libwayland-dev libwayland-bin libxcb1-dev libxcb-xfixes0-dev
     sway kwin-wayland xwayland x11-xserver-utils wl-clipboard qt6-wayland
-    dpkg-dev file desktop-file-utils appstream systemd
+    dpkg-dev file desktop-file-utils appstream systemd lintian help2man locales man-db
     clang libclang-rt-14-dev
 )
 
@@ -36,4 +36,13 @@ build_project() {
     root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
     cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
     cmake --build "$root/build" --parallel "$(nproc)"
+}
+
+# The tray program and its tests with nothing Linux-only in them, as they build on the Mac:
+# Qt's clipboard, no companion, no package.
+build_portable() {
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    cmake -S "$root" -B "$root/build-portable" -G Ninja -DCLIPWREN_LINUX_BACKENDS=OFF >/dev/null
+    cmake --build "$root/build-portable" --parallel "$(nproc)"
 }

@@ -19,8 +19,7 @@ ClipwrenPlusApp::ClipwrenPlusApp(SyncService::ConnectionFactory connectionFactor
     : QObject(parent),
       m_connectionFactory(std::move(connectionFactory)),
       m_clipboard(std::move(clipboard)),
-      m_autostart(QCoreApplication::applicationFilePath()),
-      m_sleepWatcher(new SleepWatcher(QDBusConnection::systemBus(), this)) {}
+      m_autostart(QCoreApplication::applicationFilePath()) {}
 
 ClipwrenPlusApp::~ClipwrenPlusApp() {
     // The panel and the tray item look at the service: they go first.
@@ -32,7 +31,9 @@ ClipwrenPlusApp::~ClipwrenPlusApp() {
 SyncService& ClipwrenPlusApp::sync() {
     if (!m_sync) {
         m_sync = new SyncService(m_connectionFactory, m_clipboard.pasteboard.get(), this);
+#if CLIPWREN_LINUX_BACKENDS
         connect(m_sleepWatcher, &SleepWatcher::resumed, m_sync, &SyncService::resumeFromSleep);
+#endif
     }
     return *m_sync;
 }

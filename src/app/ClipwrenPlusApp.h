@@ -8,7 +8,9 @@
 #include "Autostart.h"
 #include "LaunchOptions.h"
 #include "platform/ClipboardBackend.h"
+#if CLIPWREN_LINUX_BACKENDS
 #include "platform/SleepWatcher.h"
+#endif
 #include "service/SyncService.h"
 
 namespace clipwren {
@@ -73,7 +75,10 @@ private:
     SyncService::ConnectionFactory m_connectionFactory;
     ClipboardBackend m_clipboard;
     const Autostart m_autostart;
-    SleepWatcher* m_sleepWatcher;   // a child; it wakes the service after a suspend
+#if CLIPWREN_LINUX_BACKENDS
+    // A child; it wakes the service after a suspend.
+    SleepWatcher* m_sleepWatcher = new SleepWatcher(QDBusConnection::systemBus(), this);
+#endif
     SyncService* m_sync = nullptr;  // a child: it lives as long as the program
     bool m_revealToken = false;
     bool m_asWindow = false;

@@ -3,10 +3,12 @@
 #include <QLoggingCategory>
 
 #include "platform/QtPasteboard.h"
+#if CLIPWREN_LINUX_BACKENDS
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/XcbConnection.h"
+#endif
 
 namespace clipwren {
 
@@ -14,6 +16,7 @@ Q_LOGGING_CATEGORY(lcBackend, "clipwren.clipboard", QtWarningMsg)
 
 ClipboardBackend chooseClipboardBackend(qint64 readCap) {
     QString notice;
+#if CLIPWREN_LINUX_BACKENDS
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         auto opened = wayland::WaylandConnection::open();
         if (opened.connection) {
@@ -40,6 +43,9 @@ ClipboardBackend chooseClipboardBackend(qint64 readCap) {
         }
         qCDebug(lcBackend) << "no X11 clipboard:" << opened.error;
     }
+#else
+    Q_UNUSED(readCap)  // Qt's clipboard hands over each content whole
+#endif
     qCDebug(lcBackend) << "Qt's clipboard";
     return {std::make_unique<QtPasteboard>(), notice};
 }

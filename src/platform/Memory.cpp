@@ -2,20 +2,20 @@
 
 #include <cstdlib>  // defines __GLIBC__ where it applies
 
-#if defined(__GLIBC__)
+#if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
 namespace clipwren {
 
 void returnLargeBlocksToSystem() {
-#if defined(__GLIBC__)
+#if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__)
     ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
 }
 
 void releaseFreedMemory() {
-#if defined(__GLIBC__)
+#if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__)
     ::malloc_trim(0);
 #endif
 }

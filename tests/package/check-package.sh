@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder and checks it as a user's machine takes it:
-# contents, validators, both programs run unpacked, systemd accepts the user unit.
+# contents, lintian and the other validators, both programs and their manual pages from the
+# unpacked copy, systemd accepts the user unit.
 # Usage: check-package.sh BUILD_FOLDER
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -29,24 +30,29 @@ finds x Depends "$(dpkg-deb -f "$deb" Depends | tr , '\n' | awk '{print $1}')" l
 
 # Exactly these files, nothing from the tests or the benchmarks.
 wanted=$(printf './usr/%s\n' bin/clipwren-peer bin/clipwren-plus share/metainfo/$id.metainfo.xml \
+    share/man/man1/clipwren-{peer,plus}.1.gz share/doc/clipwren-plus/{copyright,changelog.gz} \
     lib/systemd/user/clipwren-peer.service share/applications/$id.desktop \
     share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/{16,24,32,48,64,128,256}/$id.png |
     sed -E "s|/([0-9]+)/$id.png|/\1x\1/apps/$id.png|" | sort)
 differences=$(diff <(echo "$wanted") <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)) ||
     fail "file list differs:"$'\n'"$differences"
 
+# Debian's own checker: no error and no warning. Its pedantic notes are printed, not failed on.
+checked=$(lintian --pedantic --display-info --fail-on error,warning "$deb" 2>&1) ||
+    fail "lintian"$'\n'"$checked"
+grep -v '^running with root privileges' <<<"$checked" || true
+
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 entry=$root/usr/share/applications/$id.desktop
 unit=$root/usr/lib/systemd/user/clipwren-peer.service
 
-# Hints may stay: Utility and Network are both main categories, and the entry wants both.
-validation=$(desktop-file-validate "$entry" 2>&1) &&
-    [ -z "$(grep -v ': hint: ' <<<"$validation")" ] || fail "desktop-file-validate"$'\n'"$validation"
+validation=$(desktop-file-validate "$entry" 2>&1) && [ -z "$validation" ] ||
+    fail "desktop-file-validate"$'\n'"$validation"
 validation=$(appstreamcli validate --no-net --no-color "$root/usr/share/metainfo/$id.metainfo.xml" \
     2>&1) || fail "appstreamcli validate"$'\n'"$validation"
 finds x "the desktop entry" "$(<"$entry")" "Icon=$id" Exec=clipwren-plus Name=Clipwren+ \
-    'Categories=Utility;Network;Qt;' StartupNotify=false
+    'Categories=Utility;Qt;' StartupNotify=false
 
 # Both programs, from the unpacked copy, answer --help in Italian only.
 help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/clipwren-plus" --help) ||
@@ -56,6 +62,22 @@ finds "" "clipwren-plus --help" "$help" Utilizzo: Opzioni: 'Mostra questo aiuto 
 ! grep -E 'Usage|Options|Displays|help-all|qmljsdebugger' <<<"$help" || fail "Qt's own --help"
 help=$("$root/usr/bin/clipwren-peer" --help) || fail "clipwren-peer --help"
 finds "" "clipwren-peer --help" "$help" 'Uso: clipwren-peer' --save-token --token-file
+
+# man finds both pages where the package puts them, and shows our own sections beside the
+# options that help2man took from --help.
+for program in clipwren-plus clipwren-peer; do
+    page=$(MANPATH=$root/usr/share/man LC_ALL=C.UTF-8 MANWIDTH=100 man --warnings "$program" 2>&1) ||
+        fail "man $program"$'\n'"$page"
+    finds x "man $program" "$page" NOME SINTASSI DESCRIZIONE OPZIONI "STATO D'USCITA" FILE \
+        "VEDERE ANCHE"
+    finds "" "man $program" "$page" "$program - " --help '~/.local/share/ClipwrenPlus/Received/'
+done
+finds "" "man clipwren-peer" "$page" 'SERVIZIO SYSTEMD' --token-file \
+    /usr/lib/systemd/user/clipwren-peer.service 'systemctl --user enable --now clipwren-peer'
+# A new version needs its own entry at the top of the changelog.
+changes=$(gzip -dc "$root/usr/share/doc/clipwren-plus/changelog.gz" | head -1)
+[ "$changes" = "clipwren-plus ($(dpkg-deb -f "$deb" Version)) unstable; urgency=medium" ] ||
+    fail "the changelog's last entry is not this version: $changes"
 
 # The code the unit reads is where --save-token puts it, private to the user.
 finds x "the unit" "$(<"$unit")" PartOf=graphical-session.target After=graphical-session.target \

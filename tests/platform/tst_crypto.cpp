@@ -30,7 +30,7 @@ private Q_SLOTS:
         // A length not a multiple of four, white space (OpenSSL alone would skip it at the
         // ends), padding inside, the URL-safe alphabet, NULs, and bits after the last byte that
         // are not zero (only "QQ==" means "A").
-        for (const QByteArray text :
+        for (const QByteArray& text :
              {"Zg="_ba, "Zm9v\nYmFy"_ba, "    Zm9v"_ba, "Zm9v    "_ba, "aGk=aGk="_ba, "Z==="_ba,
               "Zm9-"_ba, "Zm9v\0\0\0\0"_ba, "QR=="_ba, "Zm9="_ba})
             QVERIFY2(!base64DecodeStrict(text), text.constData());

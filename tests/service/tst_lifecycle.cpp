@@ -1,12 +1,15 @@
 // The connection's life on a fake connection, whose every report and completion the test makes
 // at a chosen moment. The pinned certificates meet real TLS servers in the panel's test.
+#if CLIPWREN_LINUX_BACKENDS
 #include <QDBusConnection>
 #include <QDBusMessage>
+
+#include "platform/SleepWatcher.h"
+#endif
 
 #include "clipboard/Digest.h"
 #include "platform/PasswordManagerHint.h"
 #include "platform/SettingsStore.h"
-#include "platform/SleepWatcher.h"
 #include "support/FakeConnection.h"
 #include "support/Testing.h"
 
@@ -276,6 +279,7 @@ private Q_SLOTS:
         QCOMPARE(bridge.network.made.size(), 11);
     }
 
+#if CLIPWREN_LINUX_BACKENDS
     void resumeFromSuspendTriesAtOnce() {
         QDBusConnection bus = QDBusConnection::sessionBus();  // dbus-run-session gives its own
         // A logind of our own on the private bus: it owns logind's name and sends its signal.
@@ -305,6 +309,7 @@ private Q_SLOTS:
         QVERIFY(!bridge.retryDelay->isActive());
         QCOMPARE(bridge.retryDelay->asked, QList<int>{2000});
     }
+#endif
 
     void eachContentIsSentOrExplainedOnce_data() {
         QTest::addColumn<QByteArray>("hint");

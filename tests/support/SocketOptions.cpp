@@ -7,6 +7,10 @@
 
 #include <QDir>
 
+#ifndef TCP_KEEPIDLE
+#define TCP_KEEPIDLE TCP_KEEPALIVE  // its name on the Mac
+#endif
+
 using namespace Qt::StringLiterals;
 namespace clipwren::test {
 
@@ -25,7 +29,8 @@ int portOf(int descriptor, decltype(&::getsockname) end) {
 }  // namespace
 
 QList<int> keepaliveOf(quint16 localPort, quint16 peerPort) {
-    for (const QString& entry : QDir(u"/proc/self/fd"_s).entryList(QDir::Files)) {
+    // /dev/fd lists this process's descriptors on Linux and on the Mac.
+    for (const QString& entry : QDir(u"/dev/fd"_s).entryList(QDir::Files | QDir::System)) {
         const int descriptor = entry.toInt();
         const auto option = [descriptor](int level, int name) {
             int value = -1;

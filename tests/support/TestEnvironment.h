@@ -1,14 +1,16 @@
 #pragma once
 
-#include <sys/mount.h>
-#include <unistd.h>
-
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <memory>
+
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
 
 namespace clipwren::test {
 
@@ -57,6 +59,7 @@ inline bool blockWithFile(const QString& folder) {
     return QDir().mkpath(QFileInfo(folder).path()) && blocker.open(QIODevice::WriteOnly);
 }
 
+#ifdef Q_OS_LINUX
 // A file system of size bytes at folder (made if missing), unmounted when the result goes;
 // nothing when it cannot be made. Only in a mount namespace of the test's own (its ctest
 // entry runs it under unshare --mount), so that the machine's own mounts are never touched.
@@ -78,6 +81,8 @@ inline std::shared_ptr<void> smallDisk(const QString& folder, qint64 size) {
         delete static_cast<QByteArray*>(mounted);
     });
 }
+
+#endif
 
 inline QByteArray samplePng() {
     QImage image(16, 9, QImage::Format_ARGB32);
