@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // How long a text copied on this machine takes to leave as a frame on the socket, for both
 // programs, on X11 (Xvfb, xclip) and on Wayland (headless sway and KWin, wl-copy): from the
 // moment the copying program starts to the moment the whole frame has arrived at the other end.

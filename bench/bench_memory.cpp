@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // Memory of both sides around large transfers: RSS when idle, the peak during a transfer and
 // RSS once it is over, in MiB. This process plays the companion (PeerServer and
 // ClipboardMirror, as clipwren-peer runs them); a child process plays the tray program

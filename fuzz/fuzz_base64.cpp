@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // Base64: what strict decoding accepts is exactly what encoding writes, and encoding then
 // decoding gives the bytes back.
 #include "FuzzSupport.h"

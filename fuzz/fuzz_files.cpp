@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // Storing a received file under any name: the file lies in a folder of its own under the
 // received-files folder, its name fits the file system as valid UTF-8, and it holds the
 // contents; a name with U+0000 is refused.

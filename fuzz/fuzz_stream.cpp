@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // The received byte stream, end to end: cut into frames, each body read as a clip message
 // with our code, and applied to a clipboard, files stored on disk. Every stored file lies in
 // a folder of its own under the received-files folder, with the content it was sent.

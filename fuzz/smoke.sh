@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 # Builds the fuzz targets with clang into the folder given, then runs each for a few seconds
 # (FUZZ_SECONDS, default 5) on a scratch copy of its seed corpus. Fails on any finding.
 set -euo pipefail

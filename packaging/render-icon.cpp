@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // Build-time helper: renders the scalable icon as a PNG of one size, for the hicolor theme's
 // fixed-size folders (some trays and menus look only there).
 #include <QGuiApplication>

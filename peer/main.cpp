@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // clipwren-peer: the Linux side of Clipwren+. A TLS server on port 47832 that keeps this
 // machine's clipboard in step with the one client that shows the pairing code.
 #include <termios.h>

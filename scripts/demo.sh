@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 # Clipwren+ and clipwren-peer side by side on this machine: each on an X server of its own,
 # with user folders of its own, talking over 127.0.0.1:47832. A text, a PNG image and a file
 # are copied on each side in turn; the demonstration succeeds (exit 0) when all six arrive

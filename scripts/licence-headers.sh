@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 # Puts the SPDX licence header at the top of every file of the project that lacks it (after a
 # shebang or an XML declaration), in the file's own comment syntax; with --check, lists the
 # files that lack it and fails if there is one. Files of the source folder (default: this
@@ -15,10 +18,11 @@ cd "${1:-$(dirname "$0")/..}"
 copyright='SPDX-FileCopyrightText: 2026 The Clipwren+ developers'
 
 # Texts with no room for a comment, and data: the licence itself, the Debian changelog and
-# copyright file, the README, the fuzzers' seed inputs.
+# copyright file, the README, the fuzzers' seed inputs, JSON (which has no comments).
 is_excluded() {
     case $1 in
-        LICENSE | README.md | packaging/changelog | packaging/copyright | fuzz/corpus/*) return 0 ;;
+        LICENSE | README.md | packaging/changelog | packaging/copyright | fuzz/corpus/* | *.json)
+            return 0 ;;
     esac
     ! grep -Iq . "$1"  # binary files are data too
 }

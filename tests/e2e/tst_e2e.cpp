@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // The tray program and the peer as real processes on 127.0.0.1:47832, each with a desktop and
 // user folders of its own, driven by other programs copying and pasting on either side.
 #include <QBuffer>

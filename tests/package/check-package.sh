@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 # Builds the Debian package from a build folder and checks it as a user's machine takes it:
 # contents, lintian and the other validators, both programs and their manual pages from the
 # unpacked copy, systemd accepts the user unit.

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // The peer's clipboard side on a real (offscreen) clipboard: what it sends and reports, and
 // that nothing goes back where it came from. What applying stores is applyClip's own test.
 #include <QRegularExpression>

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // Who the peer lets in, against real TLS clients on 127.0.0.1: nothing flows before the code;
 // strangers are few, brief and small; only the newest admitted connection is kept.
 #include <QSslSocket>

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // How the peer starts: its command line, and the code and certificate it keeps.
 #include <sys/stat.h>
 

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // The backend a program chooses at start, on a real desktop (an X server, or sway or KWin with
 // CLIPWREN_TEST_SESSION=sway or kwin): what others copy is read byte for byte, and the reverse.
 #include <fcntl.h>

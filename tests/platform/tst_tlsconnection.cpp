@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // The transport on real sockets on 127.0.0.1: how it reports, retries, ends and holds back.
 #include <QPointer>
 #include <QRegularExpression>

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // The connection's life on a fake connection, whose every report and completion the test makes
 // at a chosen moment. The pinned certificates meet real TLS servers in the panel's test.
 #if CLIPWREN_LINUX_BACKENDS

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // clipboard-keeper: a clipboard manager's default, as Klipper has it: whenever the clipboard
 // becomes empty it takes it back with the last content it saw. It says "ready" once watching
 // and "restored" at each take-back.

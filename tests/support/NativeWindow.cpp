@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // native-window: the window of a Wayland application that a user works in. Once it has the
 // focus it prints where its session is, "WAYLAND_DISPLAY DISPLAY": from then on the clipboard
 // is out of Xwayland's reach, as it is while a user works in a native application.

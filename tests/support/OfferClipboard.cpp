@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 // offer-clipboard TYPE BYTES...: copies under several types at once, as a password manager
 // does, and says "ready" once it owns the clipboard.
 #include <QClipboard>

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
 #pragma once
 // What nearly every test uses, so that each test file names only what is its own.
 #include <QClipboard>
