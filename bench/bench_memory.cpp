@@ -3,7 +3,7 @@
 
 // Memory of both sides around large transfers: RSS when idle, the peak during a transfer and
 // RSS once it is over, in MiB. This process plays the companion (PeerServer and
-// ClipboardMirror, as clipwren-peer runs them); a child process plays the tray program
+// ClipboardBridge, as clipwren-peer runs them); a child process plays the tray program
 // (SyncService on a real TLS connection). Each side sets up its allocator as its program does.
 // Figures only; goals: a 24 MiB frame peaks at most 64 MiB above idle, and each side is back
 // within 16 MiB of idle afterwards.
@@ -26,9 +26,9 @@
 #include <random>
 #include <string>
 
-#include "ClipboardMirror.h"
 #include "PeerIdentity.h"
 #include "PeerServer.h"
+#include "clipboard/ClipboardBridge.h"
 #include "platform/Crypto.h"
 #include "platform/Memory.h"
 #include "platform/QtPasteboard.h"
@@ -210,16 +210,15 @@ int peerSide(const QString& self) {
                                       QString(), true};
     peer::PeerServer server(code, identity);
     QtPasteboard pasteboard;
-    peer::ClipboardMirror mirror(code, pasteboard);
-    QObject::connect(&server, &peer::PeerServer::authenticated, &mirror,
-                     &peer::ClipboardMirror::begin);
-    QObject::connect(&server, &peer::PeerServer::frameReceived, &mirror,
-                     &peer::ClipboardMirror::receive);
-    QObject::connect(&mirror, &peer::ClipboardMirror::frameReady, &server, &peer::PeerServer::send);
+    ClipboardBridge mirror(
+        pasteboard, [] { return code; }, QStringLiteral("linux-bench"));
+    QObject::connect(&server, &peer::PeerServer::authenticated, &mirror, &ClipboardBridge::begin);
+    QObject::connect(&server, &peer::PeerServer::frameReceived, &mirror, &ClipboardBridge::receive);
+    QObject::connect(&mirror, &ClipboardBridge::frameReady, &server, &peer::PeerServer::send);
     int stored = 0;
     QStringList texts;
-    QObject::connect(&mirror, &peer::ClipboardMirror::fileStored, [&] { ++stored; });
-    QObject::connect(&mirror, &peer::ClipboardMirror::applied,
+    QObject::connect(&mirror, &ClipboardBridge::fileStored, [&] { ++stored; });
+    QObject::connect(&mirror, &ClipboardBridge::applied,
                      [&](const QString& kind) { texts.append(kind); });
     if (!server.listen(QHostAddress::LocalHost, 0)) return 1;
 

@@ -3,8 +3,8 @@
 
 #include "PeerLog.h"
 
-#include "ClipboardMirror.h"
 #include "PeerServer.h"
+#include "clipboard/ClipboardBridge.h"
 
 namespace clipwren::peer {
 
@@ -50,28 +50,28 @@ void PeerLog::watch(const PeerServer& server) {
     });
 }
 
-void PeerLog::watch(const ClipboardMirror& mirror) {
-    connect(&mirror, &ClipboardMirror::sent, this, [this](const QString& kind, qsizetype size) {
+void PeerLog::watch(const ClipboardBridge& bridge) {
+    connect(&bridge, &ClipboardBridge::sent, this, [this](const QString& kind, qsizetype size) {
         line(QStringLiteral("Inviato: ") + sized(kind, size));
     });
-    connect(&mirror, &ClipboardMirror::tooLarge, this, [this](const QString& kind, qsizetype size) {
+    connect(&bridge, &ClipboardBridge::tooLarge, this, [this](const QString& kind, qsizetype size) {
         line(QStringLiteral("Troppo grande da inviare (massimo 12 MiB): ") + sized(kind, size));
     });
-    connect(&mirror, &ClipboardMirror::secretKept, this,
+    connect(&bridge, &ClipboardBridge::secretKept, this,
             [this](const QString& kind, qsizetype size) {
                 line(QStringLiteral("Password non inviata: copiata da un gestore di password (") +
                      sized(kind, size) + QStringLiteral(")"));
             });
-    connect(&mirror, &ClipboardMirror::applied, this, [this](const QString& kind, qsizetype size) {
+    connect(&bridge, &ClipboardBridge::applied, this, [this](const QString& kind, qsizetype size) {
         line(QStringLiteral("Applicato: ") + sized(kind, size));
     });
-    connect(&mirror, &ClipboardMirror::alreadyKnown, this,
+    connect(&bridge, &ClipboardBridge::alreadyKnown, this,
             [this](const QString& kind, qsizetype size) {
                 line(QStringLiteral("Già presente, ignorato: ") + sized(kind, size));
             });
-    connect(&mirror, &ClipboardMirror::fileStored, this,
+    connect(&bridge, &ClipboardBridge::fileStored, this,
             [this](const QString& path) { line(QStringLiteral("File salvato: ") + path); });
-    connect(&mirror, &ClipboardMirror::fileNotStored, this, [this](const QString& error) {
+    connect(&bridge, &ClipboardBridge::fileNotStored, this, [this](const QString& error) {
         line(QStringLiteral("Non riesco a salvare il file ricevuto: ") + error);
     });
 }

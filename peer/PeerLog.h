@@ -7,9 +7,12 @@
 #include <QString>
 #include <cstdio>
 
+namespace clipwren {
+class ClipboardBridge;
+}
+
 namespace clipwren::peer {
 
-class ClipboardMirror;
 class PeerServer;
 
 // One line per event on standard output, flushed at once so a watching program sees each
@@ -22,7 +25,7 @@ public:
 
     void line(const QString& text);
     void watch(const PeerServer& server);
-    void watch(const ClipboardMirror& mirror);
+    void watch(const ClipboardBridge& bridge);
 
 private:
     bool m_quiet;

@@ -14,18 +14,19 @@
 #include <iostream>
 #include <string>
 
-#include "ClipboardMirror.h"
 #include "PeerIdentity.h"
 #include "PeerLog.h"
 #include "PeerOptions.h"
 #include "PeerServer.h"
 #include "SignalWatcher.h"
 #include "TokenFile.h"
+#include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
 #include "platform/ClipboardBackend.h"
 #include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
 #include "platform/QtPasteboard.h"
+#include "platform/Uuid.h"
 
 using namespace clipwren;
 using namespace clipwren::peer;
@@ -161,12 +162,14 @@ int main(int argc, char* argv[]) {
                          printError(QStringLiteral("appunti non raggiungibili: ") + reason);
                          QCoreApplication::exit(exitNoClipboard);
                      });
-    ClipboardMirror mirror(options.token, *clipboard.pasteboard);
-    log.watch(mirror);
-    QObject::connect(&server, &PeerServer::authenticated, &mirror, &ClipboardMirror::begin);
-    QObject::connect(&server, &PeerServer::clientClosed, &mirror, &ClipboardMirror::end);
-    QObject::connect(&server, &PeerServer::frameReceived, &mirror, &ClipboardMirror::receive);
-    QObject::connect(&mirror, &ClipboardMirror::frameReady, &server, &PeerServer::send);
+    ClipboardBridge bridge(
+        *clipboard.pasteboard, [&options] { return options.token; },
+        QStringLiteral("linux-") + newUuidText());
+    log.watch(bridge);
+    QObject::connect(&server, &PeerServer::authenticated, &bridge, &ClipboardBridge::begin);
+    QObject::connect(&server, &PeerServer::clientClosed, &bridge, &ClipboardBridge::end);
+    QObject::connect(&server, &PeerServer::frameReceived, &bridge, &ClipboardBridge::receive);
+    QObject::connect(&bridge, &ClipboardBridge::frameReady, &server, &PeerServer::send);
 
     SignalWatcher signalWatcher({SIGINT, SIGTERM});
     QObject::connect(&signalWatcher, &SignalWatcher::caught, &app, [&log](int) {

@@ -1,25 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Clipwren+ developers
 
-#include "ClipboardMirror.h"
+#include "clipboard/ClipboardBridge.h"
 
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/InboundApply.h"
 #include "platform/Pasteboard.h"
-#include "platform/Uuid.h"
 #include "protocol/Message.h"
 
-namespace clipwren::peer {
+namespace clipwren {
 
-ClipboardMirror::ClipboardMirror(QString token, Pasteboard& pasteboard, QObject* parent)
+ClipboardBridge::ClipboardBridge(Pasteboard& pasteboard, TokenSource token, QString deviceID,
+                                 QObject* parent)
     : QObject(parent),
-      m_token(std::move(token)),
-      m_deviceID(QStringLiteral("linux-") + newUuidText()),
       m_pasteboard(pasteboard),
+      m_token(std::move(token)),
+      m_deviceID(std::move(deviceID)),
       m_watcher(pasteboard) {
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(pollIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &ClipboardMirror::poll);
+    connect(&m_timer, &QTimer::timeout, this, &ClipboardBridge::poll);
     // A change leaves at once; the tick stays for backends that miss one. Queued, so that a
     // change made by applying a message is looked at afterwards.
     connect(
@@ -30,18 +30,18 @@ ClipboardMirror::ClipboardMirror(QString token, Pasteboard& pasteboard, QObject*
         Qt::QueuedConnection);
 }
 
-void ClipboardMirror::begin() {
+void ClipboardBridge::begin() {
     m_watcher.recordPresentContent(m_lastDigest);
     m_watching = true;
-    m_timer.start();
+    m_timer.start();  // once, however many sessions begin
 }
 
-void ClipboardMirror::end() {
+void ClipboardBridge::end() {
     m_watching = false;
     m_timer.stop();
 }
 
-void ClipboardMirror::poll() {
+void ClipboardBridge::poll() {
     const auto content = m_watcher.takeNewContent(m_lastDigest);
     if (!content) return;
     const ClipboardPayload& payload = content->payload;
@@ -53,14 +53,14 @@ void ClipboardMirror::poll() {
         Q_EMIT tooLarge(payload.kind, payload.bytes.size());
         return;
     }
-    const auto frame = clipMessage(payload.kind, payload.bytes, m_token, m_deviceID).toFrame();
+    const auto frame = clipMessage(payload.kind, payload.bytes, m_token(), m_deviceID).toFrame();
     if (!frame) return;
     Q_EMIT frameReady(*frame);
     Q_EMIT sent(payload.kind, payload.bytes.size());
 }
 
-void ClipboardMirror::receive(const QByteArray& body) {
-    const auto clip = m_reader.read(body, m_token, m_deviceID);
+void ClipboardBridge::receive(const QByteArray& body) {
+    const auto clip = m_reader.read(body, m_token(), m_deviceID);
     if (!clip) return;
     const QString kind = QString::fromUtf8(clip->kind);
     const Applied result = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed);
@@ -83,4 +83,4 @@ void ClipboardMirror::receive(const QByteArray& body) {
     }
 }
 
-}  // namespace clipwren::peer
+}  // namespace clipwren

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 #include "clipboard/ChangeWatcher.h"
@@ -14,33 +15,36 @@
 #include "protocol/ClipMessageReader.h"
 
 namespace clipwren {
+
 class Pasteboard;
-}
 
-namespace clipwren::peer {
-
-// This machine's side of the bridge, the way the tray program runs its own: while a client
-// is admitted, every new clipboard content leaves as a clip message, and every clip message
-// that passes the checks lands on the clipboard. One digest of the last content sent,
-// received or found at admission keeps a content from going back where it came from.
-class ClipboardMirror : public QObject {
+// This machine's side of the sync, the same in both programs: while a session runs, every
+// new clipboard content leaves as a clip message, and every clip message that passes the
+// checks lands on the clipboard. One digest of the last content sent, received or present
+// when the session began keeps a content from going back where it came from.
+class ClipboardBridge : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int pollIntervalMs = 450;
+    // The pairing code as it is now: read for every message built and checked.
+    using TokenSource = std::function<QString()>;
 
-    ClipboardMirror(QString token, Pasteboard& pasteboard, QObject* parent = nullptr);
+    ClipboardBridge(Pasteboard& pasteboard, TokenSource token, QString deviceID,
+                    QObject* parent = nullptr);
 
     const QString& deviceID() const { return m_deviceID; }
+    const std::optional<QByteArray>& lastDigest() const { return m_lastDigest; }
     bool isWatching() const { return m_watching; }
 
-    // A client has been admitted: what is on the clipboard now is not sent, what comes next is.
+    // A session has begun: what is on the clipboard now is known, not sent; what comes next
+    // is, at once on a change and at the latest at the next tick.
     void begin();
-    // No client any more: nothing to send to.
+    // The session is over: nothing more is looked at or sent.
     void end();
-    // One frame body from the admitted client.
+    // One frame body from the other side.
     void receive(const QByteArray& body);
-    // One tick of the watcher.
+    // One look at the clipboard.
     void poll();
 
 Q_SIGNALS:
@@ -50,6 +54,7 @@ Q_SIGNALS:
     void tooLarge(const QString& kind, qsizetype size);
     // A new content marked by a password manager: never sent, reported once.
     void secretKept(const QString& kind, qsizetype size);
+    // Only once the content is on the clipboard.
     void applied(const QString& kind, qsizetype size);
     // A valid clip message whose content this side already had: sent by it, or received.
     void alreadyKnown(const QString& kind, qsizetype size);
@@ -57,9 +62,9 @@ Q_SIGNALS:
     void fileNotStored(const QString& error);
 
 private:
-    QString m_token;
-    QString m_deviceID;
     Pasteboard& m_pasteboard;
+    TokenSource m_token;
+    QString m_deviceID;
     std::optional<QByteArray> m_lastDigest;
     ChangeWatcher m_watcher;
     std::optional<RenamedFile> m_renamed;
@@ -68,4 +73,4 @@ private:
     bool m_watching = false;
 };
 
-}  // namespace clipwren::peer
+}  // namespace clipwren

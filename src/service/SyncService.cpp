@@ -7,8 +7,6 @@
 #include <QPointer>
 #include <QUrl>
 
-#include "clipboard/ChangeWatcher.h"
-#include "clipboard/InboundApply.h"
 #include "platform/Crypto.h"
 #include "platform/QtPasteboard.h"
 #include "platform/SelfSignedCertificate.h"
@@ -53,20 +51,24 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard* pasteb
       m_connectionFactory(std::move(connectionFactory)),
       m_ownPasteboard(qtPasteboardUnless(pasteboard)),
       m_pasteboard(pasteboard ? *pasteboard : *m_ownPasteboard),
-      m_watcher(m_pasteboard) {
+      m_bridge(
+          m_pasteboard, [this] { return m_token; }, m_deviceID, this) {
     m_reconnects = m_settings.text(reconnectKey) == u"true";
     setRetryDelay(std::make_unique<TimerDelay>());
     m_acceptance.setSingleShot(true);
     m_acceptance.setInterval(acceptanceGraceMs);
     connect(&m_acceptance, &QTimer::timeout, this, &SyncService::accept);
-    // A change is sent at once, not at the next tick; the tick stays for backends that miss
-    // one. Queued, so that a change made by applying a message is looked at afterwards.
-    connect(
-        &m_pasteboard, &Pasteboard::changed, this,
-        [this] {
-            if (m_timer) poll();
-        },
-        Qt::QueuedConnection);
+    connect(&m_bridge, &ClipboardBridge::frameReady, this, &SyncService::sendFrame);
+    // Once per content: it is known now, so the next tick passes over it.
+    connect(&m_bridge, &ClipboardBridge::secretKept, this, [this] {
+        assignStatus(QStringLiteral("Password non inviata: copiata da un gestore di password"));
+    });
+    connect(&m_bridge, &ClipboardBridge::tooLarge, this, [this] {
+        assignStatus(QStringLiteral("Contenuto troppo grande da inviare (massimo 12 MiB)"));
+    });
+    connect(&m_bridge, &ClipboardBridge::fileNotStored, this, [this](const QString& error) {
+        assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + error);
+    });
     connect(&m_pasteboard, &Pasteboard::unavailable, this, [this](const QString& reason) {
         assignClipboardLost(true);
         assignStatus(QStringLiteral("Appunti non raggiungibili: ") + reason);
@@ -232,7 +234,7 @@ void SyncService::stop() {
 }
 
 void SyncService::close() {
-    m_timer.reset();
+    m_bridge.end();
     m_acceptance.stop();
     if (m_connection) m_connection.release()->cancel();  // it reports cancelled, then goes
     m_sessionReady = false;
@@ -361,15 +363,10 @@ void SyncService::becomeReady() {
     assignConnected(true);
     m_acceptance.start();
     if (m_connection) assignPeerFingerprint(fingerprintText(m_connection->peerCertificateDigest()));
-    m_watcher.recordPresentContent(m_lastDigest);
+    // What is on the clipboard now stays here; the hello goes before the first read and tick.
+    m_bridge.begin();
     sendJSON(helloMessage(m_token, m_deviceID));
     if (m_connection) receive();
-
-    m_timer = std::make_unique<QTimer>(this);  // a child, so it can be found while it runs
-    m_timer->setTimerType(Qt::PreciseTimer);
-    m_timer->setInterval(pollIntervalMs);
-    connect(m_timer.get(), &QTimer::timeout, this, &SyncService::poll, Qt::QueuedConnection);
-    m_timer->start();
 }
 
 void SyncService::accept() {
@@ -412,10 +409,13 @@ void SyncService::endSession(const QString& reason) {
 }
 
 void SyncService::sendJSON(const Message& message) {
-    const auto frame = message.toFrame();
-    if (!frame || !m_connection) return;
+    if (const auto frame = message.toFrame()) sendFrame(*frame);
+}
+
+void SyncService::sendFrame(const QByteArray& frame) {
+    if (!m_connection) return;
     const quint64 generation = m_generation;
-    m_connection->send(*frame, [self = QPointer(this), generation](std::optional<QString> error) {
+    m_connection->send(frame, [self = QPointer(this), generation](std::optional<QString> error) {
         if (!self || !error) return;
         self->onMain([self, generation, error] {
             if (self->isCurrent(generation))
@@ -471,30 +471,7 @@ void SyncService::apply(const QByteArray& body) {
         hear(*notice);
         return;
     }
-    const auto clip = m_reader.read(body, m_token, m_deviceID);
-    if (!clip) return;
-    const Applied applied = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed);
-    if (applied.outcome == Applied::Outcome::NotWritten ||
-        applied.outcome == Applied::Outcome::NotStored)
-        m_watcher.keepPresentContent();
-    if (applied.outcome == Applied::Outcome::NotStored) {
-        assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + applied.detail);
-    }
-}
-
-void SyncService::poll() {
-    const auto content = m_watcher.takeNewContent(m_lastDigest);
-    if (!content) return;
-    // Once per content: it is known now, so the next tick passes over it.
-    if (content->secret) {
-        assignStatus(QStringLiteral("Password non inviata: copiata da un gestore di password"));
-        return;
-    }
-    if (content->tooLarge) {
-        assignStatus(QStringLiteral("Contenuto troppo grande da inviare (massimo 12 MiB)"));
-        return;
-    }
-    sendJSON(clipMessage(content->payload.kind, content->payload.bytes, m_token, m_deviceID));
+    m_bridge.receive(body);
 }
 
 }  // namespace clipwren

@@ -11,13 +11,11 @@
 #include <memory>
 #include <optional>
 
-#include "clipboard/ChangeWatcher.h"
+#include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
-#include "clipboard/InboundApply.h"
 #include "platform/Connection.h"
 #include "platform/Delay.h"
 #include "platform/SettingsStore.h"
-#include "protocol/ClipMessageReader.h"
 #include "protocol/SessionNotice.h"
 
 namespace clipwren {
@@ -40,7 +38,6 @@ public:
     enum class Field { None, Host, Token };
     Q_ENUM(Field)
 
-    static constexpr int pollIntervalMs = 450;
     // A companion that does not say it took the code (an older one) is taken to have taken it
     // once the connection has stayed open this long; ours says so at once.
     static constexpr int acceptanceGraceMs = 2000;
@@ -107,8 +104,8 @@ public:
 
     // The bridge's private state, read-only, for diagnostics and tests.
     const QByteArray& receiveBuffer() const { return m_buffer; }
-    const std::optional<QByteArray>& lastDigest() const { return m_lastDigest; }
-    bool isWatching() const { return m_timer != nullptr; }
+    const std::optional<QByteArray>& lastDigest() const { return m_bridge.lastDigest(); }
+    bool isWatching() const { return m_bridge.isWatching(); }
 
 Q_SIGNALS:
     // Emitted immediately before every assignment to host, token, isConnected, status,
@@ -145,11 +142,11 @@ private:
     void hear(SessionNotice notice);
     void endSession(const QString& reason);
     void sendJSON(const Message& message);
+    void sendFrame(const QByteArray& frame);
     void receive();
     void received(quint64 generation, Connection::Received chunk);
     void parseFrames();
     void apply(const QByteArray& body);
-    void poll();
 
     // In the order the service is built.
     SettingsStore m_settings;
@@ -166,9 +163,6 @@ private:
     bool m_clipboardLost = false;
     bool m_accepted = false;
     std::unique_ptr<Connection> m_connection;
-    std::unique_ptr<QTimer> m_timer;
-    std::optional<QByteArray> m_lastDigest;
-    std::optional<RenamedFile> m_renamed;
     QByteArray m_buffer;
 
 public:
@@ -192,8 +186,7 @@ private:
     QTimer m_acceptance;
     std::unique_ptr<Pasteboard> m_ownPasteboard;
     Pasteboard& m_pasteboard;
-    ChangeWatcher m_watcher;
-    ClipMessageReader m_reader;
+    ClipboardBridge m_bridge;
 };
 
 }  // namespace clipwren
