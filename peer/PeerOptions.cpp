@@ -6,7 +6,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 
-#include "service/PairingCode.h"
+#include "protocol/PairingCode.h"
 
 namespace clipwren::peer {
 

@@ -9,14 +9,14 @@
 #include <functional>
 #include <optional>
 
-namespace clipwren::peer {
+#include "protocol/Limits.h"
 
-inline constexpr quint16 defaultPort = 47832;
+namespace clipwren::peer {
 
 struct PeerOptions {
     QString token;
     QHostAddress listenAddress{QHostAddress::Any};
-    quint16 port = defaultPort;
+    quint16 port = peerPort;
     bool quiet = false;
     // Store the code read from standard input for the systemd unit, then end.
     bool saveToken = false;

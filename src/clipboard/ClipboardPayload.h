@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "protocol/Limits.h"
+
 namespace clipwren {
 
 // One clipboard content: "file" (UTF-8 name, 0x00, contents), "image" (PNG) or "text"
@@ -14,8 +16,5 @@ struct ClipboardPayload {
     QString kind;
     QByteArray bytes;
 };
-
-// The largest file the snapshot reads and the largest payload sent.
-inline constexpr qint64 maxBytes = 12'582'912;  // 0xC00000
 
 }  // namespace clipwren

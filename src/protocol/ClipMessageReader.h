@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "protocol/Limits.h"
+
 namespace clipwren {
 
 // What a received clip message carries once its checks have passed.
@@ -15,9 +17,6 @@ struct ClipMessage {
     QByteArray kind;  // UTF-8, as received: any kind passes here
     QByteArray data;  // the decoded bytes
 };
-
-// Largest decoded "data": room for a file name, its 0x00 and the largest file.
-inline constexpr qsizetype maxReceivedData = 12'587'008;
 
 // Checks one frame body as a clip message from the paired peer, in this order: a JSON object,
 // "token" equal to ours, "device" not ours, "v" 1, "kind" and "data" strings, "data" strict

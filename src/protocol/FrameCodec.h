@@ -7,10 +7,11 @@
 #include <functional>
 #include <optional>
 
+#include "protocol/Limits.h"
+
 namespace clipwren {
 
-// A frame: 4-byte big-endian body length N, then N bytes of UTF-8 JSON.
-inline constexpr quint32 maxFrameBody = 25'165'824;  // 0x1800000
+// A frame: 4-byte big-endian body length N (1 to maxFrameBody), then N bytes of UTF-8 JSON.
 
 inline constexpr qsizetype frameHeaderSize = 4;
 

@@ -14,7 +14,7 @@
 #include "platform/Uuid.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
-#include "service/PairingCode.h"
+#include "protocol/PairingCode.h"
 #include "service/PeerAddress.h"
 
 namespace clipwren {
@@ -216,7 +216,7 @@ void SyncService::open(const QString& address) {
     m_address = address;
     assignStatus(QStringLiteral("Connessione a ") + address + QChar(0x2026));
 
-    m_connection = m_connectionFactory(address, port);
+    m_connection = m_connectionFactory(address, peerPort);
     const quint64 generation = ++m_generation;
     m_streamBroken = false;
     connect(m_connection.get(), &Connection::stateChanged, this,

@@ -165,11 +165,6 @@ private:
     std::unique_ptr<Connection> m_connection;
     QByteArray m_buffer;
 
-public:
-    static constexpr quint16 port = 47832;
-    static constexpr qint64 maxBytes = clipwren::maxBytes;
-
-private:
     const QString m_deviceID;
 
     // Tells a connection's late reports and completions from the current connection's.

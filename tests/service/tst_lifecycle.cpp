@@ -322,7 +322,7 @@ private Q_SLOTS:
         QTest::addRow("marked secret")
             << QByteArray("secret") << qsizetype(7)
             << u"Password non inviata: copiata da un gestore di password"_s;
-        QTest::addRow("too large") << QByteArray() << qsizetype(SyncService::maxBytes + 1)
+        QTest::addRow("too large") << QByteArray() << qsizetype(maxBytes + 1)
                                    << u"Contenuto troppo grande da inviare (massimo 12 MiB)"_s;
         // Lost on the way: not sent again, and the next one goes on the same connection.
         QTest::addRow("send fails") << QByteArray() << qsizetype(7) << u"Invio fallito: giù"_s;

@@ -9,7 +9,7 @@
 
 #include "platform/Crypto.h"
 #include "platform/SettingsStore.h"
-#include "service/PairingCode.h"
+#include "protocol/PairingCode.h"
 #include "service/SyncService.h"
 #include "support/Testing.h"
 

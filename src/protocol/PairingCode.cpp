@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Clipwren+ developers
 
-#include "service/PairingCode.h"
+#include "protocol/PairingCode.h"
 
 #include <QTextBoundaryFinder>
 
