@@ -5,15 +5,14 @@
 
 #include <QDeadlineTimer>
 #include <QLocalSocket>
-#include <QLoggingCategory>
 #include <QStandardPaths>
 #include <QThread>
+
+#include "Logging.h"
 
 namespace clipwren {
 
 namespace {
-
-Q_LOGGING_CATEGORY(instanceLog, "clipwren.instance", QtWarningMsg)
 
 const QByteArray raiseRequest = "raise\n";
 const QByteArray raiseDone = "ok\n";
@@ -51,14 +50,14 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
 SingleInstance::Claim SingleInstance::claim() {
     if (m_lock.tryLock(0)) {
         if (!listen()) {
-            qCWarning(instanceLog) << "cannot listen on" << m_socketPath << m_server.errorString();
+            qCWarning(lcService) << "cannot listen on" << m_socketPath << m_server.errorString();
         }
         return Claim::Running;
     }
     if (m_lock.error() != QLockFile::LockFailedError) {
         // No lock can be had at all (no runtime folder, no permission): running twice is
         // better than not running.
-        qCWarning(instanceLog) << "cannot create the lock" << m_lock.error();
+        qCWarning(lcService) << "cannot create the lock" << m_lock.error();
         return Claim::Running;
     }
     return askTheRunningOne();

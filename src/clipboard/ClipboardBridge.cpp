@@ -3,6 +3,7 @@
 
 #include "clipboard/ClipboardBridge.h"
 
+#include "Logging.h"
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/InboundApply.h"
 #include "platform/Pasteboard.h"
@@ -66,6 +67,7 @@ void ClipboardBridge::receive(const QByteArray& body) {
     const Applied result = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed);
     switch (result.outcome) {
         case Applied::Outcome::Known:
+            qCDebug(lcClipboard) << "received content already known:" << kind;
             Q_EMIT alreadyKnown(kind, clip->data.size());
             break;
         case Applied::Outcome::Written:

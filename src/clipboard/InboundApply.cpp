@@ -3,9 +3,9 @@
 
 #include "clipboard/InboundApply.h"
 
-#include <QLoggingCategory>
 #include <QUrl>
 
+#include "Logging.h"
 #include "clipboard/ClipboardPayload.h"
 #include "clipboard/Digest.h"
 #include "clipboard/ReceivedFiles.h"
@@ -17,12 +17,10 @@ namespace clipwren {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcApply, "clipwren.clipboard", QtWarningMsg)
-
 using Outcome = Applied::Outcome;
 
 Applied notWritten(const char* why) {
-    qCDebug(lcApply) << "received content not written:" << why;
+    qCDebug(lcClipboard) << "received content not written:" << why;
     return {Outcome::NotWritten, QString::fromLatin1(why)};
 }
 

@@ -3,10 +3,9 @@
 
 #include "platform/ClipboardBackend.h"
 
-#include <QLoggingCategory>
-
 #include "platform/QtPasteboard.h"
 #if CLIPWREN_LINUX_BACKENDS
+#include "Logging.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/x11/X11Pasteboard.h"
@@ -15,20 +14,18 @@
 
 namespace clipwren {
 
-Q_LOGGING_CATEGORY(lcBackend, "clipwren.clipboard", QtWarningMsg)
-
 ClipboardBackend chooseClipboardBackend(qint64 readCap) {
     QString notice;
 #if CLIPWREN_LINUX_BACKENDS
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         auto opened = wayland::WaylandConnection::open();
         if (opened.connection) {
-            qCDebug(lcBackend) << "Wayland data-control";
+            qCDebug(lcClipboard) << "Wayland data-control";
             return {
                 std::make_unique<wayland::WaylandPasteboard>(std::move(opened.connection), readCap),
                 QString()};
         }
-        qCDebug(lcBackend) << "no Wayland clipboard:" << opened.error;
+        qCDebug(lcClipboard) << "no Wayland clipboard:" << opened.error;
         const QString limit = QStringLiteral(
             ": gli appunti passano da Xwayland e si sincronizzano solo mentre è attiva una "
             "finestra X11, non mentre lavori in un'applicazione Wayland.");
@@ -40,16 +37,16 @@ ClipboardBackend chooseClipboardBackend(qint64 readCap) {
     if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
         auto opened = x11::XcbConnection::open();
         if (opened.connection) {
-            qCDebug(lcBackend) << "X11 on a connection of its own";
+            qCDebug(lcClipboard) << "X11 on a connection of its own";
             return {std::make_unique<x11::X11Pasteboard>(std::move(opened.connection), readCap),
                     notice};
         }
-        qCDebug(lcBackend) << "no X11 clipboard:" << opened.error;
+        qCDebug(lcClipboard) << "no X11 clipboard:" << opened.error;
     }
 #else
     Q_UNUSED(readCap)  // Qt's clipboard hands over each content whole
 #endif
-    qCDebug(lcBackend) << "Qt's clipboard";
+    qCDebug(lcClipboard) << "Qt's clipboard";
     return {std::make_unique<QtPasteboard>(), notice};
 }
 

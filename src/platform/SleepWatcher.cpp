@@ -4,15 +4,14 @@
 #include "platform/SleepWatcher.h"
 
 #include <QDBusError>
-#include <QLoggingCategory>
+
+#include "Logging.h"
 
 namespace clipwren {
 
-Q_LOGGING_CATEGORY(lcSleep, "clipwren.sleep", QtWarningMsg)
-
 SleepWatcher::SleepWatcher(QDBusConnection bus, QObject* parent) : QObject(parent) {
     if (!bus.isConnected()) {
-        qCDebug(lcSleep) << "no bus for logind:" << bus.lastError().message();
+        qCDebug(lcService) << "no bus for logind:" << bus.lastError().message();
         return;
     }
     // Qt D-Bus delivers signals only to slots named this way. Naming logind's service makes
@@ -21,11 +20,11 @@ SleepWatcher::SleepWatcher(QDBusConnection bus, QObject* parent) : QObject(paren
                              QStringLiteral("/org/freedesktop/login1"),
                              QStringLiteral("org.freedesktop.login1.Manager"),
                              QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)));
-    qCDebug(lcSleep) << "watching logind for resume:" << m_watching;
+    qCDebug(lcService) << "watching logind for resume:" << m_watching;
 }
 
 void SleepWatcher::prepareForSleep(bool sleeping) {
-    qCDebug(lcSleep) << (sleeping ? "going to sleep" : "resumed");
+    qCDebug(lcService) << (sleeping ? "going to sleep" : "resumed");
     if (!sleeping) Q_EMIT resumed();
 }
 

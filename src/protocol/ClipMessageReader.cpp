@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "Logging.h"
 #include "platform/Crypto.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
@@ -265,16 +266,25 @@ bool ClipMessageReader::carriesToken(const QByteArray& body, const QString& toke
 std::optional<ClipMessage> ClipMessageReader::read(const QByteArray& body, const QString& token,
                                                    const QString& deviceID) {
     const Release release(*this, body);
+    // Passed over without a word to the user; the debug trace says why.
+    const auto passOver = [&body](const char* why) {
+        qCDebug(lcProtocol) << "message of" << body.size() << "bytes passed over:" << why;
+        return std::nullopt;
+    };
     const auto fields = readFields(body);
-    if (!fields || !fields->token || !sameText(*fields->token, token)) return std::nullopt;
-    if (fields->device && sameText(*fields->device, deviceID)) return std::nullopt;
-    if (!fields->versionOne || !fields->kind || !fields->data) return std::nullopt;
+    if (!fields) return passOver("not a JSON object, or too dense to read");
+    if (!fields->token || !sameText(*fields->token, token)) return passOver("another code");
+    if (fields->device && sameText(*fields->device, deviceID)) return passOver("our own device");
+    if (!fields->versionOne || !fields->kind || !fields->data)
+        return passOver("not version 1, or no kind or data");
 
     const std::string_view data = *fields->data;
     // Too long to decode within the limit: not worth decoding at all.
-    if (qsizetype(data.size()) > base64Length(maxReceivedData)) return std::nullopt;
+    if (qsizetype(data.size()) > base64Length(maxReceivedData)) return passOver("data too long");
     auto decoded = base64DecodeStrict(QByteArrayView(data.data(), qsizetype(data.size())));
-    if (!decoded || decoded->isEmpty() || decoded->size() > maxReceivedData) return std::nullopt;
+    if (!decoded) return passOver("data not strict Base64");
+    if (decoded->isEmpty() || decoded->size() > maxReceivedData)
+        return passOver("data empty or too long");
 
     return ClipMessage{QByteArray(fields->kind->data(), qsizetype(fields->kind->size())),
                        std::move(*decoded)};

@@ -3,10 +3,10 @@
 
 #include "service/SyncService.h"
 
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QUrl>
 
+#include "Logging.h"
 #include "platform/Crypto.h"
 #include "platform/QtPasteboard.h"
 #include "platform/SelfSignedCertificate.h"
@@ -32,8 +32,6 @@ const QString invalidInput =
 QString pinKey(const QString& address) {
     return QStringLiteral("pins/") + QString::fromLatin1(QUrl::toPercentEncoding(address));
 }
-
-Q_LOGGING_CATEGORY(lcService, "clipwren.service", QtWarningMsg)
 
 std::unique_ptr<Pasteboard> qtPasteboardUnless(Pasteboard* given) {
     return given ? nullptr : std::make_unique<QtPasteboard>();

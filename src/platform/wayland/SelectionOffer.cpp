@@ -6,14 +6,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QLoggingCategory>
-
+#include "Logging.h"
 #include "platform/wayland/PipeTransfer.h"
 #include "platform/wayland/WaylandConnection.h"
 
 namespace clipwren::wayland {
-
-Q_DECLARE_LOGGING_CATEGORY(lcWayland)
 
 SelectionOffer::SelectionOffer(WaylandConnection& connection, wl_proxy* offer, QObject* parent)
     : QObject(parent), m_connection(connection), m_offer(offer) {

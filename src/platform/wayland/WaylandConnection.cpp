@@ -6,15 +6,14 @@
 #include <wayland-client.h>
 
 #include <QAbstractEventDispatcher>
-#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-namespace clipwren::wayland {
+#include "Logging.h"
 
-Q_LOGGING_CATEGORY(lcWayland, "clipwren.clipboard.wayland", QtWarningMsg)
+namespace clipwren::wayland {
 
 namespace {
 

@@ -5,16 +5,14 @@
 
 #include <xcb/xfixes.h>
 
-#include <QLoggingCategory>
 #include <cstring>
 
+#include "Logging.h"
 #include "platform/x11/IncrementalSend.h"
 #include "platform/x11/SelectionTransfer.h"
 #include "platform/x11/XcbConnection.h"
 
 namespace clipwren::x11 {
-
-Q_DECLARE_LOGGING_CATEGORY(lcX11)
 
 namespace {
 // A reader that takes no piece for this long has given up.

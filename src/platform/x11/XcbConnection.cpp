@@ -6,13 +6,12 @@
 #include <xcb/xfixes.h>
 
 #include <QAbstractEventDispatcher>
-#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <cstdlib>
 
-namespace clipwren::x11 {
+#include "Logging.h"
 
-Q_LOGGING_CATEGORY(lcX11, "clipwren.clipboard.x11", QtWarningMsg)
+namespace clipwren::x11 {
 
 namespace {
 
