@@ -3,9 +3,9 @@
 
 #include "platform/ClipboardBackend.h"
 
+#include "Logging.h"
 #include "platform/QtPasteboard.h"
 #if CLIPWREN_LINUX_BACKENDS
-#include "Logging.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/x11/X11Pasteboard.h"
