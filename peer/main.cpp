@@ -22,10 +22,10 @@
 #include "TokenFile.h"
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
-#include "platform/ClipboardBackend.h"
+#include "platform/clipboard/ClipboardBackend.h"
 #include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
-#include "platform/QtPasteboard.h"
+#include "platform/clipboard/QtPasteboard.h"
 #include "platform/Uuid.h"
 
 using namespace clipwren;

@@ -10,7 +10,7 @@
 
 #include "Autostart.h"
 #include "LaunchOptions.h"
-#include "platform/ClipboardBackend.h"
+#include "platform/clipboard/ClipboardBackend.h"
 #if CLIPWREN_LINUX_BACKENDS
 #include "platform/SleepWatcher.h"
 #endif

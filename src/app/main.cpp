@@ -10,7 +10,7 @@
 #include "LaunchOptions.h"
 #include "SingleInstance.h"
 #include "clipboard/ClipboardPayload.h"
-#include "platform/ClipboardBackend.h"
+#include "platform/clipboard/ClipboardBackend.h"
 #include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
 

@@ -8,9 +8,9 @@
 
 #include "Logging.h"
 #include "platform/Crypto.h"
-#include "platform/QtPasteboard.h"
-#include "platform/SelfSignedCertificate.h"
-#include "platform/TlsConnection.h"
+#include "platform/clipboard/QtPasteboard.h"
+#include "platform/net/SelfSignedCertificate.h"
+#include "platform/net/TlsConnection.h"
 #include "platform/Uuid.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"

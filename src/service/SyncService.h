@@ -13,7 +13,7 @@
 
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
-#include "platform/Connection.h"
+#include "platform/net/Connection.h"
 #include "platform/Delay.h"
 #include "platform/SettingsStore.h"
 #include "protocol/SessionNotice.h"

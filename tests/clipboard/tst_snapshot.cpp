@@ -7,7 +7,7 @@
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
 #include "clipboard/Snapshot.h"
-#include "platform/QtPasteboard.h"
+#include "platform/clipboard/QtPasteboard.h"
 #include "support/Testing.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "clipboard/ClipboardPayload.h"
-#include "platform/ClipboardBackend.h"
-#include "platform/Pasteboard.h"
+#include "platform/clipboard/ClipboardBackend.h"
+#include "platform/clipboard/Pasteboard.h"
 
 using namespace clipwren;
 

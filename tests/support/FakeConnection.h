@@ -9,7 +9,7 @@
 #include <QTest>
 #include <vector>
 
-#include "platform/Connection.h"
+#include "platform/net/Connection.h"
 #include "platform/Delay.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"

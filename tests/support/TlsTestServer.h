@@ -9,7 +9,7 @@
 #include <QSslServer>
 #include <QTest>
 
-#include "platform/TlsConnection.h"
+#include "platform/net/TlsConnection.h"
 #include "service/SyncService.h"
 
 namespace clipwren::test {
