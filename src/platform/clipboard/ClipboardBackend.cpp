@@ -29,10 +29,11 @@ ClipboardBackend chooseClipboardBackend(qint64 readCap) {
         const QString limit = QStringLiteral(
             ": gli appunti passano da Xwayland e si sincronizzano solo mentre è attiva una "
             "finestra X11, non mentre lavori in un'applicazione Wayland.");
-        notice = opened.withoutDataControl
-                     ? QStringLiteral("Questa sessione Wayland non offre data-control") + limit
-                     : QStringLiteral("Appunti Wayland non raggiungibili (") + opened.error + u')' +
-                           limit;
+        notice =
+            (opened.withoutDataControl
+                 ? QStringLiteral("Questa sessione Wayland non offre data-control")
+                 : QStringLiteral("Appunti Wayland non raggiungibili (") + opened.error + u')') +
+            limit;
     }
     if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
         auto opened = x11::XcbConnection::open();

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace clipwren {
@@ -51,5 +52,9 @@ protected:
     // Drops the transport and every pending completion; emits nothing.
     virtual void abandon() = 0;
 };
+
+// Opens connections to a peer: TLS in the program, fakes or loopback servers in tests.
+using ConnectionFactory =
+    std::function<std::unique_ptr<Connection>(const QString& host, quint16 port)>;
 
 }  // namespace clipwren

@@ -174,4 +174,10 @@ void TlsConnection::abandon() {
     if (m_socket) dropSocket();
 }
 
+ConnectionFactory tlsConnectionFactory() {
+    return [](const QString& host, quint16 port) {
+        return std::make_unique<TlsConnection>(host, port);
+    };
+}
+
 }  // namespace clipwren

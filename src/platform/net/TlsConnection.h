@@ -81,4 +81,7 @@ private:
     qint64 m_written = 0;
 };
 
+// Real TLS connections, as the program makes them.
+ConnectionFactory tlsConnectionFactory();
+
 }  // namespace clipwren

@@ -11,6 +11,7 @@
 #include "clipboard/InboundApply.h"
 #include "clipboard/ReceivedFiles.h"
 #include "clipboard/Snapshot.h"
+#include "platform/PlatformSetup.h"
 #include "platform/clipboard/ClipboardBackend.h"
 #include "platform/clipboard/wayland/PipeTransfer.h"
 #include "protocol/ClipMessageReader.h"
@@ -50,6 +51,7 @@ private:
 
 private Q_SLOTS:
     void initTestCase() {
+        ignoreBrokenPipes();
         test::isolateUserFolders();
         QVERIFY(m_session->start());
         m_pasteboard = pasteboardOf(*m_session);
@@ -255,7 +257,7 @@ private Q_SLOTS:
 
     void displayServerGoingAwayIsReportedAndTheConnectionStays() {
         test::FakeNetwork network;
-        SyncService service(network.factory(), m_pasteboard.get());
+        SyncService service(network.factory(), *m_pasteboard);
         service.setHost(u"127.0.0.1"_s);
         service.setToken(u"ABCDEFGHJKLMNPQR"_s);
         service.start();

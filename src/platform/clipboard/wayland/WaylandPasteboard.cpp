@@ -3,7 +3,6 @@
 
 #include "platform/clipboard/wayland/WaylandPasteboard.h"
 
-#include <csignal>
 
 #include "platform/clipboard/wayland/SelectionOffer.h"
 #include "platform/clipboard/wayland/SelectionSource.h"
@@ -14,8 +13,6 @@ namespace clipwren::wayland {
 WaylandPasteboard::WaylandPasteboard(std::unique_ptr<WaylandConnection> connection, qint64 readCap,
                                      QObject* parent)
     : ContentsPasteboard(readCap, parent), m_connection(std::move(connection)) {
-    // A program that stops reading what we serve must not end this one.
-    std::signal(SIGPIPE, SIG_IGN);
     connect(m_connection.get(), &WaylandConnection::lost, this, &WaylandPasteboard::lose);
     m_device = m_connection->protocol().getDevice(m_connection->manager(), m_connection->seat());
     m_connection->protocol().listenToDevice(m_device, this);
