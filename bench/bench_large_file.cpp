@@ -19,7 +19,7 @@
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/InboundApply.h"
 #include "platform/Crypto.h"
-#include "platform/QtPasteboard.h"
+#include "platform/clipboard/QtPasteboard.h"
 #include "protocol/ClipMessageReader.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"

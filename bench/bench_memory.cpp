@@ -31,9 +31,9 @@
 #include "clipboard/ClipboardBridge.h"
 #include "platform/Crypto.h"
 #include "platform/Memory.h"
-#include "platform/QtPasteboard.h"
-#include "platform/SelfSignedCertificate.h"
-#include "platform/TlsConnection.h"
+#include "platform/clipboard/QtPasteboard.h"
+#include "platform/net/SelfSignedCertificate.h"
+#include "platform/net/TlsConnection.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "service/SyncService.h"
@@ -136,9 +136,12 @@ void say(const QString& line) {
 
 // The tray program's side, driven by commands on standard input.
 int programSide(quint16 port) {
-    SyncService service([port](const QString&, quint16) {
-        return std::make_unique<TlsConnection>(QStringLiteral("127.0.0.1"), port);
-    });
+    QtPasteboard pasteboard;
+    SyncService service(
+        [port](const QString&, quint16) {
+            return std::make_unique<TlsConnection>(QStringLiteral("127.0.0.1"), port);
+        },
+        pasteboard);
     service.setHost(QStringLiteral("127.0.0.1"));
     service.setToken(code);
     QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [] {

@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "clipboard/ReceivedFiles.h"
-#include "platform/Pasteboard.h"
+#include "platform/clipboard/Pasteboard.h"
 
 namespace clipwren::fuzz {
 

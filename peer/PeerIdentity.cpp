@@ -11,7 +11,7 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
-#include "platform/SelfSignedCertificate.h"
+#include "platform/net/SelfSignedCertificate.h"
 
 namespace clipwren::peer {
 

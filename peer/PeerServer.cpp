@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "PeerIdentity.h"
-#include "platform/Keepalive.h"
+#include "platform/net/Keepalive.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/SessionNotice.h"
 

@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/PacedWriter.h"
+#include "platform/net/PacedWriter.h"
 #include "protocol/ClipMessageReader.h"
 #include "protocol/SessionNotice.h"
 

@@ -22,11 +22,11 @@
 #include "TokenFile.h"
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
-#include "platform/ClipboardBackend.h"
 #include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
-#include "platform/QtPasteboard.h"
 #include "platform/Uuid.h"
+#include "platform/clipboard/ClipboardBackend.h"
+#include "platform/clipboard/QtPasteboard.h"
 
 using namespace clipwren;
 using namespace clipwren::peer;
@@ -79,12 +79,8 @@ void failWhenPlatformCannotStart(QtMsgType type, const QMessageLogContext&, cons
     std::_Exit(exitNoClipboard);
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
-    const ParsedOptions parsed = parsePeerOptions(arguments, readCodeFromInput);
+// Help, a command line in error, or saving the code: done without the clipboard or a server.
+std::optional<int> finishWithoutServing(const ParsedOptions& parsed) {
     if (parsed.help) {
         std::fputs(peerUsage().toLocal8Bit().constData(), stdout);
         return EXIT_SUCCESS;
@@ -94,38 +90,31 @@ int main(int argc, char* argv[]) {
         std::fputs(peerUsage().toLocal8Bit().constData(), stderr);
         return exitUsage;
     }
-    const PeerOptions& options = *parsed.options;
-    if (options.saveToken) {
-        const QString path = defaultTokenFile();
-        if (const auto error = saveTokenFile(path, options.token)) {
-            printError(QStringLiteral("codice non salvato: ") + *error);
-            return EXIT_FAILURE;
-        }
-        std::fputs((QStringLiteral("Codice salvato in ") + path + u'\n').toLocal8Bit().constData(),
-                   stdout);
-        return EXIT_SUCCESS;
+    if (!parsed.options->saveToken) return std::nullopt;
+    const QString path = defaultTokenFile();
+    if (const auto error = saveTokenFile(path, parsed.options->token)) {
+        printError(QStringLiteral("codice non salvato: ") + *error);
+        return EXIT_FAILURE;
     }
+    std::fputs((QStringLiteral("Codice salvato in ") + path + u'\n').toLocal8Bit().constData(),
+               stdout);
+    return EXIT_SUCCESS;
+}
 
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        printError(QStringLiteral(
-            "non raggiungo gli appunti: né DISPLAY né WAYLAND_DISPLAY sono impostati. "
-            "Avvialo dentro la sessione grafica dell'utente."));
-        return exitNoClipboard;
-    }
-    // The clipboard is reached on connections of its own (Wayland data-control, or X11), not
-    // through Qt's platform: the companion shows no window, and a display server that goes
-    // is reported and ends it cleanly instead of aborting inside Qt.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+bool hasGraphicalSession() {
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
+    printError(
+        QStringLiteral("non raggiungo gli appunti: né DISPLAY né WAYLAND_DISPLAY sono impostati. "
+                       "Avvialo dentro la sessione grafica dell'utente."));
+    return false;
+}
 
-    returnLargeBlocksToSystem();
-    const QtMessageHandler previousHandler = qInstallMessageHandler(failWhenPlatformCannotStart);
-    QGuiApplication app(argc, argv);
-    qInstallMessageHandler(previousHandler);
-    QGuiApplication::setQuitOnLastWindowClosed(false);
-    installPlatformTranslation(app);
+// The clipboard of the user's session, or nothing (said why) where it cannot be reached.
+std::optional<ClipboardBackend> reachClipboard() {
     if (!QGuiApplication::clipboard()) {
         printError(QStringLiteral("non raggiungo gli appunti di ") + displayDescription());
-        return exitNoClipboard;
+        return std::nullopt;
     }
     ClipboardBackend clipboard = chooseClipboardBackend(maxBytes + 1);
     // Qt's own clipboard is left only where neither display could be reached; without a
@@ -135,36 +124,49 @@ int main(int argc, char* argv[]) {
         printError(
             QStringLiteral("non raggiungo gli appunti di ") + displayDescription() +
             (clipboard.notice.isEmpty() ? QString() : QStringLiteral(": ") + clipboard.notice));
-        return exitNoClipboard;
+        return std::nullopt;
     }
+    return clipboard;
+}
 
+bool listen(PeerServer& server, const PeerOptions& options) {
+    if (server.listen(options.listenAddress, options.port)) return true;
+    printError(QStringLiteral("non posso ascoltare su ") + options.listenAddress.toString() + u':' +
+               QString::number(options.port) + QStringLiteral(": ") + server.errorString());
+    return false;
+}
+
+void announce(PeerLog& log, const PeerServer& server, const PeerIdentity& identity) {
+    const QString address = server.serverAddress() == QHostAddress::Any
+                                ? QStringLiteral("tutti gli indirizzi")
+                                : server.serverAddress().toString();
+    log.line(QStringLiteral("In ascolto su ") + address + QStringLiteral(", porta ") +
+             QString::number(server.serverPort()) +
+             (identity.created ? QStringLiteral(" (certificato nuovo)") : QString()));
+    log.line(QStringLiteral("Impronta SHA-256 del certificato: ") + identity.fingerprint);
+}
+
+// Serves one client at a time until a signal or the loss of the clipboard ends the program.
+int serve(const PeerOptions& options, Pasteboard& clipboard, const QString& clipboardNotice) {
     PeerLog log(options.quiet);
     const IdentityResult identity = loadOrCreateIdentity(defaultIdentityFolder());
     if (!identity.identity) {
         printError(QStringLiteral("certificato non disponibile: ") + identity.error);
         return EXIT_FAILURE;
     }
-
     PeerServer server(options.token, *identity.identity);
     log.watch(server);
-    if (!server.listen(options.listenAddress, options.port)) {
-        printError(QStringLiteral("non posso ascoltare su ") + options.listenAddress.toString() +
-                   u':' + QString::number(options.port) + QStringLiteral(": ") +
-                   server.errorString());
-        return EXIT_FAILURE;
-    }
+    if (!listen(server, options)) return EXIT_FAILURE;
 
-    if (!clipboard.notice.isEmpty()) log.line(clipboard.notice);
+    if (!clipboardNotice.isEmpty()) log.line(clipboardNotice);
     // Without the clipboard the companion has nothing to do: it ends, saying why, so that a
     // service manager can start it again in the next session.
-    QObject::connect(clipboard.pasteboard.get(), &Pasteboard::unavailable, &app,
-                     [](const QString& reason) {
-                         printError(QStringLiteral("appunti non raggiungibili: ") + reason);
-                         QCoreApplication::exit(exitNoClipboard);
-                     });
+    QObject::connect(&clipboard, &Pasteboard::unavailable, [](const QString& reason) {
+        printError(QStringLiteral("appunti non raggiungibili: ") + reason);
+        QCoreApplication::exit(exitNoClipboard);
+    });
     ClipboardBridge bridge(
-        *clipboard.pasteboard, [&options] { return options.token; },
-        QStringLiteral("linux-") + newUuidText());
+        clipboard, [&options] { return options.token; }, QStringLiteral("linux-") + newUuidText());
     log.watch(bridge);
     QObject::connect(&server, &PeerServer::authenticated, &bridge, &ClipboardBridge::begin);
     QObject::connect(&server, &PeerServer::clientClosed, &bridge, &ClipboardBridge::end);
@@ -172,17 +174,35 @@ int main(int argc, char* argv[]) {
     QObject::connect(&bridge, &ClipboardBridge::frameReady, &server, &PeerServer::send);
 
     SignalWatcher signalWatcher({SIGINT, SIGTERM});
-    QObject::connect(&signalWatcher, &SignalWatcher::caught, &app, [&log](int) {
+    QObject::connect(&signalWatcher, &SignalWatcher::caught, [&log](int) {
         log.line(QStringLiteral("Arresto"));
         QGuiApplication::quit();
     });
+    announce(log, server, *identity.identity);
+    return QGuiApplication::exec();
+}
 
-    const QString address = server.serverAddress() == QHostAddress::Any
-                                ? QStringLiteral("tutti gli indirizzi")
-                                : server.serverAddress().toString();
-    log.line(QStringLiteral("In ascolto su ") + address + QStringLiteral(", porta ") +
-             QString::number(server.serverPort()) +
-             (identity.identity->created ? QStringLiteral(" (certificato nuovo)") : QString()));
-    log.line(QStringLiteral("Impronta SHA-256 del certificato: ") + identity.identity->fingerprint);
-    return app.exec();
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    ignoreBrokenPipes();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    const ParsedOptions parsed = parsePeerOptions(arguments, readCodeFromInput);
+    if (const auto exitCode = finishWithoutServing(parsed)) return *exitCode;
+    if (!hasGraphicalSession()) return exitNoClipboard;
+
+    // The clipboard is reached on connections of its own (Wayland data-control, or X11), not
+    // through Qt's platform: the companion shows no window, and a display server that goes
+    // is reported and ends it cleanly instead of aborting inside Qt.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    returnLargeBlocksToSystem();
+    const QtMessageHandler previousHandler = qInstallMessageHandler(failWhenPlatformCannotStart);
+    QGuiApplication app(argc, argv);
+    qInstallMessageHandler(previousHandler);
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    installPlatformTranslation(app);
+    const std::optional<ClipboardBackend> clipboard = reachClipboard();
+    if (!clipboard) return exitNoClipboard;
+    return serve(*parsed.options, *clipboard->pasteboard, clipboard->notice);
 }

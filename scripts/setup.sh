@@ -34,10 +34,11 @@ ensure_packages() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# Extra arguments go to CMake's configure step.
 build_project() {
     local root
     root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-    cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
+    cmake -S "$root" -B "$root/build" -G Ninja "$@" >/dev/null
     cmake --build "$root/build" --parallel "$(nproc)"
 }
 
@@ -46,6 +47,6 @@ build_project() {
 build_portable() {
     local root
     root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-    cmake -S "$root" -B "$root/build-portable" -G Ninja -DCLIPWREN_LINUX_BACKENDS=OFF >/dev/null
+    cmake -S "$root" -B "$root/build-portable" -G Ninja -DCLIPWREN_LINUX_BACKENDS=OFF "$@" >/dev/null
     cmake --build "$root/build-portable" --parallel "$(nproc)"
 }

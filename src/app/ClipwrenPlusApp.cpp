@@ -17,12 +17,16 @@
 
 namespace clipwren {
 
-ClipwrenPlusApp::ClipwrenPlusApp(SyncService::ConnectionFactory connectionFactory,
-                                 ClipboardBackend clipboard, QObject* parent)
+ClipwrenPlusApp::ClipwrenPlusApp(ConnectionFactory connectionFactory, ClipboardBackend clipboard,
+                                 QObject* parent)
     : QObject(parent),
-      m_connectionFactory(std::move(connectionFactory)),
       m_clipboard(std::move(clipboard)),
-      m_autostart(QCoreApplication::applicationFilePath()) {}
+      m_sync(std::move(connectionFactory), *m_clipboard.pasteboard),
+      m_panelState(m_clipboard.notice, Autostart(QCoreApplication::applicationFilePath())) {
+#if CLIPWREN_LINUX_BACKENDS
+    connect(&m_sleepWatcher, &SleepWatcher::resumed, &m_sync, &SyncService::resumeFromSleep);
+#endif
+}
 
 ClipwrenPlusApp::~ClipwrenPlusApp() {
     // The panel and the tray item look at the service: they go first.
@@ -31,25 +35,10 @@ ClipwrenPlusApp::~ClipwrenPlusApp() {
     m_tray.reset();
 }
 
-SyncService& ClipwrenPlusApp::sync() {
-    if (!m_sync) {
-        m_sync = new SyncService(m_connectionFactory, m_clipboard.pasteboard.get(), this);
-#if CLIPWREN_LINUX_BACKENDS
-        connect(m_sleepWatcher, &SleepWatcher::resumed, m_sync, &SyncService::resumeFromSleep);
-#endif
-    }
-    return *m_sync;
-}
-
-void ClipwrenPlusApp::setRevealToken(bool reveal) {
-    m_revealToken = reveal;
-    Q_EMIT revealTokenChanged();
-}
-
 void ClipwrenPlusApp::launch(const LaunchOptions& options) {
     QGuiApplication::setWindowIcon(icons::forLook(icons::Look::NotConnected, icons::themeColor()));
-    if (options.printStatus) m_statusPrinter = std::make_unique<StatusPrinter>(sync());
-    m_tray = std::make_unique<TrayItem>(sync());
+    if (options.printStatus) m_statusPrinter = std::make_unique<StatusPrinter>(m_sync);
+    m_tray = std::make_unique<TrayItem>(m_sync);
     connect(m_tray.get(), &TrayItem::clicked, this, &ClipwrenPlusApp::openPanel);
     m_asWindow = !QSystemTrayIcon::isSystemTrayAvailable();
     if (m_asWindow) {
@@ -62,7 +51,7 @@ void ClipwrenPlusApp::launch(const LaunchOptions& options) {
 
 void ClipwrenPlusApp::connectIfSaved() {
     // As if "Connetti" were pressed once, and only when there is something to connect to.
-    if (!sync().host().isEmpty() && !sync().token().isEmpty()) connectOrDisconnect(sync());
+    if (!m_sync.host().isEmpty() && !m_sync.token().isEmpty()) m_sync.connectOrDisconnect();
 }
 
 ControlPanel* ClipwrenPlusApp::panel() const {
@@ -75,7 +64,7 @@ void ClipwrenPlusApp::openPanel() {
         return;
     }
     if (!m_panel) {
-        m_panel = new ControlPanel(*this);
+        m_panel = buildPanel();
         m_panel->installEventFilter(this);
     }
     m_panel->showNormal();
@@ -85,7 +74,7 @@ void ClipwrenPlusApp::openPanel() {
 
 void ClipwrenPlusApp::openPanelUnder(QRect icon) {
     if (!m_panel) {
-        m_panel = new ControlPanel(*this);
+        m_panel = buildPanel();
         // A popup closes on a click elsewhere; the next click on the icon builds it anew.
         m_panel->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
         m_panel->setAttribute(Qt::WA_DeleteOnClose);
@@ -99,6 +88,12 @@ void ClipwrenPlusApp::openPanelUnder(QRect icon) {
     m_panel->show();
     m_panel->raise();
     m_panel->activateWindow();
+}
+
+ControlPanel* ClipwrenPlusApp::buildPanel() {
+    auto* panel = new ControlPanel(m_sync, m_panelState);
+    connect(panel, &ControlPanel::quitRequested, this, &ClipwrenPlusApp::quit);
+    return panel;
 }
 
 void ClipwrenPlusApp::placePanel() {

@@ -8,9 +8,9 @@
 #include <QRect>
 #include <memory>
 
-#include "Autostart.h"
 #include "LaunchOptions.h"
-#include "platform/ClipboardBackend.h"
+#include "PanelState.h"
+#include "platform/clipboard/ClipboardBackend.h"
 #if CLIPWREN_LINUX_BACKENDS
 #include "platform/SleepWatcher.h"
 #endif
@@ -22,28 +22,20 @@ class ControlPanel;
 class StatusPrinter;
 class TrayItem;
 
-// The program: the one SyncService of the run, the one piece of view state the panel needs
-// (revealToken), the tray item and the panel it opens.
+// The program: the one SyncService of the run, the state the panel shows beside it, the tray
+// item and the panel it opens.
 class ClipwrenPlusApp : public QObject {
     Q_OBJECT
 
 public:
-    // connectionFactory reaches the service, so that tests can point it elsewhere; so does the
-    // clipboard backend (Qt's own when none is given).
-    explicit ClipwrenPlusApp(
-        SyncService::ConnectionFactory connectionFactory = SyncService::tlsConnectionFactory(),
-        ClipboardBackend clipboard = {}, QObject* parent = nullptr);
+    // Both platform objects reach the service: connections to the peer, and the clipboard
+    // backend chosen at start.
+    ClipwrenPlusApp(ConnectionFactory connectionFactory, ClipboardBackend clipboard,
+                    QObject* parent = nullptr);
     ~ClipwrenPlusApp() override;
 
-    // Made on first use, then the same for the whole run.
-    SyncService& sync();
-
-    // What the clipboard backend chosen at start means for the user; empty when nothing.
-    const QString& clipboardNotice() const { return m_clipboard.notice; }
-
-    // Whether the panel shows the pairing code in clear; false at every launch.
-    bool revealToken() const { return m_revealToken; }
-    void setRevealToken(bool reveal);
+    SyncService& sync() { return m_sync; }
+    PanelState& panelState() { return m_panelState; }
 
     // Puts the program on screen: the tray item, or the panel as an ordinary window where
     // there is no tray, so that the program is never invisible. Nothing connects unless
@@ -62,28 +54,22 @@ public:
     // Ends the event loop at once: no stop(), nothing saved.
     void quit();
 
-    // Starting at login, with this very program file.
-    const Autostart& autostart() const { return m_autostart; }
-
-Q_SIGNALS:
-    void revealTokenChanged();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void connectIfSaved();
     void placePanel();
+    ControlPanel* buildPanel();
 
-    SyncService::ConnectionFactory m_connectionFactory;
+    // The clipboard outlives the service that uses it.
     ClipboardBackend m_clipboard;
-    const Autostart m_autostart;
+    SyncService m_sync;
+    PanelState m_panelState;
 #if CLIPWREN_LINUX_BACKENDS
-    // A child; it wakes the service after a suspend.
-    SleepWatcher* m_sleepWatcher = new SleepWatcher(QDBusConnection::systemBus(), this);
+    // It wakes the service after a suspend.
+    SleepWatcher m_sleepWatcher{QDBusConnection::systemBus()};
 #endif
-    SyncService* m_sync = nullptr;  // a child: it lives as long as the program
-    bool m_revealToken = false;
     bool m_asWindow = false;
     std::unique_ptr<TrayItem> m_tray;
     std::unique_ptr<StatusPrinter> m_statusPrinter;

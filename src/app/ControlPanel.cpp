@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "ClipwrenPlusApp.h"
 #include "FingerprintView.h"
+#include "PanelState.h"
 #include "service/SyncService.h"
 
 namespace clipwren {
@@ -73,18 +73,10 @@ void markField(QLineEdit* edit, bool invalid) {
 
 }  // namespace
 
-void connectOrDisconnect(SyncService& sync) {
-    if (sync.isConnected() || sync.isReconnecting()) {
-        sync.stopByUser();
-    } else {
-        sync.start();
-    }
-}
-
-ControlPanel::ControlPanel(ClipwrenPlusApp& app, QWidget* parent)
+ControlPanel::ControlPanel(SyncService& sync, PanelState& state, QWidget* parent)
     : QWidget(parent),
-      m_app(app),
-      m_sync(app.sync()),
+      m_sync(sync),
+      m_state(state),
       m_title(named(new QLabel(QStringLiteral("Clipwren+")), QStringLiteral("title"))),
       m_status(named(new StatusLine, QStringLiteral("status"))),
       m_host(field(QStringLiteral("host"), QStringLiteral("IP Linux"), 240)),
@@ -152,9 +144,9 @@ void ControlPanel::layOut() {
     stack->setSizeConstraint(QLayout::SetFixedSize);
     stack->addWidget(m_title, 0, Qt::AlignLeft);
     stack->addWidget(m_status);  // the full width, so that it wraps only where it must
-    if (!m_app.clipboardNotice().isEmpty()) {
+    if (!m_state.clipboardNotice().isEmpty()) {
         auto* notice = named(new StatusLine, QStringLiteral("clipboardNotice"));
-        notice->setText(m_app.clipboardNotice());
+        notice->setText(m_state.clipboardNotice());
         stack->addWidget(notice);
     }
     stack->addWidget(m_fingerprintTitle, 0, Qt::AlignLeft);
@@ -173,20 +165,20 @@ void ControlPanel::layOut() {
 void ControlPanel::wire() {
     connect(m_host, &QLineEdit::textEdited, &m_sync, &SyncService::setHost);
     connect(m_token, &QLineEdit::textEdited, &m_sync, &SyncService::setToken);
-    connect(m_reveal, &QPushButton::clicked, &m_app,
-            [this] { m_app.setRevealToken(!m_app.revealToken()); });
+    connect(m_reveal, &QPushButton::clicked, &m_state,
+            [this] { m_state.setRevealToken(!m_state.revealToken()); });
     connect(m_connect, &QPushButton::clicked, this, &ControlPanel::pressConnect);
     connect(m_trust, &QPushButton::clicked, &m_sync, &SyncService::trustNewCertificate);
     connect(m_reconnect, &QCheckBox::toggled, &m_sync, &SyncService::setReconnects);
     connect(m_generate, &QPushButton::clicked, &m_sync, &SyncService::generateToken);
     connect(m_copy, &QPushButton::clicked, &m_sync, &SyncService::copyToken);
-    connect(m_quit, &QPushButton::clicked, &m_app, &ClipwrenPlusApp::quit);
+    connect(m_quit, &QPushButton::clicked, this, &ControlPanel::quitRequested);
     connect(m_autostart, &QCheckBox::toggled, this, &ControlPanel::setAutostart);
 
     // The service announces a change before making it: redraw once it is in place.
     connect(&m_sync, &SyncService::objectWillChange, this, &ControlPanel::redraw,
             Qt::QueuedConnection);
-    connect(&m_app, &ClipwrenPlusApp::revealTokenChanged, this, &ControlPanel::redraw);
+    connect(&m_state, &PanelState::revealTokenChanged, this, &ControlPanel::redraw);
 }
 
 void ControlPanel::resizeEvent(QResizeEvent* event) {
@@ -203,7 +195,7 @@ void ControlPanel::redraw() {
     showText(m_host, m_sync.host());
     showText(m_token, m_sync.token());
     markInvalidField();
-    const bool reveal = m_app.revealToken();
+    const bool reveal = m_state.revealToken();
     m_token->setEchoMode(reveal ? QLineEdit::Normal : QLineEdit::Password);
     m_reveal->setText(reveal ? QStringLiteral("Nascondi") : QStringLiteral("Mostra"));
     m_connect->setText(m_sync.isConnected() || m_sync.isReconnecting()
@@ -214,7 +206,7 @@ void ControlPanel::redraw() {
     m_reconnect->setChecked(m_sync.reconnects());
     // The box shows whether the entry is there, whoever put it there or took it away.
     const QSignalBlocker quiet(m_autostart);
-    m_autostart->setChecked(m_app.autostart().isEnabled());
+    m_autostart->setChecked(m_state.autostart().isEnabled());
 }
 
 void ControlPanel::markInvalidField() {
@@ -223,7 +215,7 @@ void ControlPanel::markInvalidField() {
 }
 
 void ControlPanel::pressConnect() {
-    connectOrDisconnect(m_sync);
+    m_sync.connectOrDisconnect();
     // A refused field is where the user goes next.
     switch (m_sync.invalidField()) {
         case SyncService::Field::Host:
@@ -238,7 +230,7 @@ void ControlPanel::pressConnect() {
 }
 
 void ControlPanel::setAutostart(bool enabled) {
-    const auto error = m_app.autostart().setEnabled(enabled);
+    const auto error = m_state.autostart().setEnabled(enabled);
     m_autostartError->setText(error ? QStringLiteral("Avvio all'accesso non modificato: ") + *error
                                     : QString());
     m_autostartError->setVisible(error.has_value());

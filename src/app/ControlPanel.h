@@ -13,26 +13,24 @@ class QVBoxLayout;
 
 namespace clipwren {
 
-class ClipwrenPlusApp;
 class FingerprintView;
+class PanelState;
 class SyncService;
-
-// What the connect button does: it follows isConnected (or a reconnection under way) at the
-// moment of the click, not the label, which may not have been redrawn yet.
-void connectOrDisconnect(SyncService& sync);
 
 // The whole user interface: title, status line, address and pairing code, the actions and
 // quit. It keeps nothing of its own: every value it shows lives in the service or in the
-// application, and it redraws from them after each change. Its size is always that of its
+// panel state, and it redraws from them after each change. Its size is always that of its
 // content; whoever shows it hears of each new size through resized().
 class ControlPanel : public QWidget {
     Q_OBJECT
 
 public:
-    explicit ControlPanel(ClipwrenPlusApp& app, QWidget* parent = nullptr);
+    ControlPanel(SyncService& sync, PanelState& state, QWidget* parent = nullptr);
 
 Q_SIGNALS:
     void resized();
+    // "Esci da Clipwren+".
+    void quitRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -46,8 +44,8 @@ private:
     void pressConnect();
     void setAutostart(bool enabled);
 
-    ClipwrenPlusApp& m_app;
     SyncService& m_sync;
+    PanelState& m_state;
     QLabel* m_title;
     QLabel* m_status;
     QLineEdit* m_host;

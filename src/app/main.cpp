@@ -10,9 +10,10 @@
 #include "LaunchOptions.h"
 #include "SingleInstance.h"
 #include "clipboard/ClipboardPayload.h"
-#include "platform/ClipboardBackend.h"
 #include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
+#include "platform/clipboard/ClipboardBackend.h"
+#include "platform/net/TlsConnection.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ bool asksForHelp(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     if (asksForHelp(argc, argv)) showHelp(argc, argv);
 
+    clipwren::ignoreBrokenPipes();
     clipwren::returnLargeBlocksToSystem();
     clipwren::preferX11Platform();
     QApplication application(argc, argv);
@@ -66,7 +68,7 @@ int main(int argc, char* argv[]) {
             return 1;
     }
 
-    clipwren::ClipwrenPlusApp app(clipwren::SyncService::tlsConnectionFactory(),
+    clipwren::ClipwrenPlusApp app(clipwren::tlsConnectionFactory(),
                                   clipwren::chooseClipboardBackend(clipwren::maxBytes + 1));
     QObject::connect(&instance, &clipwren::SingleInstance::raiseRequested, &app,
                      &clipwren::ClipwrenPlusApp::openPanel);

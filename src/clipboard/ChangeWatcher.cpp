@@ -4,7 +4,7 @@
 #include "clipboard/ChangeWatcher.h"
 
 #include "clipboard/Digest.h"
-#include "platform/Pasteboard.h"
+#include "platform/clipboard/Pasteboard.h"
 
 namespace clipwren {
 

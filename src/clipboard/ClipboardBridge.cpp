@@ -6,7 +6,7 @@
 #include "Logging.h"
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/InboundApply.h"
-#include "platform/Pasteboard.h"
+#include "platform/clipboard/Pasteboard.h"
 #include "protocol/Message.h"
 
 namespace clipwren {

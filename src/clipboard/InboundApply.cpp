@@ -9,7 +9,7 @@
 #include "clipboard/ClipboardPayload.h"
 #include "clipboard/Digest.h"
 #include "clipboard/ReceivedFiles.h"
-#include "platform/Pasteboard.h"
+#include "platform/clipboard/Pasteboard.h"
 #include "platform/Utf8.h"
 #include "protocol/ClipMessageReader.h"
 

@@ -10,7 +10,7 @@
 #include <QImage>
 #include <QImageWriter>
 
-#include "platform/Pasteboard.h"
+#include "platform/clipboard/Pasteboard.h"
 
 namespace clipwren {
 

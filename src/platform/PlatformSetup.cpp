@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <csignal>
 
 namespace clipwren {
 
@@ -27,6 +28,10 @@ bool installPlatformTranslation(QCoreApplication& application) {
         return false;
     }
     return QCoreApplication::installTranslator(translator);
+}
+
+void ignoreBrokenPipes() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace clipwren

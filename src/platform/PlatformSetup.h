@@ -16,4 +16,8 @@ void preferX11Platform();
 // language as the texts around them. False when the translation is not installed.
 bool installPlatformTranslation(QCoreApplication& application);
 
+// First thing at start: a program that stops reading what we serve it (a clipboard pipe, a
+// socket) must not end this one. The write fails instead, and is handled where it is made.
+void ignoreBrokenPipes();
+
 }  // namespace clipwren

@@ -8,10 +8,9 @@
 
 #include "Logging.h"
 #include "platform/Crypto.h"
-#include "platform/QtPasteboard.h"
-#include "platform/SelfSignedCertificate.h"
-#include "platform/TlsConnection.h"
 #include "platform/Uuid.h"
+#include "platform/clipboard/Pasteboard.h"
+#include "platform/net/SelfSignedCertificate.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "protocol/PairingCode.h"
@@ -33,13 +32,9 @@ QString pinKey(const QString& address) {
     return QStringLiteral("pins/") + QString::fromLatin1(QUrl::toPercentEncoding(address));
 }
 
-std::unique_ptr<Pasteboard> qtPasteboardUnless(Pasteboard* given) {
-    return given ? nullptr : std::make_unique<QtPasteboard>();
-}
-
 }  // namespace
 
-SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard* pasteboard,
+SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteboard,
                          QObject* parent)
     : QObject(parent),
       m_host(m_settings.text(hostKey)),
@@ -47,8 +42,7 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard* pasteb
       m_status(QStringLiteral("Inserisci IP e token per avviare")),
       m_deviceID(QStringLiteral("mac-") + newUuidText()),
       m_connectionFactory(std::move(connectionFactory)),
-      m_ownPasteboard(qtPasteboardUnless(pasteboard)),
-      m_pasteboard(pasteboard ? *pasteboard : *m_ownPasteboard),
+      m_pasteboard(pasteboard),
       m_bridge(
           m_pasteboard, [this] { return m_token; }, m_deviceID, this) {
     m_reconnects = m_settings.text(reconnectKey) == u"true";
@@ -74,12 +68,6 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard* pasteb
 }
 
 SyncService::~SyncService() = default;
-
-SyncService::ConnectionFactory SyncService::tlsConnectionFactory() {
-    return [](const QString& host, quint16 port) {
-        return std::make_unique<TlsConnection>(host, port);
-    };
-}
 
 // Every assignment announces itself first, even when the value does not change.
 void SyncService::assignHost(const QString& value) {
@@ -289,6 +277,14 @@ void SyncService::stopByUser() {
     assignStatus(QStringLiteral("Disconnesso"));
 }
 
+void SyncService::connectOrDisconnect() {
+    if (m_isConnected || m_reconnecting) {
+        stopByUser();
+    } else {
+        start();
+    }
+}
+
 bool SyncService::isCurrent(quint64 generation) const {
     return m_connection && generation == m_generation;
 }
@@ -335,32 +331,40 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
     }
 }
 
-// Before the hello, which carries the code: a peer whose certificate differs from the one
-// pinned for the address gets nothing, and is not tried again by itself.
-bool SyncService::isPinnedPeer() {
-    const QString seen = fingerprintText(m_connection->peerCertificateDigest());
+// The first certificate seen at an address is the one trusted there from then on.
+bool SyncService::isTrusted(const QString& fingerprint) const {
     const QString pinned = pinnedFingerprint(m_address);
-    if (pinned.isEmpty()) {
-        if (!seen.isEmpty()) m_settings.setText(pinKey(m_address), seen);
-        return true;
+    return pinned.isEmpty() || pinned == fingerprint;
+}
+
+void SyncService::pinOnFirstUse(const QString& fingerprint) {
+    if (pinnedFingerprint(m_address).isEmpty() && !fingerprint.isEmpty()) {
+        m_settings.setText(pinKey(m_address), fingerprint);
     }
-    if (seen == pinned) return true;
+}
+
+// The session ends and is not tried again by itself: only the user can tell a new certificate
+// from somebody else's.
+void SyncService::refuseChangedCertificate(const QString& fingerprint) {
     stop();
-    assignPeerFingerprint(seen);
-    assignChangedCertificate(seen);
+    assignPeerFingerprint(fingerprint);
+    assignChangedCertificate(fingerprint);
     assignStatus(QStringLiteral("Il certificato del Linux \u00e8 cambiato: verifica l'impronta"));
-    return false;
 }
 
 // The link is up, but the session is not yet: the companion has still to take the code. Until
 // it does (or the grace runs out) the line keeps saying "Connessione a", a retry still counts
 // as a failed attempt, and a connection it then refuses is never shown as syncing.
+// A peer whose certificate differs from the one pinned for the address gets nothing: the
+// hello carries the code.
 void SyncService::becomeReady() {
-    if (!isPinnedPeer()) return;
+    const QString fingerprint = fingerprintText(m_connection->peerCertificateDigest());
+    if (!isTrusted(fingerprint)) return refuseChangedCertificate(fingerprint);
+    pinOnFirstUse(fingerprint);
     m_sessionReady = true;
     assignConnected(true);
     m_acceptance.start();
-    if (m_connection) assignPeerFingerprint(fingerprintText(m_connection->peerCertificateDigest()));
+    assignPeerFingerprint(fingerprint);
     // What is on the clipboard now stays here; the hello goes before the first read and tick.
     m_bridge.begin();
     sendJSON(helloMessage(m_token, m_deviceID));

@@ -13,9 +13,9 @@
 
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
-#include "platform/Connection.h"
 #include "platform/Delay.h"
 #include "platform/SettingsStore.h"
+#include "platform/net/Connection.h"
 #include "protocol/SessionNotice.h"
 
 namespace clipwren {
@@ -31,9 +31,6 @@ class SyncService : public QObject {
     Q_OBJECT
 
 public:
-    using ConnectionFactory =
-        std::function<std::unique_ptr<Connection>(const QString& host, quint16 port)>;
-
     // The field whose text start() refused.
     enum class Field { None, Host, Token };
     Q_ENUM(Field)
@@ -47,13 +44,12 @@ public:
     static constexpr int longestRetryDelayMs = 60'000;
     static constexpr qsizetype readMaximum = 65'536;
 
-    // Loads "host" and "token" from the saved settings; connects to nothing. The clipboard is
-    // the backend chosen at start, or Qt's own when none is given.
-    explicit SyncService(ConnectionFactory connectionFactory = tlsConnectionFactory(),
-                         Pasteboard* pasteboard = nullptr, QObject* parent = nullptr);
+    // Loads "host" and "token" from the saved settings; connects to nothing. Both platform
+    // objects are chosen at start: connections come from connectionFactory, and the clipboard
+    // is the backend of this run, which outlives the service.
+    SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteboard,
+                QObject* parent = nullptr);
     ~SyncService() override;
-
-    static ConnectionFactory tlsConnectionFactory();
 
     const QString& host() const { return m_host; }
     void setHost(const QString& host);
@@ -94,6 +90,9 @@ public:
     void stop();
     // The user's "Disconnetti": stop, and say so.
     void stopByUser();
+    // The connect button: it follows isConnected (or a reconnection under way) at the moment
+    // of the click, not the label, which may not have been redrawn yet.
+    void connectOrDisconnect();
     // "Fidati del nuovo certificato": pins the fingerprint the user was shown, and connects.
     void trustNewCertificate();
     // The machine woke from suspend: a session that was up, or being retried, is tried again
@@ -128,7 +127,9 @@ private:
     bool validateInput(const QString& address);
     void open(const QString& address);
     void close();
-    bool isPinnedPeer();
+    bool isTrusted(const QString& fingerprint) const;
+    void pinOnFirstUse(const QString& fingerprint);
+    void refuseChangedCertificate(const QString& fingerprint);
     bool willRetry() const;
     void retryLater(const QString& reason);
     void retryNow();
@@ -179,7 +180,6 @@ private:
     std::unique_ptr<Delay> m_retryDelay;
     ConnectionFactory m_connectionFactory;
     QTimer m_acceptance;
-    std::unique_ptr<Pasteboard> m_ownPasteboard;
     Pasteboard& m_pasteboard;
     ClipboardBridge m_bridge;
 };

@@ -34,9 +34,9 @@ const QString validCode = u"ABCDEFGHJKLMNPQR"_s;
 // The program, launched on a fake network unless given another way to the peer, with the
 // parts of its panel that the tests read and press.
 struct Launched {
-    explicit Launched(std::optional<SyncService::ConnectionFactory> factory = {},
+    explicit Launched(std::optional<ConnectionFactory> factory = {},
                       const LaunchOptions& options = {})
-        : app(factory ? *factory : network.factory()) {
+        : app(factory ? *factory : network.factory(), {std::make_unique<QtPasteboard>(), {}}) {
         app.launch(options);
     }
 
@@ -89,7 +89,9 @@ private Q_SLOTS:
     // A clipboard that works in some other way than usual is said so, and only then.
     void clipboardNoticeIsShownOnlyWhenThereIsOne() {
         QVERIFY(!Launched().part("clipboardNotice"));
-        ClipwrenPlusApp noticed({}, {nullptr, u"Gli appunti passano da Xwayland"_s});
+        test::FakeNetwork network;
+        ClipwrenPlusApp noticed(network.factory(), {std::make_unique<QtPasteboard>(),
+                                                    u"Gli appunti passano da Xwayland"_s});
         noticed.launch();
         QCOMPARE(noticed.panel()->findChild<QLabel*>(u"clipboardNotice"_s)->text(),
                  u"Gli appunti passano da Xwayland"_s);
@@ -228,7 +230,7 @@ private Q_SLOTS:
 
     void autostartBoxWritesAndRemovesTheEntry() {
         Launched panel;
-        const QString path = panel.app.autostart().filePath();
+        const QString path = panel.app.panelState().autostart().filePath();
         QCOMPARE(path, test::configHome() + u"/autostart/org.clipwren.ClipwrenPlus.desktop"_s);
         auto* box = panel.part<QCheckBox>("autostart");
         box->click();
@@ -354,8 +356,8 @@ private Q_SLOTS:
     }
 
     void printsEachNewStatusOnce() {
-        test::FakeNetwork network;
-        SyncService service(network.factory());
+        test::IdleService fakes;
+        SyncService& service = fakes.service;
         QStringList lines;
         StatusPrinter printer(service, [&lines](const QString& line) { lines.append(line); });
         service.setHost(u"127.0.0.1"_s);
@@ -363,7 +365,7 @@ private Q_SLOTS:
         service.start();  // the same text again is no news
         service.setToken(validCode);
         service.start();
-        network.last()->report(Connection::State::Ready);
+        fakes.network.last()->report(Connection::State::Ready);
         QTRY_COMPARE(lines.size(), 4);  // the first, the refusal, connecting, connected
         QCOMPARE(lines.last(), service.status());
     }

@@ -6,8 +6,8 @@
 // test; what the two programs make of the reports, their own.
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
-#include "platform/PasswordManagerHint.h"
-#include "platform/QtPasteboard.h"
+#include "platform/clipboard/PasswordManagerHint.h"
+#include "platform/clipboard/QtPasteboard.h"
 #include "protocol/Message.h"
 #include "support/Testing.h"
 

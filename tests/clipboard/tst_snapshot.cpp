@@ -7,7 +7,7 @@
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
 #include "clipboard/Snapshot.h"
-#include "platform/QtPasteboard.h"
+#include "platform/clipboard/QtPasteboard.h"
 #include "support/Testing.h"
 
 namespace {
@@ -115,7 +115,7 @@ private Q_SLOTS:
             offer(formats);
             const auto content = watcher.takeNewContent(lastDigest);
             return content ? content->payload.kind.toUtf8() + ':' + content->payload.bytes
-                           : "nothing";
+                           : QByteArray("nothing");
         };
         QCOMPARE(next({{text, "A"}}), "text:A");
         QCOMPARE(next({{text, "A"}}), "nothing");

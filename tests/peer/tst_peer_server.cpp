@@ -52,7 +52,7 @@ QHostAddress loopback(int last) {
 
 // From 127.0.0.from, accepting any certificate like the tray program; or never starting TLS.
 struct Client {
-    explicit Client(quint16 port, int from = 1, bool tls = true) : tls(tls) {
+    explicit Client(quint16 port, int from = 1, bool encrypted = true) : tls(encrypted) {
         socket.bind(loopback(from));
         socket.setPeerVerifyMode(QSslSocket::VerifyNone);
         QObject::connect(&socket, &QSslSocket::readyRead, [this] { received += socket.readAll(); });

@@ -11,7 +11,7 @@
 #endif
 
 #include "clipboard/Digest.h"
-#include "platform/PasswordManagerHint.h"
+#include "platform/clipboard/PasswordManagerHint.h"
 #include "platform/SettingsStore.h"
 #include "support/FakeConnection.h"
 #include "support/Testing.h"

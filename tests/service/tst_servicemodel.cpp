@@ -11,6 +11,7 @@
 #include "platform/SettingsStore.h"
 #include "protocol/PairingCode.h"
 #include "service/SyncService.h"
+#include "support/FakeConnection.h"
 #include "support/Testing.h"
 
 namespace {
@@ -30,12 +31,13 @@ private Q_SLOTS:
     // cannot see: only text is read, each service is a new device, a code made is kept private.
     void aNewServiceAndTheCodeItMakes() {
         QSettings(u"ClipwrenPlus"_s, u"ClipwrenPlus"_s).setValue(u"host"_s, QStringList{u"a"_s});
-        SyncService service;
+        test::IdleService fakes;
+        SyncService& service = fakes.service;
         QCOMPARE(service.host(), QString());
         const QRegularExpression form(
             u"^mac-[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"_s);
         QVERIFY2(form.match(service.deviceID()).hasMatch(), qPrintable(service.deviceID()));
-        QVERIFY(SyncService().deviceID() != service.deviceID());
+        QVERIFY(test::IdleService().service.deviceID() != service.deviceID());
 
         service.generateToken();
         QVERIFY(pairing::isLongEnough(service.token()));
@@ -48,7 +50,8 @@ private Q_SLOTS:
     }
 
     void everyAssignmentIsAnnouncedBeforeItHappens() {
-        SyncService service;
+        test::IdleService fakes;
+        SyncService& service = fakes.service;
         // What the observer sees at each notification: the values still in place.
         QStringList seen;
         connect(&service, &SyncService::objectWillChange, this, [&] {
@@ -70,7 +73,8 @@ private Q_SLOTS:
     void copyTokenPutsTheCodeOnTheClipboard() {
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->setText(u"before"_s);
-        SyncService service;
+        test::IdleService fakes;
+        SyncService& service = fakes.service;
         service.copyToken();  // no code: nothing happens, nothing is said
         QCOMPARE(clipboard->text(), u"before"_s);
         QCOMPARE(service.status(), idle);

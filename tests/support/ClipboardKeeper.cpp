@@ -8,8 +8,9 @@
 #include <cstdio>
 
 #include "clipboard/ClipboardPayload.h"
-#include "platform/ClipboardBackend.h"
-#include "platform/Pasteboard.h"
+#include "platform/PlatformSetup.h"
+#include "platform/clipboard/ClipboardBackend.h"
+#include "platform/clipboard/Pasteboard.h"
 
 using namespace clipwren;
 
@@ -33,6 +34,7 @@ std::optional<ClipboardContents> contentsOf(const Pasteboard& clipboard) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    ignoreBrokenPipes();
     QGuiApplication app(argc, argv);
     const ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
     Pasteboard& clipboard = *backend.pasteboard;

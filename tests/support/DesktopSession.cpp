@@ -13,8 +13,8 @@
 #include <QTest>
 #include <QUrl>
 
-#include "platform/wayland/SelectionSource.h"
-#include "platform/wayland/WaylandConnection.h"
+#include "platform/clipboard/wayland/SelectionSource.h"
+#include "platform/clipboard/wayland/WaylandConnection.h"
 
 using namespace Qt::StringLiterals;
 namespace clipwren::test {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/ClipboardContents.h"
+#include "platform/clipboard/ClipboardContents.h"
 
 namespace clipwren::test {
 

@@ -9,8 +9,9 @@
 #include <QTest>
 #include <vector>
 
-#include "platform/Connection.h"
 #include "platform/Delay.h"
+#include "platform/clipboard/QtPasteboard.h"
+#include "platform/net/Connection.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "protocol/SessionNotice.h"
@@ -23,7 +24,7 @@ class FakeConnection final : public Connection {
     Q_OBJECT
 
 public:
-    FakeConnection(QString host, quint16) : host(std::move(host)) {}
+    FakeConnection(QString address, quint16) : host(std::move(address)) {}
 
     void start() override { started = true; }
     void send(const QByteArray& bytes, SendCompletion done) override {
@@ -75,7 +76,7 @@ private:
 
 class FakeNetwork {
 public:
-    SyncService::ConnectionFactory factory() {
+    ConnectionFactory factory() {
         return [this](const QString& host, quint16 port) {
             auto connection = std::make_unique<FakeConnection>(host, port);
             connection->certificateDigest = certificateDigest;
@@ -109,9 +110,16 @@ private:
     bool m_active = false;
 };
 
+// A service on Qt's clipboard whose connections go nowhere until a test says so.
+struct IdleService {
+    FakeNetwork network;
+    QtPasteboard pasteboard;
+    SyncService service{network.factory(), pasteboard};
+};
+
 // A service on a fake connection that has reported ready, as after "Connetti".
-struct FakeBridge {
-    FakeBridge() : service(network.factory()), retryDelay(new ManualDelay) {
+struct FakeBridge : IdleService {
+    FakeBridge() : retryDelay(new ManualDelay) {
         service.setRetryDelay(std::unique_ptr<Delay>(retryDelay));
         service.setHost(QStringLiteral("127.0.0.1"));
         service.setToken(QStringLiteral("ABCDEFGHJKLMNPQR"));
@@ -137,8 +145,6 @@ struct FakeBridge {
             *clipMessage(kind, bytes, service.token(), QStringLiteral("linux-peer")).toJson());
     }
 
-    FakeNetwork network;
-    SyncService service;
     FakeConnection* connection = nullptr;
     ManualDelay* retryDelay;  // owned by the service
 };

@@ -5,7 +5,7 @@
 
 #include <QList>
 
-#include "platform/Keepalive.h"
+#include "platform/net/Keepalive.h"
 
 namespace clipwren::test {
 

@@ -69,7 +69,8 @@ inline bool blockWithFile(const QString& folder) {
 inline std::shared_ptr<void> smallDisk(const QString& folder, qint64 size) {
     const auto mountNamespace = [](const QByteArray& process) {
         char name[64] = {};
-        return ::readlink("/proc/" + process + "/ns/mnt", name, sizeof name - 1) > 0
+        return ::readlink(QByteArray("/proc/" + process + "/ns/mnt").constData(), name,
+                          sizeof name - 1) > 0
                    ? QByteArray(name)
                    : QByteArray();
     };

@@ -6,7 +6,7 @@
 #include <QJsonDocument>
 #include <QSslKey>
 
-#include "platform/SelfSignedCertificate.h"
+#include "platform/net/SelfSignedCertificate.h"
 #include "protocol/FrameCodec.h"
 
 using namespace Qt::StringLiterals;

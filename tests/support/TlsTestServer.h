@@ -9,7 +9,7 @@
 #include <QSslServer>
 #include <QTest>
 
-#include "platform/TlsConnection.h"
+#include "platform/net/TlsConnection.h"
 #include "service/SyncService.h"
 
 namespace clipwren::test {
@@ -53,7 +53,7 @@ private:
 // (each keeps a pin of its own). Setting port sends the next connections to another server.
 struct LoopbackPeer {
     LoopbackPeer() : listening(server.listen()), port(server.port()) {}
-    SyncService::ConnectionFactory factory() {
+    ConnectionFactory factory() {
         return [this](const QString&, quint16) {
             return std::make_unique<TlsConnection>(QStringLiteral("127.0.0.1"), port);
         };

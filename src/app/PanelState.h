@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "Autostart.h"
+
+namespace clipwren {
+
+// What the panel shows that is not the service's: whether the pairing code is shown in clear
+// (false at every launch), what the clipboard backend of this run means for the user, and
+// the login entry. It outlives every panel, which is built anew at each opening.
+class PanelState : public QObject {
+    Q_OBJECT
+
+public:
+    PanelState(QString clipboardNotice, Autostart autostart, QObject* parent = nullptr);
+
+    bool revealToken() const { return m_revealToken; }
+    void setRevealToken(bool reveal);
+    // Empty when the choice of backend means nothing for the user.
+    const QString& clipboardNotice() const { return m_clipboardNotice; }
+    const Autostart& autostart() const { return m_autostart; }
+
+Q_SIGNALS:
+    void revealTokenChanged();
+
+private:
+    const QString m_clipboardNotice;
+    const Autostart m_autostart;
+    bool m_revealToken = false;
+};
+
+}  // namespace clipwren

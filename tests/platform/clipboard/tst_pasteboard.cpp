@@ -1,0 +1,281 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
+// The backend a program chooses at start, on a real desktop (an X server, or sway or KWin with
+// CLIPWREN_TEST_SESSION=sway or kwin): what others copy is read byte for byte, and the reverse.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "clipboard/ChangeWatcher.h"
+#include "clipboard/Digest.h"
+#include "clipboard/InboundApply.h"
+#include "clipboard/ReceivedFiles.h"
+#include "clipboard/Snapshot.h"
+#include "platform/PlatformSetup.h"
+#include "platform/clipboard/ClipboardBackend.h"
+#include "platform/clipboard/wayland/PipeTransfer.h"
+#include "protocol/ClipMessageReader.h"
+#include "service/SyncService.h"
+#include "support/DesktopSession.h"
+#include "support/FakeConnection.h"
+#include "support/Testing.h"
+
+namespace {
+
+constexpr int deadlineMs = 15000;
+using Bytes = QList<QByteArray>;
+
+// The clipboard a program in session chooses; nothing if it had to fall back (a notice).
+std::unique_ptr<Pasteboard> pasteboardOf(const test::DesktopSession& session) {
+    session.enter();
+    ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
+    return backend.notice.isEmpty() ? std::move(backend.pasteboard) : nullptr;
+}
+
+}  // namespace
+
+class PasteboardTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_files;
+    std::unique_ptr<test::DesktopSession> m_session = test::DesktopSession::chosen();
+    std::unique_ptr<Pasteboard> m_pasteboard;
+
+    std::optional<ClipboardPayload> snapshot() const { return clipboardPayload(*m_pasteboard); }
+    QString makeFile(const QString& name, const QByteArray& contents) {
+        QFile file(m_files.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(contents) ? file.fileName()
+                                                                       : QString();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        ignoreBrokenPipes();
+        test::isolateUserFolders();
+        QVERIFY(m_session->start());
+        m_pasteboard = pasteboardOf(*m_session);
+        QVERIFY2(m_pasteboard, "the backend made for the session");
+    }
+
+    void snapshotReadsWhatOtherProgramsCopy_data() {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("payload");
+        const QString text = m_session->textType();
+        const QByteArray marked(
+            "\xef\xbb\xbf gr\xc3\xbc\xc3\x9f \xf0\x9f\x98\x80");  // BOM kept too
+        QTest::addRow("UTF-8 text with a BOM") << text << marked << "text" << marked;
+        QTest::addRow("plain text")
+            << "text/plain" << QByteArray("plain") << "text" << QByteArray("plain");
+        QByteArray tiff;
+        QBuffer buffer(&tiff);
+        buffer.open(QIODevice::WriteOnly);
+        QImage::fromData(test::samplePng()).save(&buffer, "TIFF");
+        QTest::addRow("TIFF, read as the same picture") << "image/tiff" << tiff << "image" << tiff;
+        const QByteArray contents("prima\n\0dopo", 11);
+        const QString path = makeFile(u"nota bene.txt"_s, contents);
+        QTest::addRow("file") << "text/uri-list" << QUrl::fromLocalFile(path).toEncoded() + "\r\n"
+                              << "file" << QByteArray("nota bene.txt\0", 14) + contents;
+        const QByteArray large(maxBytes, 'x');
+        QTest::addRow("12 MiB of PNG bytes") << "image/png" << large << "image" << large;
+    }
+    void snapshotReadsWhatOtherProgramsCopy() {
+        QFETCH(QString, type);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, payload);
+        QSignalSpy changes(m_pasteboard.get(), &Pasteboard::changed);
+        m_session->copy(type, bytes);
+        // Announced once read, so the watcher need not wait for its tick.
+        QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1 && m_pasteboard->isSettled(), deadlineMs);
+        QVERIFY(snapshot());
+        QCOMPARE(snapshot()->kind, kind);
+        if (type == u"image/tiff") {
+            const auto picture = [](const QByteArray& image) {
+                return QImage::fromData(image).convertToFormat(QImage::Format_ARGB32);
+            };
+            QCOMPARE(picture(snapshot()->bytes), picture(payload));
+        } else {
+            QCOMPARE(snapshot()->bytes, payload);
+        }
+        // Read once per offer: every later look gets the same bytes without a new read.
+        if (kind != u"file") QCOMPARE(snapshot()->bytes.constData(), snapshot()->bytes.constData());
+    }
+
+    void otherProgramsReadWhatWeWrite_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Bytes>("types");
+        QTest::addColumn<Bytes>("served");
+        const QByteArray text("caff\xc3\xa8 \xe2\x80\xa2 ok");
+        QTest::addRow("text") << "text" << text
+                              << Bytes{"text/plain;charset=utf-8", "text/plain", "UTF8_STRING",
+                                       "TEXT"}
+                              << Bytes(4, text);
+        const QByteArray latin("caff\xc3\xa8");
+        QTest::addRow("text as STRING")
+            << "text" << latin << Bytes{"STRING"}
+            << Bytes{test::DesktopSession::waylandChosen() ? latin : "caff\xe8"};
+        const QString path = makeFile(u"ricevuto.txt"_s, "ok");
+        const QByteArray url = QUrl::fromLocalFile(path).toEncoded();
+        QTest::addRow("file") << "file" << path.toUtf8()
+                              << Bytes{"text/uri-list", "x-special/gnome-copied-files"}
+                              << Bytes{url + "\r\n", "copy\n" + url};
+        const QByteArray large(maxBytes, 'p');
+        QTest::addRow("12 MiB") << "image" << large << Bytes{"image/png"} << Bytes{large};
+    }
+    void otherProgramsReadWhatWeWrite() {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(Bytes, types);
+        QFETCH(Bytes, served);
+        if (kind == u"text") m_pasteboard->setString(bytes);
+        if (kind == u"image") m_pasteboard->setPNG(bytes);
+        if (kind == u"file") m_pasteboard->writeFileURL(QString::fromUtf8(bytes));
+        // Our own selection reads back at once, and still does once announced back to us.
+        const auto expected = snapshot();
+        QVERIFY(expected);
+        QCOMPARE(expected->kind, kind);
+        for (qsizetype i = 0; i < types.size(); ++i) {
+            QCOMPARE(m_session->paste(QString::fromLatin1(types[i])), served[i]);
+        }
+        QCOMPARE(snapshot()->bytes, expected->bytes);
+    }
+
+    // What another program watching the clipboard sees of each received content: one change,
+    // from the old content to the new, and none at all for one that cannot be written.
+    void eachReceivedContentIsOneChange_data() {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("changes");
+        QTest::addRow("text") << "text"_ba
+                              << "arrivato"_ba << 1;
+        QTest::addRow("image") << "image"_ba << test::samplePng() << 1;
+        QTest::addRow("file") << "file"_ba
+                              << "arrivato.txt\0contenuto"_ba << 1;
+        QTest::addRow("a kind no one knows") << "rtf"_ba
+                                             << "{\\rtf1}"_ba << 0;
+        QTest::addRow("text not UTF-8") << "text"_ba
+                                        << "\xc0\xaf"_ba << 0;
+        QTest::addRow("a file without a name") << "file"_ba
+                                               << "senza separatore"_ba << 0;
+        QTest::addRow("a file that cannot be stored") << "file"_ba
+                                                      << "a.txt\0x"_ba << 0;
+    }
+    void eachReceivedContentIsOneChange() {
+        QFETCH(QByteArray, kind);
+        QFETCH(QByteArray, data);
+        QFETCH(int, changes);
+        const bool blocked = QByteArray(QTest::currentDataTag()).contains("stored");
+        if (blocked) QVERIFY(test::blockWithFile(ReceivedFiles::folder()));
+        m_session->copyText(u"prima"_s);
+        const std::unique_ptr<Pasteboard> watcher = pasteboardOf(*m_session);
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->isSettled() && watcher->isSettled() &&
+                                     watcher->string() == QByteArray("prima"),
+                                 deadlineMs);
+        QSignalSpy seen(watcher.get(), &Pasteboard::changed);
+        std::optional<QByteArray> lastDigest;
+        std::optional<RenamedFile> renamed;
+        const Applied applied =
+            applyClip(ClipMessage{kind, data}, *m_pasteboard, lastDigest, renamed);
+        QCOMPARE(applied.outcome == Applied::Outcome::Written, changes == 1);
+        QTest::qWait(300);  // time enough for a change, or for a first empty one, to show
+        QTRY_VERIFY_WITH_TIMEOUT(watcher->isSettled(), deadlineMs);
+        QCOMPARE(seen.count(), changes);
+        if (changes == 0) QCOMPARE(m_session->text(), u"prima"_s);
+        if (blocked) QVERIFY(QFile::remove(ReceivedFiles::folder()));
+    }
+
+    void contentPresentAtStartIsKnownNotNew() {
+        m_session->copyText(u"già qui"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->string(), deadlineMs);
+        // A program starting now reads it in the background; meanwhile it is not settled.
+        const std::unique_ptr<Pasteboard> starting = pasteboardOf(*m_session);
+        QVERIFY(!starting->isSettled());
+        ChangeWatcher watcher(*starting);
+        std::optional<QByteArray> lastDigest;
+        watcher.recordPresentContent(lastDigest);
+        QTRY_VERIFY_WITH_TIMEOUT(starting->isSettled(), deadlineMs);
+        QVERIFY(!watcher.takeNewContent(lastDigest));
+        QCOMPARE(lastDigest, contentDigest("text", QByteArray("già qui")));
+    }
+
+    void passwordManagerHintIsSeen() {
+        ClipboardContents secret = ClipboardContents::ofText("hunter2");
+        secret.passwordManagerHint = "secret";
+        const auto offered = m_session->offer(secret);
+        QVERIFY(offered);
+        QTRY_COMPARE_WITH_TIMEOUT(m_pasteboard->string(), QByteArray("hunter2"), deadlineMs);
+        QVERIFY(m_pasteboard->isSecret());
+        // The same text without it.
+        m_session->copyText(u"hunter2"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pasteboard->isSecret() && m_pasteboard->isSettled() &&
+                                     m_pasteboard->string() == QByteArray("hunter2"),
+                                 deadlineMs);
+    }
+
+    void aSourceThatNeverWritesFreezesNothing() {
+        QSignalSpy changes(m_pasteboard.get(), &Pasteboard::changed);
+        const auto hung = m_session->offer(ClipboardContents::ofText("mai scritto"), false);
+        QVERIFY(hung);
+        // While the read waits, a timer keeps its beat; then the clipboard holds nothing for us.
+        int beats = 0;
+        QTimer heartbeat;
+        connect(&heartbeat, &QTimer::timeout, [&] { ++beats; });
+        heartbeat.start(100);
+        QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1, deadlineMs);
+        QVERIFY2(beats >= 5, qPrintable(QString::number(beats)));
+        QVERIFY(!snapshot());
+        // The next copy is read as usual.
+        m_session->copyText(u"di nuovo"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(m_pasteboard->string(), QByteArray("di nuovo"), deadlineMs);
+    }
+
+    void pipesKeepTheirCapAndSurviveAReaderThatLeaves() {
+        int fds[2];
+        QVERIFY(::pipe2(fds, O_CLOEXEC) == 0);
+        std::optional<QByteArray> read;
+        wayland::PipeReader reader(fds[0], 1'000'000, deadlineMs,
+                                   [&](std::optional<QByteArray> bytes) { read = bytes; });
+        // Cut off at the cap; the writer survives the reader's leaving (no SIGPIPE).
+        wayland::PipeWriter writer(fds[1], QByteArray(5'000'000, 'w'), deadlineMs);
+        QSignalSpy written(&writer, &wayland::PipeWriter::finished);
+        QTRY_VERIFY_WITH_TIMEOUT(read, deadlineMs);
+        QCOMPARE(read->size(), 1'000'000);
+        QTRY_COMPARE_WITH_TIMEOUT(written.count(), 1, deadlineMs);
+    }
+
+    void withoutDataControlTheXwaylandPathIsChosenAndNamed() {
+        m_session->enter();
+        qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_files.filePath(u"nessuno"_s)));
+        const ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
+        QVERIFY(backend.pasteboard->inherits("clipwren::x11::X11Pasteboard"));
+        QVERIFY2(backend.notice.contains(u"Xwayland"_s), qPrintable(backend.notice));
+    }
+
+    void displayServerGoingAwayIsReportedAndTheConnectionStays() {
+        test::FakeNetwork network;
+        SyncService service(network.factory(), *m_pasteboard);
+        service.setHost(u"127.0.0.1"_s);
+        service.setToken(u"ABCDEFGHJKLMNPQR"_s);
+        service.start();
+        network.last()->report(Connection::State::Ready);
+        QTRY_VERIFY(service.isConnected());
+
+        QSignalSpy unavailable(m_pasteboard.get(), &Pasteboard::unavailable);
+        m_session->stop();
+        // A compositor can be lost by its connection and its clipboard device both: once or
+        // twice, the same news.
+        QTRY_VERIFY_WITH_TIMEOUT(unavailable.count() >= 1, deadlineMs);
+        QTRY_VERIFY(service.status().startsWith(u"Appunti non raggiungibili: "_s));
+        QVERIFY(service.isConnected());
+        // Nothing works on it any more, and nothing breaks either.
+        m_pasteboard->setString("dopo");
+        QVERIFY(!snapshot());
+    }
+};
+
+QTEST_GUILESS_MAIN(PasteboardTest)
+#include "tst_pasteboard.moc"

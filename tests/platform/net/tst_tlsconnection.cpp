@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 The Clipwren+ developers
+
+// The transport on real sockets on 127.0.0.1: how it reports, retries, ends and holds back.
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTcpServer>
+
+#include "platform/Crypto.h"
+#include "platform/net/TlsConnection.h"
+#include "support/SocketOptions.h"
+#include "support/Testing.h"
+#include "support/TlsTestServer.h"
+
+namespace {
+
+// Everything a connection reports, in order, as "state:error".
+struct Recorder {
+    explicit Recorder(Connection& connection) {
+        QObject::connect(&connection, &Connection::stateChanged, &context,
+                         [this](Connection::State state, const QString& error) {
+                             static const char* const names[] = {"setup", "preparing", "waiting",
+                                                                 "ready", "failed",    "cancelled"};
+                             events.append(u"%1:%2"_s.arg(QLatin1String(names[int(state)]), error));
+                         });
+    }
+    bool saw(const QString& prefix) const {
+        return !events.filter(QRegularExpression(u'^' + prefix)).isEmpty();
+    }
+    QStringList events;
+    QObject context;
+};
+
+// A connection to the test server whose TLS session is up.
+struct Established {
+    bool open() {
+        if (!server.listen()) return false;
+        connection = std::make_unique<TlsConnection>(u"127.0.0.1"_s, server.port());
+        recorder = std::make_unique<Recorder>(*connection);
+        connection->start();
+        peer = server.waitForClient();
+        return peer && QTest::qWaitFor([this] { return recorder->saw(u"ready:"_s); });
+    }
+
+    test::TlsTestServer server;
+    std::unique_ptr<TlsConnection> connection;
+    std::unique_ptr<Recorder> recorder;
+    QSslSocket* peer = nullptr;
+};
+
+}  // namespace
+
+class TlsConnectionTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void silentPeerTimesOutAndIsTriedAgain() {
+        QTcpServer silent;  // accepts TCP, never speaks TLS
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        auto* connection = new TlsConnection(u"127.0.0.1"_s, silent.serverPort(), 200);
+        Recorder recorder(*connection);
+        connection->start();
+        QTRY_VERIFY(recorder.saw(u"waiting:"_s));
+        QCOMPARE(recorder.events.first(), u"setup:"_s);
+        QCOMPARE(recorder.events.count(u"preparing:"_s), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.events.count(u"preparing:"_s), 2, 4000);
+
+        QPointer<Connection> watched = connection;
+        recorder.events.clear();
+        connection->cancel();
+        QTRY_VERIFY(watched.isNull());  // it goes by itself after reporting
+        QCOMPARE(recorder.events, QStringList{u"cancelled:"_s});
+    }
+
+    void closingPeerEndsTheReadThenFails() {
+        Established link;
+        QVERIFY(link.open());
+        QSslSocket* peer = link.peer;
+        // An idle link is probed, so that a peer gone without a word is noticed.
+        QCOMPARE(test::keepaliveOf(peer->peerPort(), link.server.port()),
+                 test::expectedKeepalive());
+
+        std::optional<QString> sendError = u"pending"_s;
+        link.connection->send("hello", [&](std::optional<QString> error) { sendError = error; });
+        QTRY_VERIFY(!sendError);
+        QByteArray arrived;
+        QTRY_COMPARE((arrived += peer->readAll()), QByteArray("hello"));
+
+        peer->write("last words");
+        peer->flush();
+        QTest::qWait(100);  // the words arrive before the close does
+        peer->disconnectFromHost();
+        QTRY_VERIFY(link.recorder->saw(u"failed:"_s));
+        std::optional<Connection::Received> last;
+        link.connection->receive(1, 65536, [&](Connection::Received got) { last = got; });
+        QTRY_VERIFY(last);
+        QCOMPARE(last->bytes, QByteArray("last words"));
+        QVERIFY(last->isComplete && !last->error);
+
+        // Nothing can be sent any more, and saying so is the completion's job.
+        link.connection->send("late", [&](std::optional<QString> error) { sendError = error; });
+        QTRY_VERIFY(sendError && !sendError->isEmpty());
+    }
+
+    void unreadBytesWaitInTheNetwork() {
+        Established link;
+        QVERIFY(link.open());
+        QSslSocket* peer = link.peer;
+        // Far more than the kernel's buffers and ours together: with nobody reading, most of
+        // it must stay with the sender.
+        QByteArray flood(48 << 20, Qt::Uninitialized);
+        for (qsizetype i = 0; i < flood.size(); i += 4096) flood[i] = char(i >> 12);
+        peer->write(flood);
+        QTest::qWait(1500);
+        QVERIFY2(peer->encryptedBytesToWrite() > (16 << 20),
+                 qPrintable(QString::number(peer->encryptedBytesToWrite())));
+
+        // Read it all, one chunk at a time: every byte arrives, in order.
+        QByteArray received;
+        while (received.size() < flood.size()) {
+            bool done = false;
+            link.connection->receive(1, 65536, [&](Connection::Received chunk) {
+                QVERIFY(chunk.bytes.size() <= 65536);
+                received.append(chunk.bytes);
+                done = true;
+            });
+            QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+        }
+        QCOMPARE(sha256({received}), sha256({flood}));
+    }
+};
+
+QTEST_MAIN(TlsConnectionTest)
+#include "tst_tlsconnection.moc"
