@@ -5,12 +5,18 @@
 
 namespace clipwren {
 
-// Blocks of 1 MiB and more (frames, payloads, their Base64) come straight from the system
-// and go straight back when freed, instead of staying in the allocator's heap after a large
-// transfer. Called once at start.
+// Large blocks (frames, payloads) come from the allocator's heap, where the next large content
+// finds them already mapped, and are given back to the system once large contents have
+// stopped moving for a while (releaseFreedMemorySoon). Called once at start.
 void returnLargeBlocksToSystem();
 
-// Gives back what the allocator still holds free, after a large frame is done with.
+// Gives back what the allocator still holds free.
 void releaseFreedMemory();
+
+// Gives it back once no large content has been done with for releaseDelayMs: a burst of
+// large contents reuses the same mapped memory instead of paying for fresh pages each time.
+// On the thread of the application object; at once without one.
+inline constexpr int releaseDelayMs = 1000;
+void releaseFreedMemorySoon();
 
 }  // namespace clipwren

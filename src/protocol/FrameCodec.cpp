@@ -44,7 +44,7 @@ CutResult cutFrames(QByteArray& buffer, const std::function<void(QByteArray body
         body.truncate(frameSize);
         body.remove(0, frameHeaderSize);
         onFrame(std::move(body));
-        releaseFreedMemory();
+        releaseFreedMemorySoon();
     }
 }
 

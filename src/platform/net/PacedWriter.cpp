@@ -5,6 +5,8 @@
 
 #include <QSslSocket>
 
+#include "platform/Memory.h"
+
 namespace clipwren {
 
 PacedWriter::PacedWriter(QSslSocket& socket) : QObject(&socket), m_socket(socket) {
@@ -28,8 +30,10 @@ void PacedWriter::pump() {
         if (m_socket.write(front.constData() + m_offset, size) != size) return;
         m_offset += size;
         if (m_offset == front.size()) {
+            const bool large = front.size() >= largeWrite;
             m_queue.pop_front();
             m_offset = 0;
+            if (large) releaseFreedMemorySoon();
         }
     }
 }
