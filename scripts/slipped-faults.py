@@ -28,7 +28,7 @@ Each fault takes the build lock (shared with everyone building on this machine) 
 build and tests only, and gives it back before the next.
 
 Usage, from the top of the tree:
-  scripts/slipped-faults.py --build DIR [--only N,M] [--out FILE]
+  scripts/slipped-faults.py --build DIR [--only N,M,P-Q] [--out FILE]
                             [--jobs-lock /tmp/clipwren-build.lock] [--timeout 120]
   scripts/slipped-faults.py --check      (only looks for every snippet; builds nothing)
 """
@@ -262,7 +262,7 @@ def tally_lines(results):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", help="the build folder (configured and built once)")
-    parser.add_argument("--only", help="fault numbers, comma-separated")
+    parser.add_argument("--only", help="fault numbers and ranges, as in 3,7,40-52")
     parser.add_argument("--jobs-lock", default="/tmp/clipwren-build.lock")
     parser.add_argument("--timeout", type=int, default=120, help="seconds per test")
     parser.add_argument("--out", help="also write the results to this file")
@@ -276,7 +276,10 @@ def main():
 
     faults = parse_faults(Path(args.list))
     if args.only:
-        wanted = {int(n) for n in args.only.split(",")}
+        wanted = set()
+        for part in args.only.split(","):
+            first, _, last = part.partition("-")
+            wanted.update(range(int(first), int(last or first) + 1))
         faults = [f for f in faults if f.number in wanted]
     by_name = source_files()
     signal.signal(signal.SIGTERM, on_signal)
