@@ -3,7 +3,16 @@
 
 #include "platform/clipboard/ContentsPasteboard.h"
 
+#include "Logging.h"
+
 namespace clipwren {
+
+void ContentsPasteboard::write(const ClipboardContents& contents) {
+    if (m_lost) return;
+    ++m_readingNumber;  // a reading under way is of a selection that is no more
+    m_plan.clear();
+    settle(own(contents) ? contents : ClipboardContents{});
+}
 
 QList<QUrl> ContentsPasteboard::fileURLs() const {
     return m_contents.uriList ? localFileURLs(*m_contents.uriList) : QList<QUrl>();
@@ -11,6 +20,61 @@ QList<QUrl> ContentsPasteboard::fileURLs() const {
 
 std::optional<QByteArray> ContentsPasteboard::data(DataType type) const {
     return type == DataType::PNG ? m_contents.png : m_contents.tiff;
+}
+
+void ContentsPasteboard::beginReading() {
+    ++m_readingNumber;
+    m_plan.clear();
+    m_contents = {};
+    m_reading = true;
+}
+
+void ContentsPasteboard::readOffered(const QList<QByteArray>& offered) {
+    m_plan = readingPlan(offered);
+    // From the loop, so that the backend finishes the event it is handling first.
+    QMetaObject::invokeMethod(
+        this, [this, reading = m_readingNumber] { readNext(reading); }, Qt::QueuedConnection);
+}
+
+void ContentsPasteboard::readNext(quint64 reading) {
+    // A step queued for a selection that has been replaced since: the newer reading has its
+    // own steps, and must not lose one to it.
+    if (reading != m_readingNumber) return;
+    if (m_plan.isEmpty()) {
+        m_reading = false;
+        Q_EMIT changed();
+        return;
+    }
+    const ReadStep step = m_plan.takeFirst();
+    fetch(step.mimeType, [this, step, reading](std::optional<QByteArray> bytes) {
+        if (reading != m_readingNumber) return;
+        if (!bytes) qCDebug(lcClipboard) << "no" << step.mimeType << "in time";
+        // Nothing written is nothing offered: a source already gone closes at once.
+        if (bytes && !bytes->isEmpty()) m_contents.*step.field = *bytes;
+        readNext(reading);
+    });
+}
+
+void ContentsPasteboard::settleEmpty() {
+    ++m_readingNumber;
+    m_plan.clear();
+    settle({});
+    Q_EMIT changed();
+}
+
+void ContentsPasteboard::settle(ClipboardContents contents) {
+    m_contents = std::move(contents);
+    m_reading = false;
+}
+
+void ContentsPasteboard::lose(const QString& reason) {
+    if (m_lost) return;
+    m_lost = true;
+    ++m_readingNumber;
+    m_plan.clear();
+    abandon();
+    settle({});
+    Q_EMIT unavailable(reason);
 }
 
 }  // namespace clipwren

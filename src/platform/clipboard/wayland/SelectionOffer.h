@@ -9,7 +9,6 @@
 #include <functional>
 #include <optional>
 
-#include "platform/clipboard/ClipboardContents.h"
 #include "platform/clipboard/wayland/DataControlProtocol.h"
 
 namespace clipwren::wayland {
@@ -17,36 +16,29 @@ namespace clipwren::wayland {
 class PipeReader;
 class WaylandConnection;
 
-// One offer of the compositor: the types it was announced with, and the reading of the ones
-// the program uses, one pipe at a time. Destroying it abandons a reading in progress.
+// One offer of the compositor: the types it was announced with, and the reading of one of
+// them through a pipe. Destroying it abandons a reading in progress.
 class SelectionOffer : public QObject, private OfferEvents {
     Q_OBJECT
 
 public:
-    using Done = std::function<void(const ClipboardContents&)>;
+    using Fetched = std::function<void(std::optional<QByteArray>)>;
 
     SelectionOffer(WaylandConnection& connection, wl_proxy* offer, QObject* parent = nullptr);
     ~SelectionOffer() override;
 
     const QList<QByteArray>& types() const { return m_types; }
 
-    // Reads the types of readingPlan(), each with the time limit and the byte cap; a type that
-    // fails or times out stays absent. done runs once, from the event loop.
-    void read(qint64 cap, int timeLimitMs, Done done);
+    // Reads the bytes of one type, at most cap of them within the time limit; done runs once,
+    // from the event loop, with nothing when they did not come.
+    void fetch(const QByteArray& mimeType, qint64 cap, int timeLimitMs, Fetched done);
 
 private:
     void onOffered(const char* mimeType) override;
-    void readNext();
-    void take(const ReadStep& step, std::optional<QByteArray> bytes);
 
     WaylandConnection& m_connection;
     wl_proxy* m_offer;
     QList<QByteArray> m_types;
-    QList<ReadStep> m_plan;
-    ClipboardContents m_contents;
-    qint64 m_cap = 0;
-    int m_timeLimitMs = 0;
-    Done m_done;
     PipeReader* m_reader = nullptr;
 };
 

@@ -3,7 +3,6 @@
 
 #include "platform/clipboard/wayland/WaylandPasteboard.h"
 
-
 #include "platform/clipboard/wayland/SelectionOffer.h"
 #include "platform/clipboard/wayland/SelectionSource.h"
 #include "platform/clipboard/wayland/WaylandConnection.h"
@@ -50,17 +49,14 @@ void WaylandPasteboard::onFinished() {
 }
 
 void WaylandPasteboard::readOffer() {
-    m_contents = {};
-    m_reading = m_offer != nullptr;
-    if (!m_offer) {
-        Q_EMIT changed();
-        return;
-    }
-    m_offer->read(m_readCap, readTimeLimitMs, [this](const ClipboardContents& contents) {
-        m_contents = contents;
-        m_reading = false;
-        Q_EMIT changed();
-    });
+    if (!m_offer) return settleEmpty();
+    beginReading();
+    readOffered(m_offer->types());
+}
+
+void WaylandPasteboard::fetch(const QByteArray& mimeType, Fetched done) {
+    // An offer replaced meanwhile is read no more: the newer selection has its own reading.
+    if (m_offer) m_offer->fetch(mimeType, readCap(), readTimeLimitMs, std::move(done));
 }
 
 void WaylandPasteboard::sourceCancelled() {
@@ -70,37 +66,24 @@ void WaylandPasteboard::sourceCancelled() {
     readOffer();
 }
 
-bool WaylandPasteboard::isUsable() const {
-    return m_device && !m_connection->isLost();
-}
-
-void WaylandPasteboard::own(const ClipboardContents& contents) {
-    if (!isUsable()) return;
+bool WaylandPasteboard::own(const ClipboardContents& contents) {
+    if (!m_device || m_connection->isLost()) return false;
     m_offer.reset();
     m_source = std::make_unique<SelectionSource>(*m_connection, contents, &m_writers);
     connect(m_source.get(), &SelectionSource::cancelled, this, &WaylandPasteboard::sourceCancelled);
     m_connection->protocol().setSelection(m_device, m_source->proxy());
     m_connection->flush();
-    m_contents = contents;
-    m_reading = false;
+    return true;
 }
 
-void WaylandPasteboard::disown() {
-    m_source.reset();
-    m_offer.reset();
-    m_contents = {};
-    m_reading = false;
-}
-
-void WaylandPasteboard::lose(const QString& reason) {
-    if (!m_device) return;
+void WaylandPasteboard::abandon() {
     // Whatever the proxies were, the compositor has forgotten them.
     qDeleteAll(m_announced);
     m_announced.clear();
-    disown();
-    m_connection->protocol().destroyDevice(m_device);
+    m_source.reset();
+    m_offer.reset();
+    if (m_device) m_connection->protocol().destroyDevice(m_device);
     m_device = nullptr;
-    Q_EMIT unavailable(reason);
 }
 
 }  // namespace clipwren::wayland

@@ -34,12 +34,11 @@ private:
     void onPrimarySelection(wl_proxy* offer) override;
     void onFinished() override;
 
-    bool isUsable() const;
-    void own(const ClipboardContents& contents) override;
-    void disown();
+    bool own(const ClipboardContents& contents) override;
+    void fetch(const QByteArray& mimeType, Fetched done) override;
+    void abandon() override;
     void readOffer();
     void sourceCancelled();
-    void lose(const QString& reason);
 
     std::unique_ptr<WaylandConnection> m_connection;
     wl_proxy* m_device = nullptr;

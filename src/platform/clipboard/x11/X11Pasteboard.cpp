@@ -68,21 +68,16 @@ void X11Pasteboard::ownerChanged(xcb_window_t owner, xcb_timestamp_t time) {
     // older than our taking it: a new owner's SelectionClear always comes first.
     if (m_owned) return;
     m_transfer.reset();
-    m_contents = {};
-    if (owner == XCB_NONE) {
-        m_reading = false;
-        Q_EMIT changed();
-        return;
-    }
-    m_reading = true;
+    if (owner == XCB_NONE) return settleEmpty();
+    beginReading();
     m_readTime = time;
     read(m_connection->atom("TARGETS"),
          [this](std::optional<QByteArray> targets) { readTargets(std::move(targets)); });
 }
 
-void X11Pasteboard::read(xcb_atom_t target, std::function<void(std::optional<QByteArray>)> done) {
+void X11Pasteboard::read(xcb_atom_t target, Fetched done) {
     m_transfer = std::make_unique<SelectionTransfer>(
-        *m_connection, target, m_readTime, m_readCap, readTimeLimitMs,
+        *m_connection, target, m_readTime, readCap(), readTimeLimitMs,
         [this, done = std::move(done)](std::optional<QByteArray> bytes) {
             // The transfer is over: it goes once its own handler has returned.
             m_transfer.release()->deleteLater();
@@ -96,42 +91,27 @@ void X11Pasteboard::readTargets(std::optional<QByteArray> targets) {
         atoms.resize(targets->size() / qsizetype(sizeof(xcb_atom_t)));
         std::memcpy(atoms.data(), targets->constData(), atoms.size() * sizeof(xcb_atom_t));
     }
-    m_plan = readingPlan(m_connection->atomNames(atoms));
-    readNext();
+    readOffered(m_connection->atomNames(atoms));
 }
 
-void X11Pasteboard::readNext() {
-    if (m_plan.isEmpty()) return settle();
-    const ReadStep step = m_plan.takeFirst();
-    read(m_connection->atom(step.mimeType), [this, step](std::optional<QByteArray> bytes) {
-        if (!bytes) qCDebug(lcX11) << "no" << step.mimeType << "in time";
-        if (bytes && !bytes->isEmpty()) m_contents.*step.field = *bytes;
-        readNext();
-    });
+void X11Pasteboard::fetch(const QByteArray& mimeType, Fetched done) {
+    read(m_connection->atom(mimeType), std::move(done));
 }
 
-void X11Pasteboard::settle() {
-    m_reading = false;
-    Q_EMIT changed();
-}
-
-void X11Pasteboard::own(const ClipboardContents& contents) {
-    if (m_connection->isLost()) return;
+bool X11Pasteboard::own(const ClipboardContents& contents) {
+    if (m_connection->isLost()) return false;
     m_transfer.reset();
-    m_reading = false;
-    m_plan.clear();
     const xcb_timestamp_t time = m_connection->serverTime();
     xcb_set_selection_owner(m_connection->connection(), m_connection->window(),
                             m_connection->clipboard(), time);
     if (m_connection->clipboardOwner() != m_connection->window()) {
         qCWarning(lcX11) << "the X server did not give us the clipboard";
         m_owned.reset();
-        m_contents = {};
-        return;
+        return false;
     }
     m_owned = contents;
     m_ownedSince = time;
-    m_contents = contents;
+    return true;
 }
 
 void X11Pasteboard::serve(const xcb_selection_request_event_t& request) {
@@ -190,12 +170,9 @@ bool X11Pasteboard::answer(const xcb_selection_request_event_t& request, xcb_ato
     return true;
 }
 
-void X11Pasteboard::lose(const QString& reason) {
+void X11Pasteboard::abandon() {
     m_transfer.reset();
     m_owned.reset();
-    m_contents = {};
-    m_reading = false;
-    Q_EMIT unavailable(reason);
 }
 
 }  // namespace clipwren::x11

@@ -34,21 +34,19 @@ public:
 private:
     void handle(const xcb_generic_event_t& event);
     void ownerChanged(xcb_window_t owner, xcb_timestamp_t time);
-    void read(xcb_atom_t target, std::function<void(std::optional<QByteArray>)> done);
+    void read(xcb_atom_t target, Fetched done);
     void readTargets(std::optional<QByteArray> targets);
-    void readNext();
-    void settle();
-    void own(const ClipboardContents& contents) override;
+    void fetch(const QByteArray& mimeType, Fetched done) override;
+    bool own(const ClipboardContents& contents) override;
+    void abandon() override;
     void serve(const xcb_selection_request_event_t& request);
     bool answer(const xcb_selection_request_event_t& request, xcb_atom_t property);
-    void lose(const QString& reason);
 
     std::unique_ptr<XcbConnection> m_connection;
     // What we hold while the clipboard is ours, and since when.
     std::optional<ClipboardContents> m_owned;
     xcb_timestamp_t m_ownedSince = XCB_CURRENT_TIME;
     xcb_timestamp_t m_readTime = XCB_CURRENT_TIME;
-    QList<ReadStep> m_plan;
     std::unique_ptr<SelectionTransfer> m_transfer;
     // Large contents still being served in pieces; they outlive a change of owner.
     QObject m_sends;
