@@ -7,8 +7,10 @@
 #include <cstring>
 
 #include "clipboard/Digest.h"
+#include "clipboard/InboundApply.h"
 #include "clipboard/ReceivedFiles.h"
 #include "platform/Crypto.h"
+#include "platform/clipboard/QtPasteboard.h"
 #include "protocol/ClipMessageReader.h"
 #include "protocol/Message.h"
 #include "support/FakeConnection.h"
@@ -38,10 +40,12 @@ class InboundApplyTest : public QObject {
     Q_OBJECT
 
     QClipboard* const clipboard = QGuiApplication::clipboard();
-    std::unique_ptr<test::FakeBridge> m_bridge;
+    QtPasteboard m_pasteboard;
+    std::optional<QByteArray> m_lastDigest;
+    std::optional<RenamedFile> m_renamed;
 
-    void send(const QString& kind, const QByteArray& data) {
-        m_bridge->deliver(m_bridge->clipFrame(kind, data));
+    Applied apply(const QByteArray& kind, const QByteArray& data) {
+        return applyClip(ClipMessage{kind, data}, m_pasteboard, m_lastDigest, m_renamed);
     }
 
 private Q_SLOTS:
@@ -50,13 +54,11 @@ private Q_SLOTS:
     void init() {
         clipboard->clear();
         QDir(test::dataHome() + u"/ClipwrenPlus"_s).removeRecursively();
-        m_bridge = std::make_unique<test::FakeBridge>();
-        m_bridge->service.setToken(ourToken);
-        m_bridge->connect();
+        m_lastDigest.reset();
     }
 
     void onlyWellFormedClipsOfThePeerLand_data() {
-        QTest::addColumn<QByteArray>("json");    // "@ours" stands for our own device
+        QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QByteArray>("landed");  // nothing: ignored
         const auto ignored = [](const char* name, const QByteArray& json) {
             QTest::newRow(name) << json << QByteArray();
@@ -66,7 +68,7 @@ private Q_SLOTS:
         ignored("an array", "[1,2]");
         ignored("no token", clipJson("hi", u"token"_s, none));
         ignored("the token in upper case", clipJson("hi", u"token"_s, ourToken.toUpper()));
-        ignored("our own device", clipJson("hi", u"device"_s, u"@ours"_s));
+        ignored("our own device", clipJson("hi", u"device"_s, u"mac-1"_s));
         ignored("version 2", clipJson("hi", u"v"_s, 2));
         ignored("version as text", clipJson("hi", u"v"_s, u"1"_s));
         ignored("no kind", clipJson("hi", u"kind"_s, none));
@@ -89,15 +91,8 @@ private Q_SLOTS:
     void onlyWellFormedClipsOfThePeerLand() {
         QFETCH(QByteArray, json);
         QFETCH(QByteArray, landed);
-        // Taken in by the watcher first, so that lastDigest holds still unless a clip lands.
-        clipboard->setText(u"untouched"_s);
-        const QByteArray untouched = contentDigest("text", "untouched");
-        QTRY_COMPARE(m_bridge->service.lastDigest(), std::optional(untouched));
-        m_bridge->deliver(
-            *encodeFrame(json.replace("@ours", m_bridge->service.deviceID().toUtf8())));
-        QCOMPARE(clipboard->text().toUtf8(), landed.isEmpty() ? "untouched" : landed);
-        QCOMPARE(m_bridge->service.lastDigest(),
-                 std::optional(landed.isEmpty() ? untouched : contentDigest("text", landed)));
+        const auto clip = ClipMessageReader().read(json, ourToken, u"mac-1"_s);
+        QCOMPARE(clip ? clip->data : QByteArray(), landed);
     }
 
     void readerNeedsNoSpareBytes() {
@@ -148,20 +143,17 @@ private Q_SLOTS:
         QFETCH(QString, format);
         clipboard->setText(u"before"_s);
         QSignalSpy changes(clipboard, &QClipboard::dataChanged);
-        send(kind, data);
+        apply(kind.toUtf8(), data);
         // Written in one change, or not at all; sent again with an id of its own, it is known.
         QCOMPARE(changes.count(), format.isEmpty() ? 0 : 1);
-        send(kind, data);
+        QCOMPARE(apply(kind.toUtf8(), data).outcome, Applied::Outcome::Known);
         QCOMPARE(changes.count(), format.isEmpty() ? 0 : 1);
         const QString shown = format.isEmpty() ? u"text/plain"_s : format;
         QCOMPARE(clipboard->mimeData()->formats(), QStringList{shown});
         QCOMPARE(clipboard->mimeData()->data(shown), format.isEmpty() ? "before"_ba : data);
         // Applied or not, the content is known from now on.
-        QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest(kind.toUtf8(), data)));
+        QCOMPARE(m_lastDigest, std::optional(contentDigest(kind.toUtf8(), data)));
         QVERIFY(test::receivedFiles().isEmpty());
-        QCOMPARE(m_bridge->service.status(), u"Connesso \u2022 sincronizzazione attiva"_s);
-        QTest::qWait(500);  // read back as it came: a few ticks send no more than "before"
-        QCOMPARE(m_bridge->connection->sent.size(), 2);
     }
 
     void receivedNamesStayInsideTheirFolder_data() {
@@ -179,9 +171,8 @@ private Q_SLOTS:
     void receivedNamesStayInsideTheirFolder() {
         QFETCH(QByteArray, name);
         QFETCH(QString, storedName);
-        send(u"file"_s, name + '\0' + QByteArray("x\0y", 3));
-        QVERIFY(clipboard->mimeData());
-        const QString path = clipboard->mimeData()->urls().value(0).toLocalFile();
+        apply("file", name + '\0' + QByteArray("x\0y", 3));
+        const QString path = m_pasteboard.fileURLs().value(0).toLocalFile();
         const QString folder = test::receivedFolder() + u'/';
         QVERIFY2(path.startsWith(folder) && path.count(u'/') == folder.count(u'/') + 1,
                  qPrintable(path));
@@ -192,12 +183,10 @@ private Q_SLOTS:
         QCOMPARE(stored.readAll(), QByteArray("x\0y", 3));
 
         // The same name again: a folder of its own.
-        send(u"file"_s, name + '\0' + "other");
+        apply("file", name + '\0' + "other");
         const QStringList files = test::receivedFiles();
         QCOMPARE(files.size(), 2);
         QVERIFY(files[0].section(u'/', 0, 0) != files[1].section(u'/', 0, 0));
-        QTest::qWait(500);  // known under the names they were given: nothing goes back
-        QCOMPARE(m_bridge->connection->sent.size(), 1);
     }
 
     void nameWithNulIsRefusedByStore() {
@@ -219,27 +208,34 @@ private Q_SLOTS:
         QFETCH(QByteArray, contents);
         QFETCH(QString, reason);
         const bool full = !reason.isEmpty();
-        const QString data = test::dataHome() + u"/ClipwrenPlus"_s;
         std::shared_ptr<void> disk;
         if (full) {
 #ifdef Q_OS_LINUX
-            disk = test::smallDisk(data, 1 << 20);
+            disk = test::smallDisk(test::dataHome() + u"/ClipwrenPlus"_s, 1 << 20);
 #endif
             QVERIFY2(disk, "a 1 MiB file system of our own (as root)");
         } else {
             QVERIFY(test::blockWithFile(test::receivedFolder()));
         }
+        // Through the service: the reason is the user's to read.
+        test::FakeBridge bridge;
+        bridge.connect();
         clipboard->setText(u"before"_s);
+        QTRY_COMPARE(bridge.connection->sent.size(), 2);  // the hello, then "before"
+        // A clip that is not written does not send back what the user had either.
+        bridge.deliver(bridge.clipFrame(u"rtf"_s, "{\\rtf1}"));
+        QTest::qWait(500);
+        QCOMPARE(bridge.connection->sent.size(), 2);
         const QByteArray message = "a.txt\0"_ba + contents;
-        send(u"file"_s, message);
+        bridge.deliver(bridge.clipFrame(u"file"_s, message));
         QCOMPARE(clipboard->text(), u"before"_s);
         const QString prefix = u"Non riesco a salvare il file ricevuto: "_s;
-        const QString status = m_bridge->service.status();
+        const QString status = bridge.service.status();
         QVERIFY2(status.startsWith(prefix) && status.size() > prefix.size(), qPrintable(status));
         QVERIFY2(!status.contains(u"sconosciuto"_s), qPrintable(status));
         if (full) QCOMPARE(status, prefix + reason);
-        QCOMPARE(m_bridge->service.lastDigest(), std::optional(contentDigest("file", message)));
-        QVERIFY(m_bridge->service.isConnected());  // nothing is torn down
+        QCOMPARE(bridge.service.lastDigest(), std::optional(contentDigest("file", message)));
+        QVERIFY(bridge.service.isConnected());  // nothing is torn down
         if (full) {
             QCOMPARE(
                 QDir(test::receivedFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),

@@ -80,6 +80,11 @@ private Q_SLOTS:
                                           << "file:limit.bin"_ba + QByteArray(1 + 12'582'912, '\0');
         QTest::addRow("a larger file gives way to the text")
             << words << Urls{makeFile(u"above.bin"_s, {}, 12'582'913)} << "text:words"_ba;
+        // Qt turns URLs into text of their own: a URL list alone is never sent as text.
+        QTest::addRow("a web link alone")
+            << Formats() << Urls{QUrl(u"https://example.org/"_s)} << QByteArray();
+        QTest::addRow("a larger file alone")
+            << Formats() << Urls{makeFile(u"alone.bin"_s, {}, 12'582'913)} << QByteArray();
         // Not validated, not even for length.
         QTest::addRow("PNG as it is, before TIFF")
             << Formats{{png, {}}, {tiff, sampleTiff()}} << Urls() << "image:"_ba;
@@ -127,6 +132,12 @@ private Q_SLOTS:
         // An empty clipboard keeps lastDigest: the last content does not go again.
         QCOMPARE(next({}), "nothing");
         QCOMPARE(next({{png, "A"}}), "nothing");
+        // Kept where a received clip could not be written: still not new, until it changes.
+        offer({{text, "C"}});
+        watcher.keepPresentContent();
+        lastDigest = contentDigest("file", "not written");
+        QCOMPARE(next({{text, "C"}}), "nothing");
+        QCOMPARE(next({{text, "D"}}), "text:D");
     }
 
     void anUnchangedFileIsNotReadAgain() {

@@ -15,21 +15,12 @@
 
 #include "platform/clipboard/wayland/SelectionSource.h"
 #include "platform/clipboard/wayland/WaylandConnection.h"
+#include "support/TestEnvironment.h"
 
 using namespace Qt::StringLiterals;
 namespace clipwren::test {
 
 constexpr int deadlineMs = 15000;
-
-namespace {
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-}  // namespace
 
 DesktopSession::Kind DesktopSession::chosenKind() {
     const QString chosen = qEnvironmentVariable("CLIPWREN_TEST_SESSION");
@@ -96,12 +87,9 @@ QStringList DesktopSession::swayCommand(const QString& window) const {
                        window.toUtf8() + '\n')) {
         return {};
     }
-    return {u"WLR_BACKENDS=headless"_s,
-            u"WLR_LIBINPUT_NO_DEVICES=1"_s,
-            u"WLR_RENDERER=pixman"_s,
-            u"sway"_s,
-            u"-c"_s,
-            m_root.filePath(u"config"_s)};
+    return u"WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c"_s.split(
+               u' ')
+           << m_root.filePath(u"config"_s);
 }
 
 QStringList DesktopSession::kwinCommand(const QString& window) const {
@@ -116,15 +104,10 @@ QStringList DesktopSession::kwinCommand(const QString& window) const {
         !writeFile(m_root.filePath(u".config/kwinrulesrc"_s), rules)) {
         return {};
     }
-    return {u"dbus-run-session"_s,
-            u"--"_s,
-            kwin,
-            u"--virtual"_s,
-            u"--xwayland"_s,
-            u"--no-lockscreen"_s,
-            u"--no-global-shortcuts"_s,
-            u"--no-kactivities"_s,
-            window};
+    return QStringList{u"dbus-run-session"_s, u"--"_s, kwin}
+           << u"--virtual --xwayland --no-lockscreen --no-global-shortcuts --no-kactivities"_s
+                  .split(u' ')
+           << window;
 }
 
 void DesktopSession::stop() {

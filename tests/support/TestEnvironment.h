@@ -55,6 +55,13 @@ inline QStringList receivedFiles() {
     return files;
 }
 
+// Writes bytes to path, making its folder.
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // Puts a plain file where folder should be, so that nothing can be made inside it.
 inline bool blockWithFile(const QString& folder) {
     QDir(folder).removeRecursively();

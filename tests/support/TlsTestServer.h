@@ -9,9 +9,6 @@
 #include <QSslServer>
 #include <QTest>
 
-#include "platform/net/TlsConnection.h"
-#include "service/SyncService.h"
-
 namespace clipwren::test {
 
 // A real TLS server on 127.0.0.1 playing the peer, with a self-signed certificate made per run;
@@ -43,30 +40,11 @@ public:
     QList<QJsonObject> readMessages(QSslSocket* client, int count, int timeoutMs = 10000);
 
 private:
-    QSslServer m_server;
     QHash<QSslSocket*, QByteArray> m_buffers;
     QSet<const QObject*> m_gone;
     bool m_heardAnything = false;
-};
-
-// A server playing the peer, and connections to 127.0.0.1:port for whatever address is typed
-// (each keeps a pin of its own). Setting port sends the next connections to another server.
-struct LoopbackPeer {
-    LoopbackPeer() : listening(server.listen()), port(server.port()) {}
-    ConnectionFactory factory() {
-        return [this](const QString&, quint16) {
-            return std::make_unique<TlsConnection>(QStringLiteral("127.0.0.1"), port);
-        };
-    }
-    // The server's side of the next session, once service is connected; nullptr if not.
-    static QSslSocket* session(TlsTestServer& server, const SyncService& service) {
-        QSslSocket* client = server.waitForClient();
-        return client && QTest::qWaitFor([&] { return service.isConnected(); }) ? client : nullptr;
-    }
-
-    TlsTestServer server;
-    bool listening;
-    quint16 port;
+    // Last, so that it goes first: the clients it still holds tell m_gone as they go.
+    QSslServer m_server;
 };
 
 }  // namespace clipwren::test
