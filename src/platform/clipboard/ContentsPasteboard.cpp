@@ -9,8 +9,7 @@ namespace clipwren {
 
 void ContentsPasteboard::write(const ClipboardContents& contents) {
     if (m_lost) return;
-    ++m_readingNumber;  // a reading under way is of a selection that is no more
-    m_plan.clear();
+    dropReading();
     settle(own(contents) ? contents : ClipboardContents{});
 }
 
@@ -23,10 +22,16 @@ std::optional<QByteArray> ContentsPasteboard::data(DataType type) const {
 }
 
 void ContentsPasteboard::beginReading() {
-    ++m_readingNumber;
-    m_plan.clear();
+    dropReading();
     m_contents = {};
     m_reading = true;
+}
+
+// A reading under way is of a selection that is no more: its steps are dropped, and its late
+// answers are told apart by their number.
+void ContentsPasteboard::dropReading() {
+    ++m_readingNumber;
+    m_plan.clear();
 }
 
 void ContentsPasteboard::readOffered(const QList<QByteArray>& offered) {
@@ -56,8 +61,7 @@ void ContentsPasteboard::readNext(quint64 reading) {
 }
 
 void ContentsPasteboard::settleEmpty() {
-    ++m_readingNumber;
-    m_plan.clear();
+    dropReading();
     settle({});
     Q_EMIT changed();
 }
@@ -70,8 +74,7 @@ void ContentsPasteboard::settle(ClipboardContents contents) {
 void ContentsPasteboard::lose(const QString& reason) {
     if (m_lost) return;
     m_lost = true;
-    ++m_readingNumber;
-    m_plan.clear();
+    dropReading();
     abandon();
     settle({});
     Q_EMIT unavailable(reason);

@@ -57,6 +57,7 @@ private:
     // Drops every transfer and handle that the lost connection made.
     virtual void abandon() = 0;
 
+    void dropReading();
     void readNext(quint64 reading);
     void settle(ClipboardContents contents);
 
