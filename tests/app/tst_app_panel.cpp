@@ -121,59 +121,6 @@ private Q_SLOTS:
         QCOMPARE(panel.field("token")->cursorPosition(), 1);
     }
 
-    // One session through the panel: the buttons that leave it alone, and the ways
-    // "Connetti" and "Disconnetti" end it or start it anew.
-    void aSessionThroughThePanel() {
-        Launched panel;
-        // Return in a field presses no button: only "Connetti" starts a session.
-        QTest::keyClicks(panel.field("host"), u"127.0.0.1"_s);
-        QTest::keyClicks(panel.field("token"), validCode);
-        for (const char* name : {"host", "token"})
-            QTest::keyClick(panel.field(name), Qt::Key_Return);
-        QVERIFY(panel.network.made.isEmpty());
-        panel.click("connect");
-        QVERIFY(panel.ready());
-        QVERIFY(panel.trayShows(icons::Look::Connected));
-        panel.click("generate");
-        QTRY_VERIFY(panel.field("token")->text() != validCode);
-        QCOMPARE(panel.field("token")->text(), panel.app.sync().token());
-        panel.click("copy");
-        QCOMPARE(QGuiApplication::clipboard()->text(), panel.app.sync().token());
-        QVERIFY(!panel.network.last()->abandoned);  // neither touched the connection
-
-        // The service takes a failure before the panel has redrawn: the stale "Disconnetti"
-        // starts anew, as the service's own state says.
-        panel.network.last()->report(Connection::State::Failed, u"Rete irraggiungibile"_s);
-        QCoreApplication::sendPostedEvents(&panel.app.sync(), QEvent::MetaCall);
-        QVERIFY(!panel.app.sync().isConnected());
-        QCOMPARE(panel.text("connect"), u"Disconnetti"_s);
-        panel.click("connect");
-        QCOMPARE(panel.network.made.size(), 2);
-        QVERIFY(panel.network.last()->started);
-        QTRY_COMPARE(panel.text("connect"), u"Connetti"_s);
-
-        // Ticked (and saved), a dropped session waits for a retry; "Disconnetti" ends the wait.
-        QVERIFY(panel.ready());
-        panel.part<QCheckBox>("reconnect")->click();
-        QCOMPARE(SettingsStore().text(u"reconnect"_s), u"true"_s);
-        panel.network.last()->report(Connection::State::Failed, u"reset"_s);
-        QTRY_VERIFY(panel.text("status").startsWith(u"In attesa: "_s));
-        QCOMPARE(panel.text("connect"), u"Disconnetti"_s);
-        panel.click("connect");
-        QTRY_COMPARE(panel.text("status"), u"Disconnesso"_s);
-        QVERIFY(!panel.app.sync().isReconnecting());
-
-        // On a live session it stops the connection, and starts none.
-        panel.click("connect");
-        QVERIFY(panel.ready());
-        panel.click("connect");
-        QVERIFY(panel.network.last()->abandoned);
-        QCOMPARE(panel.network.made.size(), 3);
-        QTRY_COMPARE(panel.text("connect"), u"Connetti"_s);
-        QTRY_VERIFY(panel.trayShows(icons::Look::NotConnected));
-        QCOMPARE(panel.app.trayItem()->icon().toolTip(), u"Clipwren+\nDisconnesso"_s);
-    }
-
     void autostartBoxWritesAndRemovesTheEntry() {
         Launched panel;
         const QString path = panel.app.panelState().autostart().filePath();
@@ -392,6 +339,10 @@ private Q_SLOTS:
         panel.field("host")->clear();
         QTest::keyClicks(panel.field("host"), u"127.0.0.1"_s);
         QTRY_VERIFY(!panel.field("host")->property("invalid").toBool());
+        // Return in a field presses no button: only "Connetti" starts a session.
+        for (const char* name : {"host", "token"})
+            QTest::keyClick(panel.field(name), Qt::Key_Return);
+        QVERIFY(panel.network.made.isEmpty());
 
         panel.click("connect");
         shows("connecting", icons::Look::NotConnected);
@@ -400,8 +351,26 @@ private Q_SLOTS:
         link->deliver(test::FakeBridge::noticeFrame(SessionNotice::Accepted));
         QTRY_VERIFY(panel.part("fingerprint")->isVisible());
         shows("connected", icons::Look::Connected);
+        // A new code, and the code copied, leave the session alone.
+        panel.click("generate");
+        QTRY_COMPARE(panel.field("token")->text(), panel.app.sync().token());
+        QVERIFY(panel.app.sync().token() != validCode);
+        panel.click("copy");
+        QCOMPARE(QGuiApplication::clipboard()->text(), panel.app.sync().token());
+        QVERIFY(!link->abandoned);
+
+        // The service takes a failure before the panel has redrawn: the stale "Disconnetti"
+        // starts anew, as the service's own state says.
+        link->report(Connection::State::Failed, u"Rete irraggiungibile"_s);
+        QCoreApplication::sendPostedEvents(&panel.app.sync(), QEvent::MetaCall);
+        QCOMPARE(panel.text("connect"), u"Disconnetti"_s);
+        panel.click("connect");
+        QCOMPARE(panel.network.made.size(), 2);
+        QVERIFY(panel.ready());
+        link = panel.network.last();
 
         panel.part<QCheckBox>("reconnect")->click();
+        QCOMPARE(SettingsStore().text(u"reconnect"_s), u"true"_s);
         link->report(Connection::State::Failed, u"reset"_s);
         QTRY_VERIFY(panel.text("status").startsWith(u"In attesa: "_s));
         shows("waiting", icons::Look::NotConnected);
@@ -419,11 +388,23 @@ private Q_SLOTS:
         QTRY_VERIFY(panel.text("status").contains(u"codice pairing"_s));
         shows("wrong code", icons::Look::NeedsUser);
 
+        // "Disconnetti" ends a wait for a retry, and a live session, starting nothing.
         panel.click("connect");
         QVERIFY(panel.ready());
+        panel.network.last()->report(Connection::State::Failed, u"reset"_s);
+        QTRY_VERIFY(panel.text("status").startsWith(u"In attesa: "_s));
         panel.click("connect");
         QTRY_COMPARE(panel.text("status"), u"Disconnesso"_s);
+        QVERIFY(!panel.app.sync().isReconnecting());
+        panel.click("connect");
+        QVERIFY(panel.ready());
+        const qsizetype made = panel.network.made.size();
+        panel.click("connect");
+        QVERIFY(panel.network.last()->abandoned);
+        QCOMPARE(panel.network.made.size(), made);
+        QTRY_COMPARE(panel.text("status"), u"Disconnesso"_s);
         shows("disconnected", icons::Look::NotConnected);
+        QCOMPARE(panel.app.trayItem()->icon().toolTip(), u"Clipwren+\nDisconnesso"_s);
 
         // Closed and opened again, it looks the same.
         const QSize size = popup->size();

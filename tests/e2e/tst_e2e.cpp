@@ -3,8 +3,6 @@
 
 // The tray program and the peer as real processes on 127.0.0.1:47832, each with a desktop and
 // user folders of its own, driven by other programs copying and pasting on either side.
-#include <QBuffer>
-#include <QImage>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -139,71 +137,6 @@ private Q_SLOTS:
                 u"Inviato: testo, %1 byte"_s.arg(reply.size()),
                 u"Inviato: file, %1 byte"_s.arg(sizeof("rapporto.log") + contents.size())}));
         QCOMPARE(m_mac.lines().last(), connected);  // no failure of any kind on the way
-    }
-
-    // Beside a clipboard manager on each side that takes an empty clipboard back with the last
-    // content it saw (Klipper's default): every content lands and stays, nothing comes back.
-    void aManagerThatRestoresAnEmptyClipboardLosesNothing() {
-        std::vector<std::unique_ptr<QProcess>> keepers;
-        for (Side* side : {&m_mac, &m_linux}) {
-            auto& keeper = keepers.emplace_back(std::make_unique<QProcess>());
-            QProcessEnvironment environment = side->desktop->environmentWithFolders(side->root);
-            environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-            keeper->setProcessEnvironment(environment);
-            keeper->start(QStringLiteral(CLIPBOARD_KEEPER_PATH));
-            QVERIFY(keeper->waitForReadyRead(deadlineMs));
-        }
-        const QStringList before = m_linux.lines();
-        int fromLinux = 0;
-        for (int round = 0; round < 20; ++round) {
-            const bool fromMac = round % 2 == 0;
-            Side& from = fromMac ? m_mac : m_linux;
-            Side& to = fromMac ? m_linux : m_mac;
-            fromLinux += fromMac ? 0 : 1;
-            const QByteArray text = "giro " + QByteArray::number(round);
-            switch ((round + 2) % 3) {  // the last one a text
-                case 0:
-                    from.desktop->copyText(QString::fromUtf8(text));
-                    QTRY_COMPARE_WITH_TIMEOUT(to.desktop->text().toUtf8(), text, deadlineMs);
-                    break;
-                case 1: {
-                    QImage picture(8 + round, 8, QImage::Format_RGB32);
-                    picture.fill(QColor::fromHsv(round * 17, 200, 200));
-                    QByteArray png;
-                    QBuffer buffer(&png);
-                    QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
-                    from.desktop->copy(u"image/png"_s, png);
-                    QTRY_COMPARE_WITH_TIMEOUT(to.desktop->paste(u"image/png"_s), png, deadlineMs);
-                    break;
-                }
-                default: {
-                    const QString original = m_root.filePath(u"giri/%1.txt"_s.arg(round));
-                    QVERIFY(test::writeFile(original, text));
-                    from.desktop->copy(u"text/uri-list"_s,
-                                       QUrl::fromLocalFile(original).toEncoded() + "\r\n");
-                    QTRY_VERIFY_WITH_TIMEOUT(
-                        QFileInfo(to.desktop->file()).fileName() == QFileInfo(original).fileName(),
-                        deadlineMs);
-                    QFile stored(to.desktop->file());
-                    QVERIFY(stored.open(QIODevice::ReadOnly) && stored.readAll() == text);
-                }
-            }
-        }
-        QTest::qWait(echoWatchMs);
-        // The last content stays on both sides; the companion sent what was copied on its side
-        // and applied what came, once each.
-        QCOMPARE(m_mac.desktop->text(), u"giro 19"_s);
-        QCOMPARE(m_linux.desktop->text(), u"giro 19"_s);
-        const QStringList lines = m_linux.lines().mid(before.size());
-        QCOMPARE(lines.filter(u"Inviato: "_s).size(), fromLinux);
-        QCOMPARE(lines.filter(u"Applicato: "_s).size(), 20 - fromLinux);
-        QCOMPARE(lines.filter(u"Già presente"_s).size(), 0);
-        for (auto& keeper : keepers) {
-            QVERIFY2(!keeper->readAllStandardOutput().contains("restored"),
-                     "a manager found the clipboard empty");
-            keeper->kill();
-            keeper->waitForFinished();
-        }
     }
 
     // Ended as a service manager does, it says so; started again, it keeps its certificate;
