@@ -6,9 +6,9 @@
 
 Each fault in the list (scripts/slipped-faults.txt) is one exact-string replacement in one
 file under src/ or peer/, named by its base name only and found with `git ls-files`, so the
-list survives files moving between folders. For each fault the file is changed, the build
-folder is built and the tests run, fastest first, until one fails; the file is then put
-back as it was, whatever happens (a failed build, Ctrl-C, SIGTERM). A file left changed by
+list survives files moving between folders. For each fault the file is changed and the tests
+run, fastest first (or, with --first-from, the one that caught it last time first), each
+built just before it runs, until one fails; the file is then put back as it was, whatever happens (a failed build, Ctrl-C, SIGTERM). A file left changed by
 a run that was killed outright is put back at the next start from the copy kept in the build
 folder.
 
@@ -28,7 +28,7 @@ Each fault takes the build lock (shared with everyone building on this machine) 
 build and tests only, and gives it back before the next.
 
 Usage, from the top of the tree:
-  scripts/slipped-faults.py --build DIR [--only N,M,P-Q] [--out FILE]
+  scripts/slipped-faults.py --build DIR [--only N,M,P-Q] [--out FILE] [--first-from FILE]
                             [--jobs-lock /tmp/clipwren-build.lock] [--timeout 120]
   scripts/slipped-faults.py --check      (only looks for every snippet; builds nothing)
 """
@@ -189,6 +189,12 @@ class Runner:
         return run(["nice", "-n", "10", "cmake", "--build", str(self.build)], log,
                    BUILD_TIME_LIMIT_S) == 0
 
+    def build_test(self, name, log):
+        """Builds only what one test needs (its program has the test's name), so that a fault
+        caught by the first test tried costs one program's link, not the whole tree's."""
+        return run(["nice", "-n", "10", "cmake", "--build", str(self.build), "--target", name],
+                   log, BUILD_TIME_LIMIT_S) == 0
+
     def run_test(self, name, log):
         status = run(["nice", "-n", "10", "ctest", "--test-dir", str(self.build), "-R",
                       f"^{re.escape(name)}$", "--timeout", str(self.timeout),
@@ -222,16 +228,18 @@ class Runner:
               ", ".join(f"{n} {times[n]:.0f}s" for n in self.tests), flush=True)
         return times
 
-    def try_fault(self, fault, path, text):
+    def try_fault(self, fault, path, text, first=None):
         mutated = text.replace(fault.original, fault.replacement, 1)
         with BuildLock(self.lock), open(self.logs / f"fault-{fault.number}.log", "w") as log:
             self.backup.write_bytes(f"{path.resolve()}\n{text}".encode("utf-8"))
             try:
                 path.write_bytes(mutated.encode("utf-8"))
-                if not self.build_tree(log):
-                    return "does not build"
+                order = ([first] if first in self.tests else []) + \
+                    [n for n in self.tests if n != first]
                 flaky = []
-                for name in self.tests:
+                for name in order:
+                    if not self.build_test(name, log):
+                        return "does not build"
                     if self.run_test(name, log):
                         continue
                     # Caught only by a failure that comes again: a test that fails once and
@@ -268,6 +276,8 @@ def main():
     parser.add_argument("--out", help="also write the results to this file")
     parser.add_argument("--list", default="scripts/slipped-faults.txt")
     parser.add_argument("--exclude", help="a regular expression of more tests to leave out")
+    parser.add_argument("--first-from", help="an earlier run's results: the test that caught "
+                        "each fault there is tried first")
     parser.add_argument("--check", action="store_true",
                         help="only look for every fault's file and snippet")
     args = parser.parse_args()
@@ -299,6 +309,13 @@ def main():
             out.write(line + "\n")
             out.flush()
 
+    catchers = {}
+    if args.first_from:
+        for line in Path(args.first_from).read_text(encoding="utf-8").splitlines():
+            found = re.match(r"\s*(\d+)\s.*->  caught by (\S+)", line)
+            if found:
+                catchers[int(found.group(1))] = found.group(2)
+
     results = []
     started = time.monotonic()
     try:
@@ -306,7 +323,8 @@ def main():
             path, text, result = locate(fault, by_name)
             fault_started = time.monotonic()
             if result is None:
-                result = "ready" if args.check else runner.try_fault(fault, path, text)
+                result = "ready" if args.check else runner.try_fault(fault, path, text,
+                                                                     catchers.get(fault.number))
             results.append(result)
             seconds = time.monotonic() - fault_started
             say(f"{fault.number:3d}  {fault.file:24s} {fault.description}  ->  {result}"

@@ -85,6 +85,8 @@ private Q_SLOTS:
         QTest::newRow("the code spelt another way")
             << clipJson("hi", u"token"_s, decomposed) << QByteArray("hi");
         QTest::newRow("no device") << clipJson("hi", u"device"_s, none) << QByteArray("hi");
+        QTest::newRow("data with escaped slashes")
+            << clipJson("\xff\xff").replace("//8=", "\\/\\/8=") << "\xff\xff"_ba;
         const QByteArray largest(maxReceivedData, 'y');
         QTest::newRow("the largest data") << clipJson(largest) << largest;
     }
@@ -160,6 +162,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("storedName");
         QTest::addRow("folders") << QByteArray("a/../b/c.txt") << u"c.txt"_s;
+        QTest::addRow("trailing slashes") << QByteArray("a/c.txt//") << u"c.txt"_s;
         QTest::addRow("a byte order mark") << "\xef\xbb\xbfnome.txt"_ba << u"\ufeffnome.txt"_s;
         // Names that leave nothing usable are kept as "file".
         for (const char* name : {"", ".", "..", "///", "../.."})

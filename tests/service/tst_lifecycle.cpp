@@ -101,6 +101,9 @@ private Q_SLOTS:
             << u"Connessione fallita: il Linux \u00e8 occupato da troppe connessioni sconosciute, "
                "riprova tra poco"_s
             << false;
+        QTest::addRow("a refusal of another version, box off")
+            << false << *encodeFrame(R"({"type":"refused","reason":"code","v":2})")
+            << u"Connessione fallita: il Linux ha chiuso la connessione"_s << false;
         QTest::addRow("silent close, box off")
             << false << QByteArray() << u"Connessione fallita: il Linux ha chiuso la connessione"_s
             << false;
