@@ -208,7 +208,7 @@ struct Child {
 };
 
 int peerSide(const QString& self) {
-    const auto certificate = *SelfSignedCertificate::generate(QStringLiteral("bench"));
+    const auto certificate = SelfSignedCertificate::generate(QStringLiteral("bench")).value();
     const peer::PeerIdentity identity{certificate.certificatePem, certificate.privateKeyPem,
                                       QString(), true};
     peer::PeerServer server(code, identity);

@@ -28,17 +28,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const auto stored = ReceivedFiles::store(name, contents);
     if (name.contains(QChar(0))) {
-        fuzz::require(!stored.error.isEmpty() && stored.path.isEmpty(), "U+0000 refused");
+        fuzz::require(!stored && !stored.error().isEmpty(), "U+0000 refused");
         return 0;
     }
-    if (!stored.error.isEmpty()) return 0;
-    fuzz::require(fuzz::isInsideReceivedFiles(stored.path), "stored inside its own folder");
-    const QByteArray storedName = stored.path.section(u'/', -1).toUtf8();
+    if (!stored) return 0;
+    const QString& path = stored.value();
+    fuzz::require(fuzz::isInsideReceivedFiles(path), "stored inside its own folder");
+    const QByteArray storedName = path.section(u'/', -1).toUtf8();
     fuzz::require(storedName.size() <= ReceivedFiles::maxNameBytes, "name fits");
     fuzz::require(isValidUtf8(storedName), "name is valid UTF-8");
-    QFile file(stored.path);
+    QFile file(path);
     fuzz::require(file.open(QIODevice::ReadOnly) && file.readAll() == contents,
                   "file holds the contents");
-    fuzz::removeStored(stored.path);
+    fuzz::removeStored(path);
     return 0;
 }

@@ -49,22 +49,22 @@ std::optional<PeerIdentity> readIdentity(const QString& folder) {
 
 // Created with owner-only permissions, so the key is never readable by others, not even
 // while it is being written.
-QString writeKey(const QString& path, const QByteArray& pem) {
+Result<void> writeKey(const QString& path, const QByteArray& pem) {
     QFile::remove(path);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnlyFile) ||
         file.write(pem) != pem.size() || !file.flush()) {
-        return file.errorString();
+        return Failure{path + QStringLiteral(": ") + file.errorString()};
     }
-    return QString();
+    return {};
 }
 
-QString writeCertificate(const QString& path, const QByteArray& pem) {
+Result<void> writeCertificate(const QString& path, const QByteArray& pem) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(pem) != pem.size() || !file.commit()) {
-        return file.errorString();
+        return Failure{path + QStringLiteral(": ") + file.errorString()};
     }
-    return QString();
+    return {};
 }
 
 }  // namespace
@@ -74,30 +74,29 @@ QString defaultIdentityFolder() {
     return data.isEmpty() ? QString() : data + QStringLiteral("/ClipwrenPlus/peer");
 }
 
-IdentityResult loadOrCreateIdentity(const QString& folder) {
+Result<PeerIdentity> loadOrCreateIdentity(const QString& folder) {
     if (folder.isEmpty()) {
-        return {std::nullopt, QStringLiteral("cartella dei dati dell'utente non disponibile")};
+        return Failure{QStringLiteral("cartella dei dati dell'utente non disponibile")};
     }
     if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, ownerOnlyFolder)) {
-        return {std::nullopt, QStringLiteral("non riesco a preparare la cartella ") + folder};
+        return Failure{QStringLiteral("non riesco a preparare la cartella ") + folder};
     }
-    if (auto kept = readIdentity(folder)) return {std::move(kept), QString()};
+    if (auto kept = readIdentity(folder)) return *std::move(kept);
 
     const auto made = SelfSignedCertificate::generate(QStringLiteral("clipwren-peer ") +
                                                       QSysInfo::machineHostName());
-    if (!made) return {std::nullopt, QStringLiteral("non riesco a creare il certificato")};
+    if (!made) return Failure{made.error()};
     // The key first: a certificate without its key is never left behind as if complete.
     QFile::remove(certificatePath(folder));
-    if (QString error = writeKey(keyPath(folder), made->privateKeyPem); !error.isEmpty()) {
-        return {std::nullopt, keyPath(folder) + QStringLiteral(": ") + error};
+    if (const auto written = writeKey(keyPath(folder), made->privateKeyPem); !written) {
+        return Failure{written.error()};
     }
-    if (QString error = writeCertificate(certificatePath(folder), made->certificatePem);
-        !error.isEmpty()) {
-        return {std::nullopt, certificatePath(folder) + QStringLiteral(": ") + error};
+    if (const auto written = writeCertificate(certificatePath(folder), made->certificatePem);
+        !written) {
+        return Failure{written.error()};
     }
-    return {PeerIdentity{made->certificatePem, made->privateKeyPem,
-                         certificateFingerprint(made->certificatePem), true},
-            QString()};
+    return PeerIdentity{made->certificatePem, made->privateKeyPem,
+                        certificateFingerprint(made->certificatePem), true};
 }
 
 }  // namespace clipwren::peer

@@ -5,7 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
-#include <optional>
+
+#include "platform/Result.h"
 
 namespace clipwren::peer {
 
@@ -18,17 +19,12 @@ struct PeerIdentity {
     bool created = false;  // made by this call rather than read back
 };
 
-struct IdentityResult {
-    std::optional<PeerIdentity> identity;
-    QString error;
-};
-
 // ClipwrenPlus/peer under the user's data folder.
 QString defaultIdentityFolder();
 
 // Reads the certificate and key kept in folder, or makes and keeps new ones when they are
 // missing or unreadable. The folder is kept at 0700 and the key at 0600, so only the user
 // can read the key.
-IdentityResult loadOrCreateIdentity(const QString& folder);
+Result<PeerIdentity> loadOrCreateIdentity(const QString& folder);
 
 }  // namespace clipwren::peer

@@ -17,10 +17,6 @@ QString withoutLineEnding(QString text) {
     return text;
 }
 
-ParsedOptions failure(const QString& error) {
-    return {std::nullopt, false, error};
-}
-
 }  // namespace
 
 QString peerUsage() {
@@ -45,7 +41,7 @@ QString peerUsage() {
         "  --help              mostra questo aiuto\n");
 }
 
-ParsedOptions parsePeerOptions(const QStringList& arguments, const CodeInput& readCode) {
+Result<PeerOptions> parsePeerOptions(const QStringList& arguments, const CodeInput& readCode) {
     QCommandLineParser parser;
     const QCommandLineOption token(QStringLiteral("token"), QString(), QStringLiteral("code"));
     const QCommandLineOption tokenFile(QStringLiteral("token-file"), QString(),
@@ -56,54 +52,57 @@ ParsedOptions parsePeerOptions(const QStringList& arguments, const CodeInput& re
     const QCommandLineOption saveToken(QStringLiteral("save-token"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     parser.addOptions({token, tokenFile, listen, port, quiet, saveToken, help});
-    if (!parser.parse(arguments)) return failure(parser.errorText());
-    if (parser.isSet(help)) return {std::nullopt, true, QString()};
+    if (!parser.parse(arguments)) return Failure{parser.errorText()};
+    PeerOptions options;
+    if (parser.isSet(help)) {
+        options.help = true;
+        return options;
+    }
     if (!parser.positionalArguments().isEmpty()) {
-        return failure(QStringLiteral("argomento inatteso: ") + parser.positionalArguments()[0]);
+        return Failure{QStringLiteral("argomento inatteso: ") + parser.positionalArguments()[0]};
     }
 
-    PeerOptions options;
     options.quiet = parser.isSet(quiet);
     options.saveToken = parser.isSet(saveToken);
     if (options.saveToken && (parser.isSet(token) || parser.isSet(tokenFile))) {
         // The point of saving is a code that never shows in the process list.
-        return failure(QStringLiteral("--save-token legge il codice solo dall'input"));
+        return Failure{QStringLiteral("--save-token legge il codice solo dall'input")};
     }
     if (parser.isSet(listen) && !options.listenAddress.setAddress(parser.value(listen))) {
-        return failure(QStringLiteral("indirizzo non valido: ") + parser.value(listen));
+        return Failure{QStringLiteral("indirizzo non valido: ") + parser.value(listen)};
     }
     if (parser.isSet(port)) {
         bool ok = false;
         const uint value = parser.value(port).toUInt(&ok);
         if (!ok || value > 65535) {
-            return failure(QStringLiteral("porta non valida: ") + parser.value(port));
+            return Failure{QStringLiteral("porta non valida: ") + parser.value(port)};
         }
         options.port = quint16(value);
     }
 
     if (parser.isSet(token) && parser.isSet(tokenFile)) {
-        return failure(QStringLiteral("usa --token oppure --token-file, non entrambi"));
+        return Failure{QStringLiteral("usa --token oppure --token-file, non entrambi")};
     }
     if (parser.isSet(token)) {
         options.token = parser.value(token);
     } else if (parser.isSet(tokenFile)) {
         QFile file(parser.value(tokenFile));
         if (!file.open(QIODevice::ReadOnly)) {
-            return failure(QStringLiteral("non riesco a leggere ") + file.fileName() +
-                           QStringLiteral(": ") + file.errorString());
+            return Failure{QStringLiteral("non riesco a leggere ") + file.fileName() +
+                           QStringLiteral(": ") + file.errorString()};
         }
         options.token = withoutLineEnding(QString::fromUtf8(file.readLine()));
     } else {
         const auto line = readCode();
-        if (!line) return failure(QStringLiteral("nessun codice pairing in ingresso"));
+        if (!line) return Failure{QStringLiteral("nessun codice pairing in ingresso")};
         options.token = withoutLineEnding(*line);
     }
     if (!pairing::isLongEnough(options.token) || pairing::isTooLong(options.token)) {
-        return failure(QStringLiteral("il codice pairing deve avere da %1 a %2 caratteri")
+        return Failure{QStringLiteral("il codice pairing deve avere da %1 a %2 caratteri")
                            .arg(pairing::minimumLength)
-                           .arg(pairing::maximumLength));
+                           .arg(pairing::maximumLength)};
     }
-    return {options, false, QString()};
+    return options;
 }
 
 }  // namespace clipwren::peer

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "platform/Result.h"
 #include "protocol/Limits.h"
 
 namespace clipwren::peer {
@@ -20,12 +21,8 @@ struct PeerOptions {
     bool quiet = false;
     // Store the code read from standard input for the systemd unit, then end.
     bool saveToken = false;
-};
-
-struct ParsedOptions {
-    std::optional<PeerOptions> options;  // absent when help was asked for or on an error
+    // Show the usage and end; nothing else is read.
     bool help = false;
-    QString error;  // why the command line cannot be used
 };
 
 // One line of input without its line ending; absent when nothing could be read.
@@ -33,8 +30,9 @@ using CodeInput = std::function<std::optional<QString>()>;
 
 // Reads the command line (arguments[0] is the program). The code comes from --token, from
 // --token-file or, when neither is given, from readCode, so it need not show in the
-// process list; with --save-token only from readCode.
-ParsedOptions parsePeerOptions(const QStringList& arguments, const CodeInput& readCode);
+// process list; with --save-token only from readCode. Fails with why the command line cannot
+// be used.
+Result<PeerOptions> parsePeerOptions(const QStringList& arguments, const CodeInput& readCode);
 
 QString peerUsage();
 

@@ -15,18 +15,19 @@ QString defaultTokenFile() {
            QStringLiteral("/ClipwrenPlus/peer-token");
 }
 
-std::optional<QString> saveTokenFile(const QString& path, const QString& code) {
+Result<void> saveTokenFile(const QString& path, const QString& code) {
     const QString folder = QFileInfo(path).path();
-    if (!QDir().mkpath(folder)) return QStringLiteral("non riesco a creare la cartella ") + folder;
+    if (!QDir().mkpath(folder))
+        return Failure{QStringLiteral("non riesco a creare la cartella ") + folder};
     QSaveFile file(path);
     // Owner-only before the code is in it; the new file replaces the old one only when whole.
     const QByteArray bytes = code.toUtf8() + '\n';
     if (!file.open(QIODevice::WriteOnly) ||
         !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
         file.write(bytes) != bytes.size() || !file.commit()) {
-        return path + QStringLiteral(": ") + file.errorString();
+        return Failure{path + QStringLiteral(": ") + file.errorString()};
     }
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace clipwren::peer

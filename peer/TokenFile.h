@@ -4,7 +4,8 @@
 #pragma once
 
 #include <QString>
-#include <optional>
+
+#include "platform/Result.h"
 
 namespace clipwren::peer {
 
@@ -14,6 +15,6 @@ QString defaultTokenFile();
 
 // Writes code and a line ending to path, whole or not at all, readable by the user only; the
 // reason when that could not be done.
-std::optional<QString> saveTokenFile(const QString& path, const QString& code);
+Result<void> saveTokenFile(const QString& path, const QString& code);
 
 }  // namespace clipwren::peer

@@ -80,20 +80,20 @@ void failWhenPlatformCannotStart(QtMsgType type, const QMessageLogContext&, cons
 }
 
 // Help, a command line in error, or saving the code: done without the clipboard or a server.
-std::optional<int> finishWithoutServing(const ParsedOptions& parsed) {
-    if (parsed.help) {
-        std::fputs(peerUsage().toLocal8Bit().constData(), stdout);
-        return EXIT_SUCCESS;
-    }
-    if (!parsed.options) {
-        printError(parsed.error);
+std::optional<int> finishWithoutServing(const Result<PeerOptions>& parsed) {
+    if (!parsed) {
+        printError(parsed.error());
         std::fputs(peerUsage().toLocal8Bit().constData(), stderr);
         return exitUsage;
     }
-    if (!parsed.options->saveToken) return std::nullopt;
+    if (parsed->help) {
+        std::fputs(peerUsage().toLocal8Bit().constData(), stdout);
+        return EXIT_SUCCESS;
+    }
+    if (!parsed->saveToken) return std::nullopt;
     const QString path = defaultTokenFile();
-    if (const auto error = saveTokenFile(path, parsed.options->token)) {
-        printError(QStringLiteral("codice non salvato: ") + *error);
+    if (const Result<void> saved = saveTokenFile(path, parsed->token); !saved) {
+        printError(QStringLiteral("codice non salvato: ") + saved.error());
         return EXIT_FAILURE;
     }
     std::fputs((QStringLiteral("Codice salvato in ") + path + u'\n').toLocal8Bit().constData(),
@@ -149,12 +149,12 @@ void announce(PeerLog& log, const PeerServer& server, const PeerIdentity& identi
 // Serves one client at a time until a signal or the loss of the clipboard ends the program.
 int serve(const PeerOptions& options, Pasteboard& clipboard, const QString& clipboardNotice) {
     PeerLog log(options.quiet);
-    const IdentityResult identity = loadOrCreateIdentity(defaultIdentityFolder());
-    if (!identity.identity) {
-        printError(QStringLiteral("certificato non disponibile: ") + identity.error);
+    const Result<PeerIdentity> identity = loadOrCreateIdentity(defaultIdentityFolder());
+    if (!identity) {
+        printError(QStringLiteral("certificato non disponibile: ") + identity.error());
         return EXIT_FAILURE;
     }
-    PeerServer server(options.token, *identity.identity);
+    PeerServer server(options.token, identity.value());
     log.watch(server);
     if (!listen(server, options)) return EXIT_FAILURE;
 
@@ -178,7 +178,7 @@ int serve(const PeerOptions& options, Pasteboard& clipboard, const QString& clip
         log.line(QStringLiteral("Arresto"));
         QGuiApplication::quit();
     });
-    announce(log, server, *identity.identity);
+    announce(log, server, identity.value());
     return QGuiApplication::exec();
 }
 
@@ -188,7 +188,7 @@ int main(int argc, char* argv[]) {
     ignoreBrokenPipes();
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
-    const ParsedOptions parsed = parsePeerOptions(arguments, readCodeFromInput);
+    const Result<PeerOptions> parsed = parsePeerOptions(arguments, readCodeFromInput);
     if (const auto exitCode = finishWithoutServing(parsed)) return *exitCode;
     if (!hasGraphicalSession()) return exitNoClipboard;
 
@@ -204,5 +204,5 @@ int main(int argc, char* argv[]) {
     installPlatformTranslation(app);
     const std::optional<ClipboardBackend> clipboard = reachClipboard();
     if (!clipboard) return exitNoClipboard;
-    return serve(*parsed.options, *clipboard->pasteboard, clipboard->notice);
+    return serve(parsed.value(), *clipboard->pasteboard, clipboard->notice);
 }

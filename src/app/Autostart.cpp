@@ -41,23 +41,23 @@ QByteArray Autostart::entry() const {
     return text.toUtf8();
 }
 
-std::optional<QString> Autostart::setEnabled(bool enabled) const {
+Result<void> Autostart::setEnabled(bool enabled) const {
     if (!enabled) {
         QFile file(filePath());
         if (file.exists() && !file.remove())
-            return filePath() + QStringLiteral(": ") + file.errorString();
-        return std::nullopt;
+            return Failure{filePath() + QStringLiteral(": ") + file.errorString()};
+        return {};
     }
     if (!QDir().mkpath(m_folder)) {
-        return QStringLiteral("non riesco a creare la cartella ") + m_folder;
+        return Failure{QStringLiteral("non riesco a creare la cartella ") + m_folder};
     }
     // Whole or not at all: a half-written entry could start something else at login.
     QSaveFile file(filePath());
     const QByteArray bytes = entry();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return filePath() + QStringLiteral(": ") + file.errorString();
+        return Failure{filePath() + QStringLiteral(": ") + file.errorString()};
     }
-    return std::nullopt;
+    return {};
 }
 
 QString execArgument(const QString& argument) {

@@ -5,7 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
-#include <optional>
+
+#include "platform/Result.h"
 
 namespace clipwren {
 
@@ -24,7 +25,7 @@ public:
     QString filePath() const;
     bool isEnabled() const;
     // Writes the entry whole, or removes it; the reason when that could not be done.
-    std::optional<QString> setEnabled(bool enabled) const;
+    Result<void> setEnabled(bool enabled) const;
 
     QByteArray entry() const;
 

@@ -230,10 +230,10 @@ void ControlPanel::pressConnect() {
 }
 
 void ControlPanel::setAutostart(bool enabled) {
-    const auto error = m_state.autostart().setEnabled(enabled);
-    m_autostartError->setText(error ? QStringLiteral("Avvio all'accesso non modificato: ") + *error
-                                    : QString());
-    m_autostartError->setVisible(error.has_value());
+    const Result<void> done = m_state.autostart().setEnabled(enabled);
+    m_autostartError->setText(
+        done ? QString() : QStringLiteral("Avvio all'accesso non modificato: ") + done.error());
+    m_autostartError->setVisible(!done);
     redraw();
 }
 

@@ -9,8 +9,8 @@
 #include "clipboard/ClipboardPayload.h"
 #include "clipboard/Digest.h"
 #include "clipboard/ReceivedFiles.h"
-#include "platform/clipboard/Pasteboard.h"
 #include "platform/Utf8.h"
+#include "platform/clipboard/Pasteboard.h"
 #include "protocol/ClipMessageReader.h"
 
 namespace clipwren {
@@ -38,16 +38,16 @@ Applied applyFile(const QByteArray& data, Pasteboard& pasteboard,
 
     const QByteArrayView contents = QByteArrayView(data).sliced(separator + 1);
     const auto stored = ReceivedFiles::store(fromUtf8Exactly(name), contents);
-    if (!stored.error.isEmpty()) return {Outcome::NotStored, stored.error};
-    pasteboard.writeFileURL(stored.path);
+    if (!stored) return {Outcome::NotStored, stored.error()};
+    pasteboard.writeFileURL(stored.value());
     // The name the clipboard reports for the stored file, the way a snapshot reads it.
-    const QByteArray storedName = QUrl::fromLocalFile(stored.path).fileName().toUtf8();
+    const QByteArray storedName = QUrl::fromLocalFile(stored.value()).fileName().toUtf8();
     if (storedName != name) {
         renamedPayload.emplace();
         renamedPayload->reserve(storedName.size() + 1 + contents.size());
         renamedPayload->append(storedName).append('\0').append(contents);
     }
-    return {Outcome::Written, stored.path};
+    return {Outcome::Written, stored.value()};
 }
 
 }  // namespace

@@ -50,22 +50,22 @@ QString ReceivedFiles::storedName(const QString& name) {
     return fitted(last.toString());
 }
 
-ReceivedFiles::Stored ReceivedFiles::store(const QString& name, QByteArrayView contents) {
+Result<QString> ReceivedFiles::store(const QString& name, QByteArrayView contents) {
     // The file system would end the name at the first U+0000 and store another file.
     if (name.contains(QChar(0))) {
-        return {QString(), QStringLiteral("il nome del file contiene un carattere nullo")};
+        return Failure{QStringLiteral("il nome del file contiene un carattere nullo")};
     }
     const QString root = folder();
     if (root.isEmpty()) {
-        return {QString(), QStringLiteral("cartella dei dati dell'utente non disponibile")};
+        return Failure{QStringLiteral("cartella dei dati dell'utente non disponibile")};
     }
     const QString fileFolder = root + u'/' + newUuidText();
     std::error_code error;
     std::filesystem::create_directories(QFile::encodeName(fileFolder).toStdString(), error);
-    if (error) return {QString(), systemErrorText(error.value())};
+    if (error) return Failure{systemErrorText(error.value())};
 
     const QString path = fileFolder + u'/' + storedName(name);
-    QString failure;
+    std::optional<Failure> failure;
     {
         QSaveFile file(path);
         // Unbuffered, so that a failing write fails at once and its reason is still errno.
@@ -73,15 +73,15 @@ ReceivedFiles::Stored ReceivedFiles::store(const QString& name, QByteArrayView c
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
             file.write(contents.data(), contents.size()) != contents.size() || !file.commit()) {
             const int reason = errno;
-            failure = reason != 0 ? systemErrorText(reason) : file.errorString();
+            failure = Failure{reason != 0 ? systemErrorText(reason) : file.errorString()};
         }
     }  // uncommitted, it takes its temporary file away here
-    if (!failure.isEmpty()) {
+    if (failure) {
         // Nothing half-written stays, not even the folder made for this file.
         QDir().rmdir(fileFolder);
-        return {QString(), failure};
+        return *failure;
     }
-    return {path, QString()};
+    return path;
 }
 
 }  // namespace clipwren

@@ -417,11 +417,11 @@ void SyncService::sendJSON(const Message& message) {
 void SyncService::sendFrame(const QByteArray& frame) {
     if (!m_connection) return;
     const quint64 generation = m_generation;
-    m_connection->send(frame, [self = QPointer(this), generation](std::optional<QString> error) {
-        if (!self || !error) return;
-        self->onMain([self, generation, error] {
+    m_connection->send(frame, [self = QPointer(this), generation](Result<void> sent) {
+        if (!self || sent) return;
+        self->onMain([self, generation, error = sent.error()] {
             if (self->isCurrent(generation))
-                self->assignStatus(QStringLiteral("Invio fallito: ") + *error);
+                self->assignStatus(QStringLiteral("Invio fallito: ") + error);
         });
     });
 }
@@ -445,15 +445,16 @@ void SyncService::received(quint64 generation, Connection::Received chunk) {
     parseFrames();
     // What was in the chunk may have ended the session (a refusal, a corrupt frame).
     if (!isCurrent(generation)) return;
-    const QString closed = QStringLiteral("il Linux ha chiuso la connessione");
-    if (!chunk.error && !chunk.isComplete) {
+    const QString reason =
+        chunk.status ? QStringLiteral("il Linux ha chiuso la connessione") : chunk.status.error();
+    if (chunk.status && !chunk.isComplete) {
         receive();
     } else if (willRetry()) {
-        retryLater(chunk.error.value_or(closed));
+        retryLater(reason);
     } else if (!m_accepted) {
         // Closed before it took the code: whatever the companion is, this is no session.
-        endSession(chunk.error.value_or(closed));
-    } else if (chunk.error) {
+        endSession(reason);
+    } else if (!chunk.status) {
         m_streamBroken = true;
         assignStatus(QStringLiteral("Connessione interrotta"));
     }

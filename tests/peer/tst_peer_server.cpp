@@ -27,7 +27,7 @@ const QString replacedReason = u"sostituita da una connessione più recente"_s;
 
 const PeerIdentity& identity() {
     static const QTemporaryDir folder;
-    static const PeerIdentity made = *loadOrCreateIdentity(folder.path()).identity;
+    static const PeerIdentity made = loadOrCreateIdentity(folder.path()).value();
     return made;
 }
 

@@ -177,7 +177,7 @@ private Q_SLOTS:
         // The old connection's completions and reports are queued, then the user connects
         // again before that work runs.
         old->deliver(QByteArray("\x00\x00", 2));
-        old->completeSend(u"old failure"_s);
+        old->completeSend(Failure{u"old failure"_s});
         old->report(Connection::State::Failed, u"old failure"_s);
         bridge.connect();
         QTest::qWait(50);
@@ -218,7 +218,7 @@ private Q_SLOTS:
         QTRY_VERIFY(bridge.connection->hasPendingRead());
         if (end == u"link fails") bridge.connection->report(Connection::State::Failed, u"reset"_s);
         if (end == u"peer closes") bridge.connection->deliver({}, true);
-        if (end == u"read fails") bridge.connection->deliver({}, false, u"reset"_s);
+        if (end == u"read fails") bridge.connection->deliver({}, false, Failure{u"reset"_s});
         if (untick) {
             QTRY_VERIFY(bridge.retryDelay->isActive());
             bridge.service.setReconnects(false);
@@ -378,7 +378,7 @@ private Q_SLOTS:
         QCOMPARE(bridge.connection->sent.size(), sent);
         if (QTest::currentDataTag() == "send fails"_ba) {
             bridge.connection->completeSend();  // the hello
-            bridge.connection->completeSend(u"giù"_s);
+            bridge.connection->completeSend(Failure{u"giù"_s});
         }
         QTRY_COMPARE(bridge.service.status(), status);
         QVERIFY(bridge.service.isConnected());

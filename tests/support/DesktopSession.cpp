@@ -211,8 +211,9 @@ std::shared_ptr<void> DesktopSession::offer(const ClipboardContents& contents, b
     };
     auto held = std::make_shared<Held>();
     enter();
-    held->connection = wayland::WaylandConnection::open().connection;
-    if (!held->connection) return nullptr;
+    auto opened = wayland::WaylandConnection::open();
+    if (!opened) return nullptr;
+    held->connection = std::move(opened.value());
     wayland::WaylandConnection& connection = *held->connection;
     wl_proxy* device = connection.protocol().getDevice(connection.manager(), connection.seat());
     held->source = std::make_unique<wayland::SelectionSource>(connection, contents, &held->writers);

@@ -41,16 +41,15 @@ public:
     void report(State state, const QString& error = QString()) {
         Q_EMIT stateChanged(state, error);
     }
-    void deliver(const QByteArray& bytes, bool isComplete = false,
-                 std::optional<QString> error = std::nullopt) {
+    void deliver(const QByteArray& bytes, bool isComplete = false, Result<void> status = {}) {
         Q_ASSERT(m_read);
-        std::exchange(m_read, nullptr)(Received{bytes, isComplete, std::move(error)});
+        std::exchange(m_read, nullptr)(Received{bytes, isComplete, std::move(status)});
     }
-    void completeSend(std::optional<QString> error = std::nullopt) {
+    void completeSend(Result<void> outcome = {}) {
         Q_ASSERT(!m_sends.empty());
         SendCompletion done = std::move(m_sends.front());
         m_sends.erase(m_sends.begin());
-        done(std::move(error));
+        done(std::move(outcome));
     }
     bool hasPendingRead() const { return m_read != nullptr; }
 

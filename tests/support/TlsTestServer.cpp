@@ -16,7 +16,8 @@ namespace {
 const SelfSignedCertificate& certificate(int identity) {
     static QHash<int, SelfSignedCertificate> made;
     if (!made.contains(identity))
-        made.insert(identity, *SelfSignedCertificate::generate(u"not-the-host-you-asked-for"_s));
+        made.insert(identity,
+                    SelfSignedCertificate::generate(u"not-the-host-you-asked-for"_s).value());
     return made[identity];
 }
 }  // namespace

@@ -19,30 +19,30 @@ ClipboardBackend chooseClipboardBackend(qint64 readCap) {
 #if CLIPWREN_LINUX_BACKENDS
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         auto opened = wayland::WaylandConnection::open();
-        if (opened.connection) {
+        if (opened) {
             qCDebug(lcClipboard) << "Wayland data-control";
             return {
-                std::make_unique<wayland::WaylandPasteboard>(std::move(opened.connection), readCap),
+                std::make_unique<wayland::WaylandPasteboard>(std::move(opened.value()), readCap),
                 QString()};
         }
-        qCDebug(lcClipboard) << "no Wayland clipboard:" << opened.error;
+        qCDebug(lcClipboard) << "no Wayland clipboard:" << opened.error();
         const QString limit = QStringLiteral(
             ": gli appunti passano da Xwayland e si sincronizzano solo mentre è attiva una "
             "finestra X11, non mentre lavori in un'applicazione Wayland.");
         notice =
-            (opened.withoutDataControl
+            (opened.error() == wayland::WaylandConnection::withoutDataControl()
                  ? QStringLiteral("Questa sessione Wayland non offre data-control")
-                 : QStringLiteral("Appunti Wayland non raggiungibili (") + opened.error + u')') +
+                 : QStringLiteral("Appunti Wayland non raggiungibili (") + opened.error() + u')') +
             limit;
     }
     if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
         auto opened = x11::XcbConnection::open();
-        if (opened.connection) {
+        if (opened) {
             qCDebug(lcClipboard) << "X11 on a connection of its own";
-            return {std::make_unique<x11::X11Pasteboard>(std::move(opened.connection), readCap),
+            return {std::make_unique<x11::X11Pasteboard>(std::move(opened.value()), readCap),
                     notice};
         }
-        qCDebug(lcClipboard) << "no X11 clipboard:" << opened.error;
+        qCDebug(lcClipboard) << "no X11 clipboard:" << opened.error();
     }
 #else
     Q_UNUSED(readCap)  // Qt's clipboard hands over each content whole

@@ -8,7 +8,8 @@
 #include <QString>
 #include <functional>
 #include <memory>
-#include <optional>
+
+#include "platform/Result.h"
 
 namespace clipwren {
 
@@ -23,11 +24,11 @@ public:
 
     struct Received {
         QByteArray bytes;
-        bool isComplete = false;       // the peer has closed its side: nothing more will come
-        std::optional<QString> error;  // the read failed
+        bool isComplete = false;  // the peer has closed its side: nothing more will come
+        Result<void> status;      // failed: the read failed, and why
     };
 
-    using SendCompletion = std::function<void(std::optional<QString> error)>;
+    using SendCompletion = std::function<void(Result<void> sent)>;
     using ReceiveCompletion = std::function<void(Received)>;
 
     using QObject::QObject;

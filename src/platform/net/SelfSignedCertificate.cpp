@@ -24,19 +24,23 @@ QByteArray drain(BIO* bio) {
     return QByteArray(data, qsizetype(size));
 }
 
+Failure notCreated() {
+    return Failure{QStringLiteral("non riesco a creare il certificato")};
+}
+
 }  // namespace
 
-std::optional<SelfSignedCertificate> SelfSignedCertificate::generate(const QString& commonName,
-                                                                     int validDays) {
+Result<SelfSignedCertificate> SelfSignedCertificate::generate(const QString& commonName,
+                                                              int validDays) {
     Owned<EVP_PKEY, EVP_PKEY_free> key(EVP_EC_gen("P-256"));
     Owned<X509, X509_free> certificate(X509_new());
-    if (!key || !certificate) return std::nullopt;
+    if (!key || !certificate) return notCreated();
 
     Owned<BIGNUM, BN_free> serialNumber(BN_new());
     if (!serialNumber ||
         BN_rand(serialNumber.get(), 127, BN_RAND_TOP_ANY, BN_RAND_BOTTOM_ANY) != 1 ||
         !BN_to_ASN1_INTEGER(serialNumber.get(), X509_get_serialNumber(certificate.get()))) {
-        return std::nullopt;
+        return notCreated();
     }
 
     const QByteArray name = commonName.toUtf8();
@@ -51,7 +55,7 @@ std::optional<SelfSignedCertificate> SelfSignedCertificate::generate(const QStri
                                    int(name.size()), -1, 0) == 1 &&
         X509_set_issuer_name(certificate.get(), subject) == 1 &&
         X509_sign(certificate.get(), key.get(), EVP_sha256()) > 0;
-    if (!built) return std::nullopt;
+    if (!built) return notCreated();
 
     Owned<BIO, BIO_free_all> certificateOut(BIO_new(BIO_s_mem()));
     Owned<BIO, BIO_free_all> keyOut(BIO_new(BIO_s_mem()));
@@ -59,7 +63,7 @@ std::optional<SelfSignedCertificate> SelfSignedCertificate::generate(const QStri
         PEM_write_bio_X509(certificateOut.get(), certificate.get()) != 1 ||
         PEM_write_bio_PrivateKey(keyOut.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) !=
             1) {
-        return std::nullopt;
+        return notCreated();
     }
     return SelfSignedCertificate{drain(certificateOut.get()), drain(keyOut.get())};
 }

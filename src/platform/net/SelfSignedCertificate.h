@@ -5,7 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
-#include <optional>
+
+#include "platform/Result.h"
 
 namespace clipwren {
 
@@ -15,8 +16,7 @@ struct SelfSignedCertificate {
     QByteArray certificatePem;
     QByteArray privateKeyPem;
 
-    static std::optional<SelfSignedCertificate> generate(const QString& commonName,
-                                                         int validDays = 3650);
+    static Result<SelfSignedCertificate> generate(const QString& commonName, int validDays = 3650);
 };
 
 // SHA-256 fingerprint of a PEM certificate as upper-case hex pairs joined by colons.

@@ -117,7 +117,7 @@ void TlsConnection::send(const QByteArray& bytes, SendCompletion done) {
             m_socket ? m_socket->errorString()
                      : QCoreApplication::translate("QAbstractSocket", "Socket is not connected");
         QMetaObject::invokeMethod(
-            this, [done = std::move(done), error] { done(error); }, Qt::QueuedConnection);
+            this, [done = std::move(done), error] { done(Failure{error}); }, Qt::QueuedConnection);
         return;
     }
     m_queued += bytes.size();
@@ -129,14 +129,14 @@ void TlsConnection::onBytesWritten(qint64 count) {
     while (!m_sends.empty() && m_sends.front().end <= m_written) {
         SendCompletion done = std::move(m_sends.front().done);
         m_sends.pop_front();
-        done(std::nullopt);
+        done(Result<void>());
     }
 }
 
 void TlsConnection::failSends(const QString& error) {
     std::deque<PendingSend> failed;
     failed.swap(m_sends);
-    for (PendingSend& pending : failed) pending.done(error);
+    for (PendingSend& pending : failed) pending.done(Failure{error});
 }
 
 void TlsConnection::receive(qsizetype min, qsizetype max, ReceiveCompletion done) {
@@ -155,7 +155,7 @@ void TlsConnection::deliverRead() {
     received.bytes = m_socket->read(std::min<qint64>(available, m_read->max));
     const bool drained = m_socket->bytesAvailable() == 0;
     received.isComplete = m_ended && drained;
-    if (drained) received.error = m_readError;
+    if (drained && m_readError) received.status = Failure{*m_readError};
     ReceiveCompletion done = std::move(m_read->done);
     m_read.reset();
     done(std::move(received));

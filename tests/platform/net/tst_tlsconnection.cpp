@@ -99,9 +99,9 @@ private Q_SLOTS:
         QCOMPARE(test::keepaliveOf(peer->peerPort(), link.server.port()),
                  test::expectedKeepalive());
 
-        std::optional<QString> sendError = u"pending"_s;
-        link.connection->send("hello", [&](std::optional<QString> error) { sendError = error; });
-        QTRY_VERIFY(!sendError);
+        std::optional<Result<void>> sent;
+        link.connection->send("hello", [&](Result<void> done) { sent = done; });
+        QTRY_VERIFY(sent && *sent);
         QByteArray arrived;
         QTRY_COMPARE((arrived += peer->readAll()), QByteArray("hello"));
 
@@ -117,11 +117,12 @@ private Q_SLOTS:
         link.connection->receive(1, 65536, [&](Connection::Received got) { last = got; });
         QTRY_VERIFY(last);
         QCOMPARE(last->bytes, QByteArray("last words"));
-        QVERIFY(last->isComplete && !last->error);
+        QVERIFY(last->isComplete && last->status);
 
         // Nothing can be sent any more, and saying so is the completion's job.
-        link.connection->send("late", [&](std::optional<QString> error) { sendError = error; });
-        QTRY_VERIFY(sendError && !sendError->isEmpty());
+        sent.reset();
+        link.connection->send("late", [&](Result<void> done) { sent = done; });
+        QTRY_VERIFY(sent && !*sent && !sent->error().isEmpty());
     }
 
     void unreadBytesWaitInTheNetwork() {

@@ -47,17 +47,19 @@ QString systemError(int error) {
 
 }  // namespace
 
-WaylandConnection::Opened WaylandConnection::open() {
+Result<std::unique_ptr<WaylandConnection>> WaylandConnection::open() {
     wl_display* display = wl_display_connect(nullptr);
     if (!display) {
-        return {nullptr,
-                QStringLiteral("non raggiungo il compositore Wayland: ") + systemError(errno)};
+        return Failure{QStringLiteral("non raggiungo il compositore Wayland: ") +
+                       systemError(errno)};
     }
     std::unique_ptr<WaylandConnection> connection(new WaylandConnection(display));
-    Opened opened;
-    if (!connection->bindGlobals(opened.error, opened.withoutDataControl)) return opened;
-    opened.connection = std::move(connection);
-    return opened;
+    if (const Result<void> bound = connection->bindGlobals(); !bound) return Failure{bound.error()};
+    return connection;
+}
+
+QString WaylandConnection::withoutDataControl() {
+    return QStringLiteral("il compositore Wayland non offre data-control");
 }
 
 WaylandConnection::WaylandConnection(wl_display* display) : m_display(display) {}
@@ -71,13 +73,12 @@ WaylandConnection::~WaylandConnection() {
     wl_display_disconnect(m_display);
 }
 
-bool WaylandConnection::bindGlobals(QString& error, bool& withoutDataControl) {
+Result<void> WaylandConnection::bindGlobals() {
     Globals globals;
     m_registry = wl_display_get_registry(m_display);
     wl_registry_add_listener(m_registry, &registryListener, &globals);
     if (wl_display_roundtrip(m_display) < 0) {
-        error = QStringLiteral("il compositore Wayland non risponde");
-        return false;
+        return Failure{QStringLiteral("il compositore Wayland non risponde")};
     }
     if (globals.extName != 0) {
         m_protocol = &extDataControl();
@@ -89,18 +90,14 @@ bool WaylandConnection::bindGlobals(QString& error, bool& withoutDataControl) {
             wl_registry_bind(m_registry, globals.wlrName, m_protocol->managerInterface,
                              std::min(globals.wlrVersion, m_protocol->highestVersion)));
     } else {
-        withoutDataControl = true;
-        error = QStringLiteral("il compositore Wayland non offre data-control");
-        return false;
+        return Failure{withoutDataControl()};
     }
-    if (globals.seatName == 0) {
-        error = QStringLiteral("il compositore Wayland non ha un seat");
-        return false;
-    }
+    if (globals.seatName == 0)
+        return Failure{QStringLiteral("il compositore Wayland non ha un seat")};
     m_seat = static_cast<wl_seat*>(
         wl_registry_bind(m_registry, globals.seatName, &wl_seat_interface, 1));
     qCDebug(lcWayland) << "using" << m_protocol->managerName;
-    return true;
+    return {};
 }
 
 void WaylandConnection::attachToEventLoop() {

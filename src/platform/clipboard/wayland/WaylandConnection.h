@@ -7,6 +7,7 @@
 #include <QString>
 #include <memory>
 
+#include "platform/Result.h"
 #include "platform/clipboard/wayland/DataControlProtocol.h"
 
 class QSocketNotifier;
@@ -21,19 +22,14 @@ class WaylandConnection : public QObject {
     Q_OBJECT
 
 public:
-    struct Opened {
-        std::unique_ptr<WaylandConnection> connection;
-        // Why there is none: no compositor to reach, or no data-control or seat offered.
-        QString error;
-        // The compositor answered but offers no data-control: the session's own clipboard
-        // cannot be reached from the background.
-        bool withoutDataControl = false;
-    };
-
-    // Connects to the compositor that WAYLAND_DISPLAY names and finds what the backend needs.
-    // Works before the application object exists, so a program can look before choosing
-    // Qt's platform.
-    static Opened open();
+    // Connects to the compositor that WAYLAND_DISPLAY names and finds what the backend needs,
+    // or says why not: no compositor to reach, or no data-control or seat offered. Works
+    // before the application object exists, so a program can look before choosing Qt's
+    // platform.
+    static Result<std::unique_ptr<WaylandConnection>> open();
+    // The reason open() gives when the compositor answered but offers no data-control: the
+    // session's own clipboard cannot be reached from the background.
+    static QString withoutDataControl();
     ~WaylandConnection() override;
 
     const DataControlProtocol& protocol() const { return *m_protocol; }
@@ -55,7 +51,7 @@ Q_SIGNALS:
 
 private:
     explicit WaylandConnection(wl_display* display);
-    bool bindGlobals(QString& error, bool& withoutDataControl);
+    Result<void> bindGlobals();
     void readEvents();
     void dispatchPending();
     void fail();

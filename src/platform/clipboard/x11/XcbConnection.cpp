@@ -25,17 +25,16 @@ ReplyPointer<Reply> owned(Reply* reply) {
 
 }  // namespace
 
-XcbConnection::Opened XcbConnection::open() {
+Result<std::unique_ptr<XcbConnection>> XcbConnection::open() {
     int screen = 0;
     xcb_connection_t* connection = xcb_connect(nullptr, &screen);
     if (xcb_connection_has_error(connection)) {
         xcb_disconnect(connection);
-        return {nullptr, QStringLiteral("non raggiungo il server X")};
+        return Failure{QStringLiteral("non raggiungo il server X")};
     }
     std::unique_ptr<XcbConnection> opened(new XcbConnection(connection, screen));
-    QString error;
-    if (!opened->setUp(error)) return {nullptr, error};
-    return {std::move(opened), QString()};
+    if (const Result<void> setUp = opened->setUp(); !setUp) return Failure{setUp.error()};
+    return opened;
 }
 
 XcbConnection::XcbConnection(xcb_connection_t* connection, int screen)
@@ -48,12 +47,11 @@ XcbConnection::~XcbConnection() {
     xcb_disconnect(m_connection);
 }
 
-bool XcbConnection::setUp(QString& error) {
+Result<void> XcbConnection::setUp() {
     const xcb_query_extension_reply_t* xfixes =
         xcb_get_extension_data(m_connection, &xcb_xfixes_id);
     if (!xfixes || !xfixes->present) {
-        error = QStringLiteral("il server X non ha l'estensione XFixes");
-        return false;
+        return Failure{QStringLiteral("il server X non ha l'estensione XFixes")};
     }
     m_xfixesEventBase = xfixes->first_event;
     // XFixes answers only clients that said which version they speak.
@@ -62,10 +60,7 @@ bool XcbConnection::setUp(QString& error) {
 
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
     for (int i = 0; i < m_screen && screens.rem; ++i) xcb_screen_next(&screens);
-    if (!screens.rem) {
-        error = QStringLiteral("il server X non ha uno schermo");
-        return false;
-    }
+    if (!screens.rem) return Failure{QStringLiteral("il server X non ha uno schermo")};
     m_window = xcb_generate_id(m_connection);
     const quint32 events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screens.data->root, 0, 0, 1, 1,
@@ -80,7 +75,9 @@ bool XcbConnection::setUp(QString& error) {
     // In bytes, less room for the request's own header.
     m_maximumChunk = xcb_get_maximum_request_length(m_connection) * 4 - 64;
     flush();
-    return checkAlive();
+    // A server gone already says so through lost(), which nobody hears yet: no reason here.
+    if (!checkAlive()) return Failure{QString()};
+    return {};
 }
 
 xcb_atom_t XcbConnection::atom(const QByteArray& name) {

@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Result.h"
+
 class QSocketNotifier;
 
 namespace clipwren::x11 {
@@ -24,13 +26,8 @@ class XcbConnection : public QObject {
     Q_OBJECT
 
 public:
-    struct Opened {
-        std::unique_ptr<XcbConnection> connection;
-        QString error;
-    };
-
     // Connects to the X server that DISPLAY names. Works before the application object exists.
-    static Opened open();
+    static Result<std::unique_ptr<XcbConnection>> open();
     ~XcbConnection() override;
 
     xcb_connection_t* connection() const { return m_connection; }
@@ -63,7 +60,7 @@ Q_SIGNALS:
 
 private:
     explicit XcbConnection(xcb_connection_t* connection, int screen);
-    bool setUp(QString& error);
+    Result<void> setUp();
     void dispatch();
     bool checkAlive();
 
