@@ -3,6 +3,10 @@
 
 #include "clipboard/ClipboardBridge.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include "Logging.h"
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
@@ -146,17 +150,25 @@ void ClipboardBridge::applyRead(const std::optional<ClipMessage>& clip, const QB
     };
     if (!clip) return done();
     const QString kind = QString::fromUtf8(clip->kind);
-    if (!recordNewDigest(digest, m_lastDigest, m_renamed)) {
+    if (isKnownDigest(digest, m_lastDigest, m_renamed)) {
         report(kind, clip->data.size(), {Applied::Outcome::Known, {}});
         return done();
     }
     if (clip->kind != "file") {
+        recordNewDigest(digest, m_lastDigest, m_renamed);
         report(kind, clip->data.size(), writeClip(*clip, m_pasteboard));
         return done();
     }
-    onWorker([this, clip, digest, store = m_fileStore, done] {
+    // The digest is recorded as the file is offered, not before: while it is being written the
+    // clipboard still shows what it showed, and that must stay known, or it would be sent back.
+    onWorker([this, clip, digest, store = m_fileStore, before = m_lastDigest, done] {
         const StoredClip stored = storeFile(clip->data, store);
-        return [this, stored, clip, digest, done] {
+        return [this, stored, clip, digest, before, done] {
+            if (m_lastDigest != before) {
+                dropSuperseded(stored);
+                return done();
+            }
+            recordNewDigest(digest, m_lastDigest, m_renamed);
             offerStoredFile(stored, digest, m_pasteboard, m_lastDigest, m_renamed);
             // What the clipboard offers now is known, bytes and digest: the next look reads
             // nothing.
@@ -167,6 +179,16 @@ void ClipboardBridge::applyRead(const std::optional<ClipMessage>& clip, const QB
             done();
         };
     });
+}
+
+// A newer content was copied here while the file was written: that one is the clipboard's, as
+// it would be had the file been applied at once; the file, never offered, does not stay.
+void ClipboardBridge::dropSuperseded(const StoredClip& stored) {
+    qCDebug(lcClipboard) << "received file superseded before it was offered";
+    if (stored.applied.outcome != Applied::Outcome::Written) return;
+    const QString& path = stored.applied.detail;
+    QFile::remove(path);
+    QDir().rmdir(QFileInfo(path).path());
 }
 
 void ClipboardBridge::report(const QString& kind, qsizetype size, const Applied& result) {

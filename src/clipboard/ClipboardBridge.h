@@ -28,9 +28,10 @@ class Pasteboard;
 // The heavy part of a large content (the message's JSON and Base64 both ways, the digest of
 // what arrives, the received file's write) runs on a worker thread of the bridge's own, one
 // piece at a time; each result comes back to the main thread in order, where the last digest
-// and the clipboard change, as for a small content. At most one large content is worked on
-// each way. A content taken from the clipboard while an earlier one's message is still being
-// built supersedes it: the earlier one is never sent.
+// and the clipboard change together, in one step, as for a small content. At most one large
+// content is worked on each way. A content taken from the clipboard while an earlier one's
+// message is still being built supersedes it: the earlier one is never sent; and one taken
+// while a received file is being written supersedes the file: it is never offered.
 class ClipboardBridge : public QObject {
     Q_OBJECT
 
@@ -90,6 +91,7 @@ private:
     void receiveNext();
     void receiveLarge(const QByteArray& body);
     void applyRead(const std::optional<ClipMessage>& clip, const QByteArray& digest);
+    void dropSuperseded(const StoredClip& stored);
     void report(const QString& kind, qsizetype size, const Applied& result);
 
     Pasteboard& m_pasteboard;

@@ -56,13 +56,16 @@ void offerStoredFile(const StoredClip& stored, const QByteArray& receivedDigest,
     }
 }
 
+bool isKnownDigest(const QByteArray& digest, const std::optional<QByteArray>& lastDigest,
+                   const std::optional<RenamedFile>& renamed) {
+    if (lastDigest == digest) return true;
+    // Still the renamed file on the clipboard, and the same message again.
+    return renamed && renamed->receivedDigest == digest && renamed->storedDigest == lastDigest;
+}
+
 bool recordNewDigest(const QByteArray& digest, std::optional<QByteArray>& lastDigest,
                      std::optional<RenamedFile>& renamed) {
-    if (lastDigest == digest) return false;
-    // Still the renamed file on the clipboard, and the same message again.
-    if (renamed && renamed->receivedDigest == digest && renamed->storedDigest == lastDigest) {
-        return false;
-    }
+    if (isKnownDigest(digest, lastDigest, renamed)) return false;
     renamed.reset();
     // Known from here on, written or not: the same message is not tried again.
     lastDigest = digest;

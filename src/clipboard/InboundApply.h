@@ -52,7 +52,12 @@ Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
                   std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed);
 
 // The same in steps, for a large content whose digest and file are made elsewhere than on the
-// thread of lastDigest and the clipboard:
+// thread of lastDigest and the clipboard. Steps 1 and 3 go together, in one step of that
+// thread: a digest recorded while the clipboard still shows the content before would make
+// that content look new, and send it back.
+// 0. whether the content is known already, recording nothing;
+bool isKnownDigest(const QByteArray& digest, const std::optional<QByteArray>& lastDigest,
+                   const std::optional<RenamedFile>& renamed);
 // 1. whether the content is new: then lastDigest takes its digest;
 bool recordNewDigest(const QByteArray& digest, std::optional<QByteArray>& lastDigest,
                      std::optional<RenamedFile>& renamed);

@@ -165,18 +165,40 @@ private Q_SLOTS:
         QCOMPARE(m.sent.count(), 1);
     }
 
-    // A file whose write waits for the main thread's event loop: were it written there, it
-    // would never be.
+    // A file whose write waits for the main thread: were it written there, it would never be.
+    // Meanwhile what the clipboard showed before stays known; a copy made meanwhile is sent,
+    // and the file it supersedes is neither offered nor kept.
+    void aSlowFileWriteLeavesTheLoopFree_data() {
+        QTest::addColumn<QByteArray>("copied");
+        QTest::addRow("nothing copied meanwhile") << QByteArray();
+        QTest::addRow("a copy made meanwhile") << QByteArray("più nuovo");
+    }
     void aSlowFileWriteLeavesTheLoopFree() {
+        QFETCH(QByteArray, copied);
         Mirror m("prima");
-        QSemaphore written;
-        m.mirror.setFileStore([&written](const QString& name, QByteArrayView contents) {
+        const QStringList files = test::receivedFiles();
+        QSemaphore writing, written;
+        m.mirror.setFileStore([&](const QString& name, QByteArrayView contents) {
+            writing.release();
             if (!written.tryAcquire(1, 10'000)) return ReceivedFiles::Stored{{}, u"bloccato"_s};
             return ReceivedFiles::store(name, contents);
         });
         m.mirror.receive(largeFile('c'));
-        QTimer::singleShot(0, [&written] { written.release(); });
-        QTRY_COMPARE(m.stored.count(), 1);
+        QTRY_COMPARE(writing.available(), 1);
+        if (!copied.isEmpty()) m.pasteboard.setString(copied);
+        m.mirror.poll();
+        written.release();
+        QTRY_VERIFY(!m.mirror.isWorking());
+        if (!copied.isEmpty()) {
+            QCOMPARE(m.frames.count(), 1);
+            QCOMPARE(dataOf(m.frames.at(0).at(0)), copied);
+            QCOMPARE(m.pasteboard.string(), copied);
+            QCOMPARE(m.stored.count() + m.applied.count(), 0);
+            QCOMPARE(test::receivedFiles(), files);
+            return;
+        }
+        QCOMPARE(m.frames.count(), 0);
+        QCOMPARE(m.stored.count(), 1);
         QCOMPARE(m.pasteboard.fileURLs().value(0).toLocalFile(), m.stored.at(0).at(0).toString());
         m.mirror.poll();  // known without reading it again, and not sent back
         QCOMPARE(m.frames.count(), 0);
