@@ -181,7 +181,12 @@ void PeerServer::onReadyRead(QSslSocket* socket) {
     if (!m_names.contains(socket)) return;
     // Out of the table while frames are handled: handling one may drop the socket.
     QByteArray buffer = std::exchange(m_buffers[socket], QByteArray());
-    buffer.append(socket->readAll());
+    // Straight into the buffer, which holds room for the whole frame once its length is known:
+    // a 16 MiB body is not copied once more on its way in.
+    const qsizetype start = buffer.size();
+    buffer.resize(start + socket->bytesAvailable());
+    buffer.truncate(start +
+                    qMax<qint64>(0, socket->read(buffer.data() + start, buffer.size() - start)));
 
     if (m_strangers.contains(socket) && buffer.size() >= 4) {
         const quint32 length = qFromBigEndian<quint32>(buffer.constData());

@@ -43,6 +43,15 @@ void ChangeWatcher::keepPresentContent() {
     m_kept = payload ? std::optional(digestOf(*payload)) : std::nullopt;
 }
 
+void ChangeWatcher::knowStoredFile(const QString& path, const QByteArray& payload,
+                                   const QByteArray& digest) {
+    const auto identity = fileIdentity(path);
+    if (!identity) return;
+    m_cache.keep(*identity, payload);
+    m_hashed = ClipboardPayload{QStringLiteral("file"), payload};
+    m_hashedDigest = digest;
+}
+
 void ChangeWatcher::recordPresentContent(std::optional<QByteArray>& lastDigest) {
     m_recordPending = !m_pasteboard.isSettled();
     if (m_recordPending) return;

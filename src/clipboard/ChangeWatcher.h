@@ -42,6 +42,10 @@ public:
     // user had is not taken for a new copy and sent back; until the next new content.
     void keepPresentContent();
 
+    // A received file just stored at path and offered, with its payload and digest: the next
+    // look finds it known without reading or hashing it again.
+    void knowStoredFile(const QString& path, const QByteArray& payload, const QByteArray& digest);
+
 private:
     QByteArray digestOf(const ClipboardPayload& payload);
 

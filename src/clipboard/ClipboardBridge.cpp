@@ -3,8 +3,13 @@
 
 #include "clipboard/ClipboardBridge.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include "Logging.h"
 #include "clipboard/ChangeWatcher.h"
+#include "clipboard/Digest.h"
 #include "clipboard/InboundApply.h"
 #include "platform/clipboard/Pasteboard.h"
 #include "protocol/Message.h"
@@ -18,6 +23,8 @@ ClipboardBridge::ClipboardBridge(Pasteboard& pasteboard, TokenSource token, QStr
       m_token(std::move(token)),
       m_deviceID(std::move(deviceID)),
       m_watcher(pasteboard) {
+    // One thread: work is done in the order it was given.
+    m_worker.setMaxThreadCount(1);
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(pollIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &ClipboardBridge::poll);
@@ -31,13 +38,28 @@ ClipboardBridge::ClipboardBridge(Pasteboard& pasteboard, TokenSource token, QStr
         Qt::QueuedConnection);
 }
 
+ClipboardBridge::~ClipboardBridge() {
+    m_worker.clear();
+    m_worker.waitForDone();
+}
+
+template <class Work>
+void ClipboardBridge::onWorker(Work work) {
+    m_worker.start([this, work = std::move(work)]() mutable {
+        // Queued to the bridge: once it is gone, nothing comes back.
+        QMetaObject::invokeMethod(this, work(), Qt::QueuedConnection);
+    });
+}
+
 void ClipboardBridge::begin() {
+    ++m_taken;
     m_watcher.recordPresentContent(m_lastDigest);
     m_watching = true;
     m_timer.start();  // once, however many sessions begin
 }
 
 void ClipboardBridge::end() {
+    ++m_taken;
     m_watching = false;
     m_timer.stop();
 }
@@ -45,6 +67,8 @@ void ClipboardBridge::end() {
 void ClipboardBridge::poll() {
     const auto content = m_watcher.takeNewContent(m_lastDigest);
     if (!content) return;
+    ++m_taken;
+    m_nextToBuild.reset();
     const ClipboardPayload& payload = content->payload;
     if (content->secret) {
         Q_EMIT secretKept(payload.kind, payload.bytes.size());
@@ -54,25 +78,128 @@ void ClipboardBridge::poll() {
         Q_EMIT tooLarge(payload.kind, payload.bytes.size());
         return;
     }
+    if (payload.bytes.size() < workerThreshold) return send(payload);
+    m_nextToBuild = payload;
+    buildNext();
+}
+
+void ClipboardBridge::send(const ClipboardPayload& payload) {
     const auto frame = clipMessage(payload.kind, payload.bytes, m_token(), m_deviceID).toFrame();
     if (!frame) return;
     Q_EMIT frameReady(*frame);
     Q_EMIT sent(payload.kind, payload.bytes.size());
 }
 
+// The newest large content's message, built on the worker once the one before is done.
+void ClipboardBridge::buildNext() {
+    if (m_building || !m_nextToBuild) return;
+    m_building = true;
+    const ClipboardPayload payload = *std::exchange(m_nextToBuild, std::nullopt);
+    onWorker([this, payload, token = m_token(), device = m_deviceID, taken = m_taken] {
+        auto frame = clipMessage(payload.kind, payload.bytes, token, device).toFrame();
+        return [this, frame = std::move(frame), kind = payload.kind, size = payload.bytes.size(),
+                taken] {
+            m_building = false;
+            if (taken != m_taken) {
+                qCDebug(lcClipboard) << "superseded before its message was built:" << kind;
+            } else if (frame) {
+                Q_EMIT frameReady(*frame);
+                Q_EMIT sent(kind, size);
+            }
+            buildNext();
+        };
+    });
+}
+
 void ClipboardBridge::receive(const QByteArray& body) {
-    const auto clip = m_reader.read(body, m_token(), m_deviceID);
-    if (!clip) return;
+    m_inbound.push_back(body);
+    receiveNext();
+}
+
+// Bodies are taken in the order they came: a small one at once, unless a large one is still
+// being worked on.
+void ClipboardBridge::receiveNext() {
+    while (!m_receiving && !m_inbound.empty()) {
+        const QByteArray body = std::move(m_inbound.front());
+        m_inbound.pop_front();
+        if (body.size() >= workerThreshold) {
+            receiveLarge(body);
+            return;
+        }
+        const auto clip = m_reader.read(body, m_token(), m_deviceID);
+        if (!clip) continue;
+        report(QString::fromUtf8(clip->kind), clip->data.size(),
+               applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed));
+    }
+}
+
+void ClipboardBridge::receiveLarge(const QByteArray& body) {
+    m_receiving = true;
+    onWorker([this, body, token = m_token(), device = m_deviceID] {
+        auto clip = m_reader.read(body, token, device);
+        QByteArray digest = clip ? contentDigest(clip->kind, clip->data) : QByteArray();
+        return
+            [this, clip = std::move(clip), digest = std::move(digest)] { applyRead(clip, digest); };
+    });
+}
+
+void ClipboardBridge::applyRead(const std::optional<ClipMessage>& clip, const QByteArray& digest) {
+    const auto done = [this] {
+        m_receiving = false;
+        receiveNext();
+    };
+    if (!clip) return done();
     const QString kind = QString::fromUtf8(clip->kind);
-    const Applied result = applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed);
+    if (isKnownDigest(digest, m_lastDigest, m_renamed)) {
+        report(kind, clip->data.size(), {Applied::Outcome::Known, {}});
+        return done();
+    }
+    if (clip->kind != "file") {
+        recordNewDigest(digest, m_lastDigest, m_renamed);
+        report(kind, clip->data.size(), writeClip(*clip, m_pasteboard));
+        return done();
+    }
+    // The digest is recorded as the file is offered, not before: while it is being written the
+    // clipboard still shows what it showed, and that must stay known, or it would be sent back.
+    onWorker([this, clip, digest, store = m_fileStore, before = m_lastDigest, done] {
+        const StoredClip stored = storeFile(clip->data, store);
+        return [this, stored, clip, digest, before, done] {
+            if (m_lastDigest != before) {
+                dropSuperseded(stored);
+                return done();
+            }
+            recordNewDigest(digest, m_lastDigest, m_renamed);
+            offerStoredFile(stored, digest, m_pasteboard, m_lastDigest, m_renamed);
+            // What the clipboard offers now is known, bytes and digest: the next look reads
+            // nothing.
+            if (stored.applied.outcome == Applied::Outcome::Written && !stored.renamedDigest) {
+                m_watcher.knowStoredFile(stored.applied.detail, clip->data, digest);
+            }
+            report(QStringLiteral("file"), clip->data.size(), stored.applied);
+            done();
+        };
+    });
+}
+
+// A newer content was copied here while the file was written: that one is the clipboard's, as
+// it would be had the file been applied at once; the file, never offered, does not stay.
+void ClipboardBridge::dropSuperseded(const StoredClip& stored) {
+    qCDebug(lcClipboard) << "received file superseded before it was offered";
+    if (stored.applied.outcome != Applied::Outcome::Written) return;
+    const QString& path = stored.applied.detail;
+    QFile::remove(path);
+    QDir().rmdir(QFileInfo(path).path());
+}
+
+void ClipboardBridge::report(const QString& kind, qsizetype size, const Applied& result) {
     switch (result.outcome) {
         case Applied::Outcome::Known:
             qCDebug(lcClipboard) << "received content already known:" << kind;
-            Q_EMIT alreadyKnown(kind, clip->data.size());
+            Q_EMIT alreadyKnown(kind, size);
             break;
         case Applied::Outcome::Written:
             // Said only once the content is on the clipboard.
-            Q_EMIT applied(kind, clip->data.size());
+            Q_EMIT applied(kind, size);
             if (kind == u"file") Q_EMIT fileStored(result.detail);
             break;
         case Applied::Outcome::NotStored:

@@ -6,7 +6,9 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -22,6 +24,14 @@ class Pasteboard;
 // new clipboard content leaves as a clip message, and every clip message that passes the
 // checks lands on the clipboard. One digest of the last content sent, received or present
 // when the session began keeps a content from going back where it came from.
+//
+// The heavy part of a large content (the message's JSON and Base64 both ways, the digest of
+// what arrives, the received file's write) runs on a worker thread of the bridge's own, one
+// piece at a time; each result comes back to the main thread in order, where the last digest
+// and the clipboard change together, in one step, as for a small content. At most one large
+// content is worked on each way. A content taken from the clipboard while an earlier one's
+// message is still being built supersedes it: the earlier one is never sent; and one taken
+// while a received file is being written supersedes the file: it is never offered.
 class ClipboardBridge : public QObject {
     Q_OBJECT
 
@@ -30,12 +40,23 @@ public:
     // The pairing code as it is now: read for every message built and checked.
     using TokenSource = std::function<QString()>;
 
+    // Message bodies and contents from this size on are worked on off the main thread.
+    static constexpr qsizetype workerThreshold = 1 << 20;
+
     ClipboardBridge(Pasteboard& pasteboard, TokenSource token, QString deviceID,
                     QObject* parent = nullptr);
+    // Waits for the piece of work under way, so that no file is left half-written; what has
+    // not begun is dropped.
+    ~ClipboardBridge() override;
+
+    // Where received files are written: ReceivedFiles::store unless told.
+    void setFileStore(FileStore store) { m_fileStore = std::move(store); }
 
     const QString& deviceID() const { return m_deviceID; }
     const std::optional<QByteArray>& lastDigest() const { return m_lastDigest; }
     bool isWatching() const { return m_watching; }
+    // Whether a large content is still being worked on, either way.
+    bool isWorking() const { return m_receiving || m_building || !m_inbound.empty(); }
 
     // A session has begun: what is on the clipboard now is known, not sent; what comes next
     // is, at once on a change and at the latest at the next tick.
@@ -62,6 +83,17 @@ Q_SIGNALS:
     void fileNotStored(const QString& error);
 
 private:
+    // Runs work on the worker; the function it returns then runs here, in order.
+    template <class Work>
+    void onWorker(Work work);
+    void send(const ClipboardPayload& payload);
+    void buildNext();
+    void receiveNext();
+    void receiveLarge(const QByteArray& body);
+    void applyRead(const std::optional<ClipMessage>& clip, const QByteArray& digest);
+    void dropSuperseded(const StoredClip& stored);
+    void report(const QString& kind, qsizetype size, const Applied& result);
+
     Pasteboard& m_pasteboard;
     TokenSource m_token;
     QString m_deviceID;
@@ -71,6 +103,16 @@ private:
     ClipMessageReader m_reader;
     QTimer m_timer{this};  // a child, so it can be found while it runs
     bool m_watching = false;
+    FileStore m_fileStore = &ReceivedFiles::store;
+    // Counts contents taken and sessions begun or ended: a message built for an earlier count
+    // is not sent.
+    quint64 m_taken = 0;
+    std::optional<ClipboardPayload> m_nextToBuild;
+    bool m_building = false;
+    std::deque<QByteArray> m_inbound;
+    bool m_receiving = false;
+    // Last: it goes first, while everything its work comes back to still exists.
+    QThreadPool m_worker;
 };
 
 }  // namespace clipwren

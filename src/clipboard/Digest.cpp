@@ -11,4 +11,8 @@ QByteArray contentDigest(QByteArrayView kindUtf8, QByteArrayView bytes) {
     return sha256({kindUtf8, bytes});
 }
 
+QByteArray fileDigest(QByteArrayView nameUtf8, QByteArrayView contents) {
+    return sha256({"file", nameUtf8, QByteArrayView("", 1), contents});
+}
+
 }  // namespace clipwren

@@ -12,4 +12,8 @@ namespace clipwren {
 // directly by the payload's bytes. Used for what is sent, received and found at connect time.
 QByteArray contentDigest(QByteArrayView kindUtf8, QByteArrayView bytes);
 
+// contentDigest of a file's payload (its UTF-8 name, 0x00, its contents) without putting the
+// payload together.
+QByteArray fileDigest(QByteArrayView nameUtf8, QByteArrayView contents);
+
 }  // namespace clipwren

@@ -24,46 +24,55 @@ Applied notWritten(const char* why) {
     return {Outcome::NotWritten, QString::fromLatin1(why)};
 }
 
-// Stores the file, then offers it. renamedPayload: the stored file as the clipboard will show
-// it (stored name, 0x00, contents), when its name is not the received one.
-Applied applyFile(const QByteArray& data, Pasteboard& pasteboard,
-                  std::optional<QByteArray>& renamedPayload) {
-    const qsizetype separator = data.indexOf('\0');
-    if (separator < 0) return notWritten("a file without 0x00 after its name");
-    const QByteArrayView name(data.constData(), separator);
-    const qsizetype contentsSize = data.size() - separator - 1;
-    if (!isValidUtf8(name)) return notWritten("a file name that is not UTF-8");
-    if (contentsSize < 1 || contentsSize > maxBytes)
-        return notWritten("file contents empty or too large");
-
-    const QByteArrayView contents = QByteArrayView(data).sliced(separator + 1);
-    const auto stored = ReceivedFiles::store(fromUtf8Exactly(name), contents);
-    if (!stored) return {Outcome::NotStored, stored.error()};
-    pasteboard.writeFileURL(stored.value());
-    // The name the clipboard reports for the stored file, the way a snapshot reads it.
-    const QByteArray storedName = QUrl::fromLocalFile(stored.value()).fileName().toUtf8();
-    if (storedName != name) {
-        renamedPayload.emplace();
-        renamedPayload->reserve(storedName.size() + 1 + contents.size());
-        renamedPayload->append(storedName).append('\0').append(contents);
-    }
-    return {Outcome::Written, stored.value()};
-}
-
 }  // namespace
 
-Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
-                  std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed) {
-    QByteArray digest = contentDigest(clip.kind, clip.data);
-    if (lastDigest == digest) return {Outcome::Known, {}};
-    // Still the renamed file on the clipboard, and the same message again.
-    if (renamed && renamed->receivedDigest == digest && renamed->storedDigest == lastDigest) {
-        return {Outcome::Known, {}};
+StoredClip storeFile(const QByteArray& data, const FileStore& store) {
+    const qsizetype separator = data.indexOf('\0');
+    if (separator < 0) return {notWritten("a file without 0x00 after its name"), {}};
+    const QByteArrayView name(data.constData(), separator);
+    const qsizetype contentsSize = data.size() - separator - 1;
+    if (!isValidUtf8(name)) return {notWritten("a file name that is not UTF-8"), {}};
+    if (contentsSize < 1 || contentsSize > maxBytes)
+        return {notWritten("file contents empty or too large"), {}};
+
+    const QByteArrayView contents = QByteArrayView(data).sliced(separator + 1);
+    const auto stored = store(fromUtf8Exactly(name), contents);
+    if (!stored) return {{Outcome::NotStored, stored.error()}, {}};
+    // The name the clipboard reports for the stored file, the way a snapshot reads it.
+    const QByteArray storedName = QUrl::fromLocalFile(stored.value()).fileName().toUtf8();
+    std::optional<QByteArray> renamedDigest;
+    if (storedName != name) renamedDigest = fileDigest(storedName, contents);
+    return {{Outcome::Written, stored.value()}, std::move(renamedDigest)};
+}
+
+void offerStoredFile(const StoredClip& stored, const QByteArray& receivedDigest,
+                     Pasteboard& pasteboard, std::optional<QByteArray>& lastDigest,
+                     std::optional<RenamedFile>& renamed) {
+    if (stored.applied.outcome != Outcome::Written) return;
+    pasteboard.writeFileURL(stored.applied.detail);
+    if (stored.renamedDigest) {
+        lastDigest = *stored.renamedDigest;
+        renamed = RenamedFile{receivedDigest, *stored.renamedDigest};
     }
+}
+
+bool isKnownDigest(const QByteArray& digest, const std::optional<QByteArray>& lastDigest,
+                   const std::optional<RenamedFile>& renamed) {
+    if (lastDigest == digest) return true;
+    // Still the renamed file on the clipboard, and the same message again.
+    return renamed && renamed->receivedDigest == digest && renamed->storedDigest == lastDigest;
+}
+
+bool recordNewDigest(const QByteArray& digest, std::optional<QByteArray>& lastDigest,
+                     std::optional<RenamedFile>& renamed) {
+    if (isKnownDigest(digest, lastDigest, renamed)) return false;
     renamed.reset();
     // Known from here on, written or not: the same message is not tried again.
     lastDigest = digest;
+    return true;
+}
 
+Applied writeClip(const ClipMessage& clip, Pasteboard& pasteboard) {
     if (clip.kind == "text") {
         if (!isValidUtf8(clip.data)) return notWritten("text that is not UTF-8");
         pasteboard.setString(clip.data);
@@ -73,14 +82,17 @@ Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
         pasteboard.setPNG(clip.data);
         return {Outcome::Written, {}};
     }
-    if (clip.kind != "file") return notWritten("a kind no one knows");
-    std::optional<QByteArray> renamedPayload;
-    Applied applied = applyFile(clip.data, pasteboard, renamedPayload);
-    if (renamedPayload) {
-        lastDigest = contentDigest("file", *renamedPayload);
-        renamed = RenamedFile{std::move(digest), *lastDigest};
-    }
-    return applied;
+    return notWritten("a kind no one knows");
+}
+
+Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
+                  std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed) {
+    const QByteArray digest = contentDigest(clip.kind, clip.data);
+    if (!recordNewDigest(digest, lastDigest, renamed)) return {Outcome::Known, {}};
+    if (clip.kind != "file") return writeClip(clip, pasteboard);
+    const StoredClip stored = storeFile(clip.data, &ReceivedFiles::store);
+    offerStoredFile(stored, digest, pasteboard, lastDigest, renamed);
+    return stored.applied;
 }
 
 }  // namespace clipwren

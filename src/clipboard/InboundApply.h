@@ -4,8 +4,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <functional>
 #include <optional>
+
+#include "clipboard/ReceivedFiles.h"
 
 namespace clipwren {
 
@@ -36,6 +40,9 @@ struct Applied {
     QString detail;
 };
 
+// Where a received file's contents are written (ReceivedFiles::store).
+using FileStore = std::function<Result<QString>(const QString& name, QByteArrayView)>;
+
 // Puts a checked clip message on the clipboard, unless its content is already known by
 // lastDigest (or renamed). A new content's digest is recorded first, known from then on
 // whatever follows; then the content replaces the clipboard's in one write: text (valid
@@ -43,5 +50,30 @@ struct Applied {
 // then offered by its URL. A content that cannot be written leaves the clipboard as it was.
 Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
                   std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed);
+
+// The same in steps, for a large content whose digest and file are made elsewhere than on the
+// thread of lastDigest and the clipboard. Steps 1 and 3 go together, in one step of that
+// thread: a digest recorded while the clipboard still shows the content before would make
+// that content look new, and send it back.
+// 0. whether the content is known already, recording nothing;
+bool isKnownDigest(const QByteArray& digest, const std::optional<QByteArray>& lastDigest,
+                   const std::optional<RenamedFile>& renamed);
+// 1. whether the content is new: then lastDigest takes its digest;
+bool recordNewDigest(const QByteArray& digest, std::optional<QByteArray>& lastDigest,
+                     std::optional<RenamedFile>& renamed);
+// 2. a text or image written, or a file stored, touching only the received-files folder
+//    (anywhere); a file is Written once stored, with its path, and offered in step 3;
+struct StoredClip {
+    Applied applied;
+    // A file stored under another name: the digest of what the clipboard will show.
+    std::optional<QByteArray> renamedDigest;
+};
+StoredClip storeFile(const QByteArray& data, const FileStore& store);
+// 3. the stored file offered, and lastDigest following a renamed one.
+void offerStoredFile(const StoredClip& stored, const QByteArray& receivedDigest,
+                     Pasteboard& pasteboard, std::optional<QByteArray>& lastDigest,
+                     std::optional<RenamedFile>& renamed);
+// Step 2 for what is not a file: written on the clipboard at once.
+Applied writeClip(const ClipMessage& clip, Pasteboard& pasteboard);
 
 }  // namespace clipwren

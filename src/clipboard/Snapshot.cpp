@@ -16,21 +16,6 @@ namespace clipwren {
 
 namespace {
 
-std::optional<SnapshotCache::FileIdentity> identityOf(const QString& path) {
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        return std::nullopt;
-    }
-#ifdef Q_OS_DARWIN
-    const timespec& modified = status.st_mtimespec;
-#else
-    const timespec& modified = status.st_mtim;
-#endif
-    return SnapshotCache::FileIdentity{path, quint64(status.st_dev), quint64(status.st_ino),
-                                       qint64(status.st_size),
-                                       qint64(modified.tv_sec) * 1'000'000'000 + modified.tv_nsec};
-}
-
 std::optional<QByteArray> readFilePayload(const QUrl& url, qint64 size) {
     QFile file(url.toLocalFile());
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
@@ -53,7 +38,7 @@ std::optional<ClipboardPayload> filePayload(const Pasteboard& pasteboard, Snapsh
     const QList<QUrl> urls = pasteboard.fileURLs();
     if (urls.isEmpty()) return std::nullopt;
     const QUrl& url = urls.first();
-    const auto identity = identityOf(url.toLocalFile());
+    const auto identity = fileIdentity(url.toLocalFile());
     // The size is checked before reading, so a large file is never loaded.
     if (!identity || identity->size < 1 || identity->size > maxBytes) return std::nullopt;
     if (cache) {
@@ -79,6 +64,21 @@ std::optional<ClipboardPayload> pngFromTiff(const QByteArray& tiff) {
 }
 
 }  // namespace
+
+std::optional<SnapshotCache::FileIdentity> fileIdentity(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+#ifdef Q_OS_DARWIN
+    const timespec& modified = status.st_mtimespec;
+#else
+    const timespec& modified = status.st_mtim;
+#endif
+    return SnapshotCache::FileIdentity{path, quint64(status.st_dev), quint64(status.st_ino),
+                                       qint64(status.st_size),
+                                       qint64(modified.tv_sec) * 1'000'000'000 + modified.tv_nsec};
+}
 
 std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard,
                                                  SnapshotCache* cache) {

@@ -40,6 +40,9 @@ private:
     QByteArray m_bytes;
 };
 
+// A regular file's identity; nothing when it is not one.
+std::optional<SnapshotCache::FileIdentity> fileIdentity(const QString& path);
+
 // The clipboard's content now: the first file (1 to maxBytes bytes), else PNG data as stored,
 // else TIFF data converted to PNG, else non-empty text. Each source that cannot be used
 // falls through to the next; nothing when none yields.

@@ -47,13 +47,18 @@ QByteArray sha256(std::initializer_list<QByteArrayView> parts) {
 }
 
 QByteArray base64Encode(QByteArrayView bytes) {
-    const qsizetype encodedLength = (bytes.size() + 2) / 3 * 4;
-    QByteArray text(encodedLength + 1, Qt::Uninitialized);  // EVP_EncodeBlock adds a NUL
-    const int written =
-        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()),
-                        reinterpret_cast<const unsigned char*>(bytes.data()), int(bytes.size()));
-    text.truncate(written);
+    QByteArray text;
+    appendBase64(text, bytes);
     return text;
+}
+
+void appendBase64(QByteArray& text, QByteArrayView bytes) {
+    const qsizetype start = text.size();
+    text.resize(start + base64Length(bytes.size()) + 1);  // EVP_EncodeBlock adds a NUL
+    const int written =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data() + start),
+                        reinterpret_cast<const unsigned char*>(bytes.data()), int(bytes.size()));
+    text.truncate(start + written);
 }
 
 std::optional<QByteArray> base64DecodeStrict(QByteArrayView text) {

@@ -15,6 +15,12 @@ QByteArray sha256(std::initializer_list<QByteArrayView> parts);
 
 // Standard Base64 (RFC 4648 alphabet, '=' padding), one line.
 QByteArray base64Encode(QByteArrayView bytes);
+// The same, written at the end of text: a large text is made in place, not made and copied.
+void appendBase64(QByteArray& text, QByteArrayView bytes);
+// The length of the Base64 of size bytes.
+constexpr qsizetype base64Length(qsizetype size) {
+    return (size + 2) / 3 * 4;
+}
 
 // Decodes standard Base64 and rejects anything else: characters outside the alphabet
 // (white space and line breaks included), '=' anywhere but the last one or two places,

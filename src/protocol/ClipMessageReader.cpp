@@ -53,10 +53,6 @@ bool sameText(std::string_view received, const QString& ours) {
            ours.normalized(QString::NormalizationForm_C);
 }
 
-qsizetype base64Length(qsizetype decoded) {
-    return (decoded + 2) / 3 * 4;
-}
-
 bool isJsonSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }

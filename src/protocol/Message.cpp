@@ -53,8 +53,8 @@ Message& Message::set(const char* key, qint64 value) {
     return *this;
 }
 
-Message& Message::setBase64(const char* key, QByteArray base64) {
-    m_entries.emplace_back(key, Base64Text{std::move(base64)});
+Message& Message::setBase64(const char* key, QByteArray bytes) {
+    m_entries.emplace_back(key, Base64Of{std::move(bytes)});
     return *this;
 }
 
@@ -66,7 +66,8 @@ std::optional<QByteArray> Message::write(qsizetype headroom) const {
     qsizetype size = headroom + 2;
     for (const auto& [key, value] : m_entries) {
         size += qsizetype(std::strlen(key)) + 4;
-        if (const auto* base64 = std::get_if<Base64Text>(&value)) size += base64->text.size() + 2;
+        if (const auto* base64 = std::get_if<Base64Of>(&value))
+            size += base64Length(base64->bytes.size()) + 2;
     }
     QByteArray json;
     json.reserve(size + 256);
@@ -82,7 +83,9 @@ std::optional<QByteArray> Message::write(qsizetype headroom) const {
         } else if (const auto* number = std::get_if<qint64>(&value)) {
             json.append(QByteArray::number(*number));
         } else {
-            json.append('"').append(std::get<Base64Text>(value).text).append('"');
+            json.append('"');
+            appendBase64(json, std::get<Base64Of>(value).bytes);
+            json.append('"');
         }
     }
     json.append('}');
@@ -114,7 +117,7 @@ Message clipMessage(const QString& kind, const QByteArray& bytes, const QString&
         .set("device", deviceID)
         .set("id", newUuidText())
         .set("kind", kind)
-        .setBase64("data", base64Encode(bytes))
+        .setBase64("data", bytes)
         .set("token", token);
     return clip;
 }

@@ -16,8 +16,9 @@ class Message {
 public:
     Message& set(const char* key, const QString& value);
     Message& set(const char* key, qint64 value);
-    // Base64 text holds nothing that JSON escapes, so it is written as it is.
-    Message& setBase64(const char* key, QByteArray base64);
+    // The value is the Base64 of bytes, encoded as the text is written, straight into it:
+    // Base64 holds nothing that JSON escapes.
+    Message& setBase64(const char* key, QByteArray bytes);
 
     // The UTF-8 JSON text; nothing when a string cannot be written as UTF-8 (a lone
     // surrogate).
@@ -29,10 +30,10 @@ private:
     // The JSON text behind headroom bytes left for the caller.
     std::optional<QByteArray> write(qsizetype headroom) const;
 
-    struct Base64Text {
-        QByteArray text;
+    struct Base64Of {
+        QByteArray bytes;
     };
-    using Value = std::variant<QString, qint64, Base64Text>;
+    using Value = std::variant<QString, qint64, Base64Of>;
     std::vector<std::pair<const char*, Value>> m_entries;
 };
 

@@ -42,7 +42,9 @@ public:
     static constexpr int failuresBeforeAttention = 3;
     static constexpr int firstRetryDelayMs = 2000;
     static constexpr int longestRetryDelayMs = 60'000;
-    static constexpr qsizetype readMaximum = 65'536;
+    // One read takes what has arrived, up to this: a large frame comes in a few slices instead
+    // of hundreds of 64 KiB hops. Unread bytes still wait in the connection, never here.
+    static constexpr qsizetype readMaximum = 1 << 20;
 
     // Loads "host" and "token" from the saved settings; connects to nothing. Both platform
     // objects are chosen at start: connections come from connectionFactory, and the clipboard

@@ -4,10 +4,13 @@
 // One machine's side of the sync on a real (offscreen) clipboard: what it sends and reports,
 // and that nothing goes back where it came from. What applying stores is applyClip's own
 // test; what the two programs make of the reports, their own.
+#include <QSemaphore>
+
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
 #include "platform/clipboard/PasswordManagerHint.h"
 #include "platform/clipboard/QtPasteboard.h"
+#include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "support/Testing.h"
 
@@ -19,6 +22,18 @@ const QString macDevice = u"mac-7D3F0C2A-4B1E-4F7A-9C55-0123456789AB"_s;
 QByteArray body(const QString& kind, const QByteArray& bytes, const QString& token = code,
                 const QString& device = macDevice) {
     return *clipMessage(kind, bytes, token, device).toJson();
+}
+
+// A file large enough for the worker, as a clip message body.
+QByteArray largeFile(char fill) {
+    return body(u"file"_s, "grande.bin\0"_ba + QByteArray(ClipboardBridge::workerThreshold, fill));
+}
+
+// The content a sent frame carries.
+QByteArray dataOf(const QVariant& frame) {
+    const QJsonObject message =
+        QJsonDocument::fromJson(frame.toByteArray().mid(frameHeaderSize)).object();
+    return QByteArray::fromBase64(message.value(u"data").toString().toLatin1());
 }
 
 // A mirror of the clipboard, watching from when `present` was there, and all it reports.
@@ -127,6 +142,95 @@ private Q_SLOTS:
         m.mirror.poll();
         QCOMPARE(m.frames.count(), 0);
         QVERIFY(QFile::remove(test::receivedFolder()));
+    }
+
+    // Copied in quick succession, while the first one's message is still being built: only the
+    // newest leaves, whatever the sizes.
+    void aSupersededContentIsNotSent_data() {
+        QTest::addColumn<qsizetype>("second");
+        QTest::addRow("a small one after a large one") << qsizetype(5);
+        QTest::addRow("two large ones") << ClipboardBridge::workerThreshold + 1;
+    }
+    void aSupersededContentIsNotSent() {
+        QFETCH(qsizetype, second);
+        Mirror m("già qui");
+        m.pasteboard.setString(QByteArray(ClipboardBridge::workerThreshold, 'a'));
+        m.mirror.poll();
+        const QByteArray newest(second, 'b');
+        m.pasteboard.setString(newest);
+        m.mirror.poll();
+        QTRY_VERIFY(!m.mirror.isWorking());
+        QCOMPARE(m.frames.count(), 1);
+        QCOMPARE(dataOf(m.frames.at(0).at(0)), newest);
+        QCOMPARE(m.sent.count(), 1);
+    }
+
+    // A file whose write waits for the main thread: were it written there, it would never be.
+    // Meanwhile what the clipboard showed before stays known; a copy made meanwhile is sent,
+    // and the file it supersedes is neither offered nor kept.
+    void aSlowFileWriteLeavesTheLoopFree_data() {
+        QTest::addColumn<QByteArray>("copied");
+        QTest::addRow("nothing copied meanwhile") << QByteArray();
+        QTest::addRow("a copy made meanwhile") << QByteArray("più nuovo");
+    }
+    void aSlowFileWriteLeavesTheLoopFree() {
+        QFETCH(QByteArray, copied);
+        Mirror m("prima");
+        const QStringList files = test::receivedFiles();
+        QSemaphore writing, written;
+        m.mirror.setFileStore([&](const QString& name, QByteArrayView contents) {
+            writing.release();
+            if (!written.tryAcquire(1, 10'000)) return Result<QString>(Failure{u"bloccato"_s});
+            return ReceivedFiles::store(name, contents);
+        });
+        m.mirror.receive(largeFile('c'));
+        QTRY_COMPARE(writing.available(), 1);
+        if (!copied.isEmpty()) m.pasteboard.setString(copied);
+        m.mirror.poll();
+        written.release();
+        QTRY_VERIFY(!m.mirror.isWorking());
+        if (!copied.isEmpty()) {
+            QCOMPARE(m.frames.count(), 1);
+            QCOMPARE(dataOf(m.frames.at(0).at(0)), copied);
+            QCOMPARE(m.pasteboard.string(), copied);
+            QCOMPARE(m.stored.count() + m.applied.count(), 0);
+            QCOMPARE(test::receivedFiles(), files);
+            return;
+        }
+        QCOMPARE(m.frames.count(), 0);
+        QCOMPARE(m.stored.count(), 1);
+        QCOMPARE(m.pasteboard.fileURLs().value(0).toLocalFile(), m.stored.at(0).at(0).toString());
+        m.mirror.poll();  // known without reading it again, and not sent back
+        QCOMPARE(m.frames.count(), 0);
+    }
+
+    // Quitting while a received file is being written: what was applied stays, and the file
+    // is there whole or not at all.
+    void quittingLosesNothingAndLeavesNothingHalfWritten() {
+        QDir(test::receivedFolder()).removeRecursively();
+        QtPasteboard pasteboard;
+        auto bridge = std::make_unique<ClipboardBridge>(
+            pasteboard, [] { return code; }, u"l"_s);
+        QSemaphore writing, proceed;
+        bridge->setFileStore([&](const QString& name, QByteArrayView contents) {
+            writing.release();
+            proceed.acquire();
+            return ReceivedFiles::store(name, contents);
+        });
+        bridge->receive(body(u"text"_s, "applicato"));
+        bridge->receive(largeFile('d'));
+        QTRY_COMPARE(writing.available(), 1);
+        proceed.release();
+        bridge.reset();
+        QCOMPARE(pasteboard.string(), QByteArray("applicato"));
+        const QStringList files = test::receivedFiles();
+        QVERIFY(files.size() <= 1);
+        for (const QString& name : files) {
+            QCOMPARE(name.section(u'/', 1), u"grande.bin"_s);
+            QFile stored(test::receivedFolder() + u'/' + name);
+            QVERIFY(stored.open(QIODevice::ReadOnly));
+            QCOMPARE(stored.size(), ClipboardBridge::workerThreshold);
+        }
     }
 };
 

@@ -104,7 +104,7 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), u"one"_s);
         // The first read, then one after each delivery (the companion's notice was one).
         QCOMPARE(bridge.connection->reads, 4);
-        QCOMPARE(bridge.connection->lastReadMax, 65'536);
+        QCOMPARE(bridge.connection->lastReadMax, SyncService::readMaximum);
 
         bridge.deliver(bridge.clipFrame(u"text"_s, "kept") + lengthField(0) +
                        bridge.clipFrame(u"text"_s, "never"));

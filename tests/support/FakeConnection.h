@@ -9,6 +9,7 @@
 #include <QTest>
 #include <vector>
 
+#include "clipboard/ClipboardBridge.h"
 #include "platform/Delay.h"
 #include "platform/clipboard/QtPasteboard.h"
 #include "platform/net/Connection.h"
@@ -138,6 +139,9 @@ struct FakeBridge : IdleService {
         connection->deliver(bytes);
         QTest::qWait(0);  // the completion queues its work; let it run
         QCoreApplication::processEvents();
+        // A large content is applied once the worker is done with it.
+        const auto* bridge = service.findChild<ClipboardBridge*>();
+        QTRY_VERIFY_WITH_TIMEOUT(!bridge || !bridge->isWorking(), 10000);
     }
     QByteArray clipFrame(const QString& kind, const QByteArray& bytes) {
         return *encodeFrame(
