@@ -45,6 +45,7 @@ private Q_SLOTS:
         QTest::addRow("blank inside") << u"127.0. 0.1"_s << token << invalid << host;
         QTest::addRow("half an IPv4 address") << u"192.168.1"_s << token << invalid << host;
         QTest::addRow("not a name") << u"linux_pc!"_s << token << invalid << host;
+        QTest::addRow("a name ending in digits") << u"linux.7"_s << token << invalid << host;
         QTest::addRow("15 characters") << u"10.0.0.1"_s << token.chopped(1) << invalid << code;
         QTest::addRow("pasted far too long")
             << u"10.0.0.1"_s << QString(200'000, u'A')
