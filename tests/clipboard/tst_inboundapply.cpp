@@ -233,6 +233,8 @@ private Q_SLOTS:
         const QByteArray message = "a.txt\0"_ba + contents;
         bridge.deliver(bridge.clipFrame(u"file"_s, message));
         QCOMPARE(clipboard->text(), u"before"_s);
+        QTest::qWait(500);
+        QCOMPARE(bridge.connection->sent.size(), 2);
         const QString prefix = u"Non riesco a salvare il file ricevuto: "_s;
         const QString status = bridge.service.status();
         QVERIFY2(status.startsWith(prefix) && status.size() > prefix.size(), qPrintable(status));

@@ -150,19 +150,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("kind");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<int>("changes");
-        QTest::addRow("text") << "text"_ba
-                              << "arrivato"_ba << 1;
-        QTest::addRow("image") << "image"_ba << test::samplePng() << 1;
-        QTest::addRow("file") << "file"_ba
-                              << "arrivato.txt\0contenuto"_ba << 1;
-        QTest::addRow("a kind no one knows") << "rtf"_ba
-                                             << "{\\rtf1}"_ba << 0;
-        QTest::addRow("text not UTF-8") << "text"_ba
-                                        << "\xc0\xaf"_ba << 0;
-        QTest::addRow("a file without a name") << "file"_ba
-                                               << "senza separatore"_ba << 0;
-        QTest::addRow("a file that cannot be stored") << "file"_ba
-                                                      << "a.txt\0x"_ba << 0;
+        const auto row = [](const char* name, const QByteArray& kind, const QByteArray& data,
+                            int changes) { QTest::newRow(name) << kind << data << changes; };
+        row("text", "text", "arrivato", 1);
+        row("image", "image", test::samplePng(), 1);
+        row("file", "file", "arrivato.txt\0contenuto"_ba, 1);
+        row("a kind no one knows", "rtf", "{\\rtf1}", 0);
+        row("text not UTF-8", "text", "\xc0\xaf", 0);
+        row("a file without a name", "file", "senza separatore", 0);
+        row("a file that cannot be stored", "file", "a.txt\0x"_ba, 0);
     }
     void eachReceivedContentIsOneChange() {
         QFETCH(QByteArray, kind);
