@@ -166,11 +166,15 @@ private Q_SLOTS:
         QFETCH(int, changes);
         const bool blocked = QByteArray(QTest::currentDataTag()).contains("stored");
         if (blocked) QVERIFY(test::blockWithFile(ReceivedFiles::folder()));
-        m_session->copyText(u"prima"_s);
-        const std::unique_ptr<Pasteboard> watcher = pasteboardOf(*m_session);
-        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->isSettled() && watcher->isSettled() &&
-                                     watcher->string() == QByteArray("prima"),
-                                 deadlineMs);
+        // Another program, watching "prima". Starved of the processor, xclip may answer after
+        // the read's time limit: the watcher then holds nothing, and is started again.
+        std::unique_ptr<Pasteboard> watcher;
+        for (int tries = 3; tries > 0 && !(watcher && watcher->string() == "prima"_ba); --tries) {
+            m_session->copyText(u"prima"_s);
+            watcher = pasteboardOf(*m_session);
+            QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->isSettled() && watcher->isSettled(), deadlineMs);
+        }
+        QCOMPARE(watcher->string(), "prima"_ba);
         QSignalSpy seen(watcher.get(), &Pasteboard::changed);
         std::optional<QByteArray> lastDigest;
         std::optional<RenamedFile> renamed;
