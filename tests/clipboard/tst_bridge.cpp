@@ -42,7 +42,16 @@ struct Mirror {
         pasteboard.setString(present);
         mirror.begin();
     }
+    // Each received file's write waits on the worker until `written` is released.
+    void holdFileWrites() {
+        mirror.setFileStore([this](const QString& name, QByteArrayView contents) {
+            writing.release();
+            if (!written.tryAcquire(1, 10'000)) return Result<QString>(Failure{u"bloccato"_s});
+            return ReceivedFiles::store(name, contents);
+        });
+    }
 
+    QSemaphore writing, written;  // before the bridge, whose worker they outlive
     QtPasteboard pasteboard;
     ClipboardBridge mirror{pasteboard, [] { return code; }, u"linux-1"_s};
     QSignalSpy frames{&mirror, &ClipboardBridge::frameReady};
@@ -164,17 +173,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, copied);
         Mirror m("prima");
         const QStringList files = test::receivedFiles();
-        QSemaphore writing, written;
-        m.mirror.setFileStore([&](const QString& name, QByteArrayView contents) {
-            writing.release();
-            if (!written.tryAcquire(1, 10'000)) return Result<QString>(Failure{u"bloccato"_s});
-            return ReceivedFiles::store(name, contents);
-        });
+        m.holdFileWrites();
         m.mirror.receive(largeFile('c'));
-        QTRY_COMPARE(writing.available(), 1);
+        QTRY_COMPARE(m.writing.available(), 1);
         if (!copied.isEmpty()) m.pasteboard.setString(copied);
         m.mirror.poll();
-        written.release();
+        m.written.release();
         QTRY_VERIFY(!m.mirror.isWorking());
         if (!copied.isEmpty()) {
             QCOMPARE(m.frames.count(), 1);
@@ -195,21 +199,14 @@ private Q_SLOTS:
     // is there whole or not at all.
     void quittingLosesNothingAndLeavesNothingHalfWritten() {
         QDir(test::receivedFolder()).removeRecursively();
-        QtPasteboard pasteboard;
-        auto bridge = std::make_unique<ClipboardBridge>(
-            pasteboard, [] { return code; }, u"l"_s);
-        QSemaphore writing, proceed;
-        bridge->setFileStore([&](const QString& name, QByteArrayView contents) {
-            writing.release();
-            proceed.acquire();
-            return ReceivedFiles::store(name, contents);
-        });
-        bridge->receive(body(u"text"_s, "applicato"));
-        bridge->receive(largeFile('d'));
-        QTRY_COMPARE(writing.available(), 1);
-        proceed.release();
-        bridge.reset();
-        QCOMPARE(pasteboard.string(), QByteArray("applicato"));
+        auto m = std::make_unique<Mirror>("prima");
+        m->holdFileWrites();
+        m->mirror.receive(body(u"text"_s, "applicato"));
+        m->mirror.receive(largeFile('d'));
+        QTRY_COMPARE(m->writing.available(), 1);
+        m->written.release();
+        m.reset();
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"applicato"_s);
         const QStringList files = test::receivedFiles();
         QVERIFY(files.size() <= 1);
         for (const QString& name : files) {
