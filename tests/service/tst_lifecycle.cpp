@@ -186,7 +186,9 @@ private Q_SLOTS:
         QCOMPARE(bridge.service.status(), u"In attesa: why"_s);
     }
 
-    void lateCompletionsOfAnOldConnectionDoNothing() {
+    // Late completions of an old connection do nothing; the new one reads in turns, applies each
+    // frame as it is cut, and ends the link at a corrupt length.
+    void eachConnectionIsReadFromItsOwnStart() {
         test::FakeBridge bridge;
         bridge.connect();
         QPointer<test::FakeConnection> old = bridge.connection;
@@ -199,11 +201,25 @@ private Q_SLOTS:
         bridge.connect();
         QTest::qWait(50);
         QCOMPARE(bridge.service.status(), ready);
-        QCOMPARE(bridge.connection->reads, 2);
         QVERIFY(old.isNull());
-        // Bytes on the new connection are framed from their own start.
-        bridge.deliver(bridge.clipFrame(u"text"_s, "fresh"));
-        QCOMPARE(clipboard->text(), u"fresh"_s);
+        const QByteArray one = bridge.clipFrame(u"text"_s, "one");
+        bridge.deliver(one.left(2));
+        QCOMPARE(bridge.service.receiveBuffer(), one.left(2));
+        bridge.deliver(one.mid(2));
+        QCOMPARE(clipboard->text(), u"one"_s);
+        // The first read, then one after each delivery (the companion's notice was one).
+        QCOMPARE(bridge.connection->reads, 4);
+        QCOMPARE(bridge.connection->lastReadMax, SyncService::readMaximum);
+
+        const QPointer<test::FakeConnection> connection = bridge.connection;
+        bridge.deliver(bridge.clipFrame(u"text"_s, "kept") + QByteArray(4, '\0') +
+                       bridge.clipFrame(u"text"_s, "never"));
+        QCOMPARE(clipboard->text(), u"kept"_s);
+        QVERIFY(!bridge.service.isConnected());
+        QVERIFY(bridge.service.receiveBuffer().isEmpty());
+        QVERIFY(!bridge.service.isWatching());
+        QCOMPARE(bridge.service.status(), u"Connessione interrotta"_s);
+        QTRY_VERIFY(connection.isNull());  // cancelled, then gone
     }
 
     void retriesBackOffAndStopWhenTheyMust() {
