@@ -5,7 +5,6 @@
 
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
-#include "support/FakeConnection.h"
 #include "support/Testing.h"
 
 namespace {
@@ -88,32 +87,6 @@ private Q_SLOTS:
         QCOMPARE(cut, bodies);
         QCOMPARE(buffer, kept);
         QCOMPARE(result == CutResult::Corrupt, corrupt);
-    }
-
-    // The service reads in turns, applies each frame as it is cut, and ends the link at a
-    // corrupt length.
-    void theServiceStopsAtACorruptLength() {
-        test::isolateUserFolders();
-        test::FakeBridge bridge;
-        bridge.connect();
-        const QPointer<test::FakeConnection> connection = bridge.connection;
-        const QByteArray one = bridge.clipFrame(u"text"_s, "one");
-        bridge.deliver(one.left(2));
-        QCOMPARE(bridge.service.receiveBuffer(), one.left(2));
-        bridge.deliver(one.mid(2));
-        QCOMPARE(QGuiApplication::clipboard()->text(), u"one"_s);
-        // The first read, then one after each delivery (the companion's notice was one).
-        QCOMPARE(bridge.connection->reads, 4);
-        QCOMPARE(bridge.connection->lastReadMax, SyncService::readMaximum);
-
-        bridge.deliver(bridge.clipFrame(u"text"_s, "kept") + lengthField(0) +
-                       bridge.clipFrame(u"text"_s, "never"));
-        QCOMPARE(QGuiApplication::clipboard()->text(), u"kept"_s);
-        QVERIFY(!bridge.service.isConnected());
-        QVERIFY(bridge.service.receiveBuffer().isEmpty());
-        QVERIFY(!bridge.service.isWatching());
-        QCOMPARE(bridge.service.status(), u"Connessione interrotta"_s);
-        QTRY_VERIFY(connection.isNull());  // cancelled, then gone
     }
 };
 

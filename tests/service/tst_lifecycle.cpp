@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The Clipwren+ developers
 
 // The connection's life on a fake connection, whose every report and completion the test makes
-// at a chosen moment. The pinned certificates meet real TLS servers in the panel's test.
+// at a chosen moment.
 #if CLIPWREN_LINUX_BACKENDS
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -19,6 +19,9 @@
 const QString token = u"ABCDEFGHJKLMNPQR"_s;
 const QString ready = u"Connesso \u2022 sincronizzazione attiva"_s;
 const QString invalid = u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s;
+const QString wrongCode =
+    u"Il Linux ha rifiutato il codice pairing: controlla che sia quello salvato sul Linux, poi "
+    "premi Connetti"_s;
 
 class LifecycleTest : public QObject {
     Q_OBJECT
@@ -82,69 +85,82 @@ private Q_SLOTS:
         QCOMPARE(bridge.service.invalidField(), SyncService::Field::None);
     }
 
-    // What the companion says of the code, and a companion that closes without a word.
-    void refusalsAreNamedAndSilentClosesBackOff_data() {
+    // How a session ends: refused, closed before or after the code was taken, or a link or a
+    // read that fails. Only a session that was taken is ever shown as syncing.
+    void howASessionEnds_data() {
         QTest::addColumn<bool>("reconnects");
-        QTest::addColumn<QByteArray>("end");  // what the companion sends before closing
+        QTest::addColumn<QByteArray>("said");  // what the companion sends before the end
+        QTest::addColumn<QString>("end");
         QTest::addColumn<QString>("status");
-        QTest::addColumn<bool>("retried");
-        const QString wrongCode =
-            u"Il Linux ha rifiutato il codice pairing: controlla che sia quello salvato sul "
-            "Linux, poi premi Connetti"_s;
+        const QString retrying = u"In attesa: nuovo tentativo tra 2 s"_s;
+        const QString closed = u"Connessione fallita: il Linux ha chiuso la connessione"_s;
         const QByteArray refusal = test::FakeBridge::noticeFrame(SessionNotice::WrongCode);
-        QTest::addRow("wrong code, box on") << true << refusal << wrongCode << false;
-        QTest::addRow("wrong code, box off") << false << refusal << wrongCode << false;
-        QTest::addRow("too many strangers, box on")
-            << true << test::FakeBridge::noticeFrame(SessionNotice::TooManyStrangers)
-            << u"In attesa: nuovo tentativo tra 2 s"_s << true;
+        const QByteArray busy = test::FakeBridge::noticeFrame(SessionNotice::TooManyStrangers);
+        const QByteArray taken = test::FakeBridge::noticeFrame(SessionNotice::Accepted);
+        QTest::addRow("wrong code, box on") << true << refusal << u"closes"_s << wrongCode;
+        QTest::addRow("wrong code, box off") << false << refusal << u"closes"_s << wrongCode;
+        QTest::addRow("too many strangers, box on") << true << busy << u"closes"_s << retrying;
         QTest::addRow("too many strangers, box off")
-            << false << test::FakeBridge::noticeFrame(SessionNotice::TooManyStrangers)
+            << false << busy << u"closes"_s
             << u"Connessione fallita: il Linux \u00e8 occupato da troppe connessioni sconosciute, "
-               "riprova tra poco"_s
-            << false;
+               "riprova tra poco"_s;
         QTest::addRow("a refusal of another version, box off")
-            << false << *encodeFrame(R"({"type":"refused","reason":"code","v":2})")
-            << u"Connessione fallita: il Linux ha chiuso la connessione"_s << false;
-        QTest::addRow("silent close, box off")
-            << false << QByteArray() << u"Connessione fallita: il Linux ha chiuso la connessione"_s
-            << false;
+            << false << *encodeFrame(R"({"type":"refused","reason":"code","v":2})") << u"closes"_s
+            << closed;
+        QTest::addRow("silent close, box off") << false << QByteArray() << u"closes"_s << closed;
+        for (const QString& end : {u"link fails"_s, u"closes"_s, u"read fails"_s})
+            QTest::addRow("taken, box on, %s", qPrintable(end)) << true << taken << end << retrying;
+        QTest::addRow("taken, box off, link fails")
+            << false << taken << u"link fails"_s << u"Connessione fallita: reset"_s;
+        QTest::addRow("taken, box off, closes") << false << taken << u"closes"_s << ready;
+        QTest::addRow("taken, box off, read fails")
+            << false << taken << u"read fails"_s << u"Connessione interrotta"_s;
+        // Unticked during the wait: no retry, and the line tells how the session ended.
+        QTest::addRow("taken, box unticked while waiting")
+            << false << taken << u"closes"_s << closed;
     }
-    void refusalsAreNamedAndSilentClosesBackOff() {
+    void howASessionEnds() {
         QFETCH(bool, reconnects);
-        QFETCH(QByteArray, end);
+        QFETCH(QByteArray, said);
+        QFETCH(QString, end);
         QFETCH(QString, status);
-        QFETCH(bool, retried);
         test::FakeBridge bridge;
-        bridge.service.setReconnects(reconnects);
+        const bool untick = QByteArray(QTest::currentDataTag()).contains("unticked");
+        bridge.service.setReconnects(reconnects || untick);
         QStringList shown;
+        // Read once the assignment is done; ends with the service, whatever is still queued.
         connect(
-            &bridge.service, &SyncService::objectWillChange, this,
+            &bridge.service, &SyncService::objectWillChange, &bridge.service,
             [&] { shown.append(bridge.service.status()); }, Qt::QueuedConnection);
-        bridge.connect(false);
-        bridge.connection->deliver(end, true);
-        QTRY_COMPARE(bridge.service.status(), status);
-        QCOMPARE(bridge.retryDelay->isActive(), retried);
-        QVERIFY(!bridge.service.isConnected());
-        QCOMPARE(bridge.service.codeRefused(), status.contains(u"codice"_s));
-        QCOMPARE(bridge.service.needsUser(), bridge.service.codeRefused());
-        QTest::qWait(SyncService::acceptanceGraceMs + 100);
-        QVERIFY2(!shown.contains(ready), qPrintable(shown.join(u" | "_s)));
-        QCOMPARE(bridge.network.made.size(), 1);
-
-        // A companion that keeps closing right after the hello: each wait is longer, and
-        // after a few the session asks for the user.
-        if (!retried) return;
-        for (int attempt = 0; attempt < SyncService::failuresBeforeAttention + 1; ++attempt) {
-            bridge.retryDelay->finish();
-            bridge.connection = bridge.network.last();
-            bridge.connection->report(Connection::State::Ready);
-            QTRY_VERIFY(bridge.connection->hasPendingRead());
-            bridge.connection->deliver({}, true);
+        const bool taken = said == test::FakeBridge::noticeFrame(SessionNotice::Accepted);
+        bridge.connect(taken);
+        QTRY_VERIFY(bridge.connection->hasPendingRead());
+        if (end == u"link fails") bridge.connection->report(Connection::State::Failed, u"reset"_s);
+        if (end == u"read fails") bridge.connection->deliver({}, false, Failure{u"reset"_s});
+        if (end == u"closes") bridge.connection->deliver(taken ? QByteArray() : said, true);
+        if (untick) {
             QTRY_VERIFY(bridge.retryDelay->isActive());
+            bridge.service.setReconnects(false);
         }
-        QCOMPARE(bridge.retryDelay->asked, (QList<int>{2000, 4000, 8000, 16000, 32000}));
-        QVERIFY(bridge.service.needsUser());
-        QVERIFY(!shown.contains(ready));
+        QTRY_COMPARE(bridge.service.status(), status);
+        // A broken read is said once: the failure that follows keeps it.
+        if (status == u"Connessione interrotta"_s) {
+            bridge.connection->report(Connection::State::Failed, u"timeout"_s);
+            QTRY_VERIFY(!bridge.service.isConnected());
+            QCOMPARE(bridge.service.status(), status);
+        }
+        const bool retried = status.startsWith(u"In attesa"_s);
+        QCOMPARE(bridge.retryDelay->isActive(), retried);
+        QCOMPARE(bridge.service.isReconnecting(), retried);
+        QCOMPARE(bridge.service.isConnected(), status == ready);
+        QCOMPARE(bridge.service.codeRefused(), status == wrongCode);
+        QCOMPARE(bridge.service.needsUser(), bridge.service.codeRefused());
+        if (!taken) {
+            QTest::qWait(SyncService::acceptanceGraceMs + 100);
+            QVERIFY2(!shown.contains(ready), qPrintable(shown.join(u" | "_s)));
+        }
+        bridge.retryDelay->finish();
+        QCOMPARE(bridge.network.made.size(), retried ? 2 : 1);
     }
 
     void readyReportsAndStop() {
@@ -170,7 +186,9 @@ private Q_SLOTS:
         QCOMPARE(bridge.service.status(), u"In attesa: why"_s);
     }
 
-    void lateCompletionsOfAnOldConnectionDoNothing() {
+    // Late completions of an old connection do nothing; the new one reads in turns, applies each
+    // frame as it is cut, and ends the link at a corrupt length.
+    void eachConnectionIsReadFromItsOwnStart() {
         test::FakeBridge bridge;
         bridge.connect();
         QPointer<test::FakeConnection> old = bridge.connection;
@@ -183,58 +201,25 @@ private Q_SLOTS:
         bridge.connect();
         QTest::qWait(50);
         QCOMPARE(bridge.service.status(), ready);
-        QCOMPARE(bridge.connection->reads, 2);
         QVERIFY(old.isNull());
-        // Bytes on the new connection are framed from their own start.
-        bridge.deliver(bridge.clipFrame(u"text"_s, "fresh"));
-        QCOMPARE(clipboard->text(), u"fresh"_s);
-    }
+        const QByteArray one = bridge.clipFrame(u"text"_s, "one");
+        bridge.deliver(one.left(2));
+        QCOMPARE(bridge.service.receiveBuffer(), one.left(2));
+        bridge.deliver(one.mid(2));
+        QCOMPARE(clipboard->text(), u"one"_s);
+        // The first read, then one after each delivery (the companion's notice was one).
+        QCOMPARE(bridge.connection->reads, 4);
+        QCOMPARE(bridge.connection->lastReadMax, SyncService::readMaximum);
 
-    void aDroppedSessionIsRetriedOnlyWhenAsked_data() {
-        QTest::addColumn<bool>("reconnects");
-        QTest::addColumn<QString>("end");
-        QTest::addColumn<QString>("status");
-        for (const char* end : {"link fails", "peer closes", "read fails"}) {
-            QTest::addRow("box on, %s", end)
-                << true << end << u"In attesa: nuovo tentativo tra 2 s"_s;
-        }
-        QTest::addRow("box off, link fails")
-            << false << "link fails" << u"Connessione fallita: reset"_s;
-        QTest::addRow("box off, peer closes") << false << "peer closes" << ready;
-        QTest::addRow("box off, read fails")
-            << false << "read fails" << u"Connessione interrotta"_s;
-        // Unticked during the wait: no retry, and the line tells how the session ended.
-        QTest::addRow("box unticked while waiting")
-            << false << "peer closes"
-            << u"Connessione fallita: il Linux ha chiuso la connessione"_s;
-    }
-    void aDroppedSessionIsRetriedOnlyWhenAsked() {
-        QFETCH(bool, reconnects);
-        QFETCH(QString, end);
-        QFETCH(QString, status);
-        test::FakeBridge bridge;
-        const bool untick = QByteArray(QTest::currentDataTag()).contains("unticked");
-        bridge.service.setReconnects(reconnects || untick);
-        bridge.connect();
-        QTRY_VERIFY(bridge.connection->hasPendingRead());
-        if (end == u"link fails") bridge.connection->report(Connection::State::Failed, u"reset"_s);
-        if (end == u"peer closes") bridge.connection->deliver({}, true);
-        if (end == u"read fails") bridge.connection->deliver({}, false, Failure{u"reset"_s});
-        if (untick) {
-            QTRY_VERIFY(bridge.retryDelay->isActive());
-            bridge.service.setReconnects(false);
-        }
-        QTRY_COMPARE(bridge.service.status(), status);
-        if (status ==
-            u"Connessione interrotta"_s) {  // said once: the failure that follows keeps it
-            bridge.connection->report(Connection::State::Failed, u"timeout"_s);
-            QTRY_VERIFY(!bridge.service.isConnected());
-            QCOMPARE(bridge.service.status(), status);
-        }
-        QCOMPARE(bridge.retryDelay->isActive(), reconnects);
-        QCOMPARE(bridge.service.isReconnecting(), reconnects);
-        bridge.retryDelay->finish();
-        QCOMPARE(bridge.network.made.size(), reconnects ? 2 : 1);
+        const QPointer<test::FakeConnection> connection = bridge.connection;
+        bridge.deliver(bridge.clipFrame(u"text"_s, "kept") + QByteArray(4, '\0') +
+                       bridge.clipFrame(u"text"_s, "never"));
+        QCOMPARE(clipboard->text(), u"kept"_s);
+        QVERIFY(!bridge.service.isConnected());
+        QVERIFY(bridge.service.receiveBuffer().isEmpty());
+        QVERIFY(!bridge.service.isWatching());
+        QCOMPARE(bridge.service.status(), u"Connessione interrotta"_s);
+        QTRY_VERIFY(connection.isNull());  // cancelled, then gone
     }
 
     void retriesBackOffAndStopWhenTheyMust() {
@@ -243,24 +228,34 @@ private Q_SLOTS:
         bridge.network.certificateDigest = QByteArray(32, 'a');
         bridge.connect();
         bridge.connection->report(Connection::State::Failed, u"reset"_s);
-        // A retry that finds nobody is one attempt: the next wait is longer.
+        // A retry that finds nobody is one attempt, and so is one whose companion closes right
+        // after the hello: each wait is longer, and after a few the user is asked to look.
         for (int attempt = 2; attempt <= 8; ++attempt) {
             QTRY_VERIFY(bridge.retryDelay->isActive());
+            QCOMPARE(bridge.service.needsUser(), attempt > SyncService::failuresBeforeAttention);
             bridge.retryDelay->finish();
             QCOMPARE(bridge.network.made.size(), attempt);
-            bridge.network.last()->report(Connection::State::Waiting, u"rifiutata"_s);
+            test::FakeConnection* retry = bridge.network.last();
+            if (attempt % 2) {
+                retry->report(Connection::State::Waiting, u"rifiutata"_s);
+                continue;
+            }
+            retry->report(Connection::State::Ready);
+            QTRY_VERIFY(retry->hasPendingRead());
+            QVERIFY(bridge.service.status().startsWith(u"Connessione a"_s));
+            retry->deliver({}, true);
         }
         QTRY_COMPARE(bridge.retryDelay->asked,
                      (QList<int>{2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000}));
         QCOMPARE(bridge.service.status(), u"In attesa: nuovo tentativo tra 60 s"_s);
 
         // "Disconnetti" during a wait ends the retries.
-        bridge.service.stopByUser();
+        bridge.service.connectOrDisconnect();
         QVERIFY(!bridge.retryDelay->isActive() && !bridge.service.isReconnecting());
         QCOMPARE(bridge.service.status(), u"Disconnesso"_s);
 
         // A session that comes back is ready as before, and the waits start again from two
-        // seconds; a changed certificate met on a retry is never retried.
+        // seconds.
         bridge.connect();
         bridge.connection->report(Connection::State::Failed, u"reset"_s);
         QTRY_VERIFY(bridge.retryDelay->isActive());
@@ -270,8 +265,12 @@ private Q_SLOTS:
         QVERIFY(!bridge.service.isReconnecting());
         bridge.network.last()->report(Connection::State::Failed, u"reset"_s);
         QTRY_COMPARE(bridge.retryDelay->asked.mid(8), (QList<int>{2000, 2000}));
+        // Waking from sleep during a wait tries at once; a changed certificate met on a retry is
+        // never retried.
         bridge.network.certificateDigest = QByteArray(32, 'b');
-        bridge.retryDelay->finish();
+        bridge.service.resumeFromSleep();
+        QCOMPARE(bridge.network.made.size(), 11);
+        QVERIFY(!bridge.retryDelay->isActive());
         bridge.network.last()->report(Connection::State::Ready);
         QTRY_VERIFY(bridge.service.certificateChanged());
         QCOMPARE(bridge.service.status(),
@@ -339,13 +338,6 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(bridge.network.made.size(), 2);
         QVERIFY(bridge.network.made[0].isNull());  // cancelled and gone
-        // Waking during a wait: no more waiting.
-        bridge.network.last()->report(Connection::State::Failed, u"reset"_s);
-        QTRY_VERIFY(bridge.retryDelay->isActive());
-        bridge.service.resumeFromSleep();
-        QCOMPARE(bridge.network.made.size(), 3);
-        QVERIFY(!bridge.retryDelay->isActive());
-        QCOMPARE(bridge.retryDelay->asked, QList<int>{2000});
     }
 #endif
 

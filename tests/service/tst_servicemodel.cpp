@@ -28,9 +28,12 @@ private Q_SLOTS:
     void init() { test::clearSettings(); }
 
     // Saved settings are loaded by the launch tests, which connect with them; here, what they
-    // cannot see: only text is read, each service is a new device, a code made is kept private.
+    // cannot see: only text is read, each service is a new device, a code made is kept private,
+    // a code copied is not saved.
     void aNewServiceAndTheCodeItMakes() {
         QSettings(u"ClipwrenPlus"_s, u"ClipwrenPlus"_s).setValue(u"host"_s, QStringList{u"a"_s});
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText(u"before"_s);
         test::IdleService fakes;
         SyncService& service = fakes.service;
         QCOMPARE(service.host(), QString());
@@ -38,15 +41,25 @@ private Q_SLOTS:
             u"^mac-[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"_s);
         QVERIFY2(form.match(service.deviceID()).hasMatch(), qPrintable(service.deviceID()));
         QVERIFY(test::IdleService().service.deviceID() != service.deviceID());
+        service.copyToken();  // no code: nothing happens, nothing is said
+        QCOMPARE(clipboard->text(), u"before"_s);
+        QCOMPARE(service.status(), idle);
 
         service.generateToken();
-        QVERIFY(pairing::isLongEnough(service.token()));
-        QCOMPARE(SettingsStore().text(u"token"_s), service.token());
+        const QString made = service.token();
+        QVERIFY(pairing::isLongEnough(made));
+        QCOMPARE(SettingsStore().text(u"token"_s), made);
         const QString file = SettingsStore::fileName();
         QVERIFY(file.startsWith(test::configHome()));
         struct stat info {};
         QCOMPARE(::stat(QFile::encodeName(file).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, 0600u);
+
+        service.setToken(u"ABCD EFGH jklm 2345"_s);
+        service.copyToken();
+        QCOMPARE(clipboard->text(), u"ABCD EFGH jklm 2345"_s);
+        QCOMPARE(service.status(), u"Token copiato: incollalo nel comando su Kubuntu"_s);
+        QCOMPARE(SettingsStore().text(u"token"_s), made);
     }
 
     void everyAssignmentIsAnnouncedBeforeItHappens() {
@@ -68,22 +81,6 @@ private Q_SLOTS:
                                     u"a/short/idle"_s, u"a/short/refused"_s, u"a/short/refused"_s,
                                     u"a/"_s + service.token() + u"/refused"_s}));
         QCOMPARE(service.status(), u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s);
-    }
-
-    void copyTokenPutsTheCodeOnTheClipboard() {
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        clipboard->setText(u"before"_s);
-        test::IdleService fakes;
-        SyncService& service = fakes.service;
-        service.copyToken();  // no code: nothing happens, nothing is said
-        QCOMPARE(clipboard->text(), u"before"_s);
-        QCOMPARE(service.status(), idle);
-
-        service.setToken(u"ABCD EFGH jklm 2345"_s);
-        service.copyToken();
-        QCOMPARE(clipboard->text(), u"ABCD EFGH jklm 2345"_s);
-        QCOMPARE(service.status(), u"Token copiato: incollalo nel comando su Kubuntu"_s);
-        QVERIFY(SettingsStore().text(u"token"_s).isNull());  // copying saves nothing
     }
 
     void everyPositionIsUniform() {

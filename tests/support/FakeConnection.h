@@ -25,9 +25,7 @@ class FakeConnection final : public Connection {
     Q_OBJECT
 
 public:
-    FakeConnection(QString address, quint16) : host(std::move(address)) {}
-
-    void start() override { started = true; }
+    void start() override {}
     void send(const QByteArray& bytes, SendCompletion done) override {
         sent.append(bytes);
         m_sends.push_back(std::move(done));
@@ -54,8 +52,6 @@ public:
     }
     bool hasPendingRead() const { return m_read != nullptr; }
 
-    QString host;
-    bool started = false;
     bool abandoned = false;
     int reads = 0;
     qsizetype lastReadMax = 0;
@@ -77,8 +73,8 @@ private:
 class FakeNetwork {
 public:
     ConnectionFactory factory() {
-        return [this](const QString& host, quint16 port) {
-            auto connection = std::make_unique<FakeConnection>(host, port);
+        return [this](const QString&, quint16) {
+            auto connection = std::make_unique<FakeConnection>();
             connection->certificateDigest = certificateDigest;
             made.append(connection.get());
             return connection;
