@@ -68,11 +68,6 @@ private:
         QTRY_VERIFY2_WITH_TIMEOUT(m_linux.count(u"Impronta SHA-256"_s) == 1,
                                   qPrintable(m_linux.dump()), deadlineMs);
     }
-    void awaitConnected() {
-        QTRY_VERIFY2_WITH_TIMEOUT(m_mac.lines().contains(connected), qPrintable(m_mac.dump()),
-                                  deadlineMs);
-        QTRY_COMPARE_WITH_TIMEOUT(m_linux.count(u"Autenticata 127.0.0.1:"_s), 1, deadlineMs);
-    }
 
 private Q_SLOTS:
     void initTestCase() {
@@ -86,7 +81,9 @@ private Q_SLOTS:
         QVERIFY(m_linux.lines().contains(
             u"In ascolto su 127.0.0.1, porta 47832 (certificato nuovo)"_s));
         m_mac.run(QStringLiteral(CLIPWREN_PLUS_PATH), {u"--connect"_s, u"--print-status"_s});
-        awaitConnected();
+        QTRY_VERIFY2_WITH_TIMEOUT(m_mac.lines().contains(connected), qPrintable(m_mac.dump()),
+                                  deadlineMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_linux.count(u"Autenticata 127.0.0.1:"_s), 1, deadlineMs);
     }
 
     void secondPeerSaysThePortIsTaken() {

@@ -9,6 +9,7 @@
 #include "PeerIdentity.h"
 #include "PeerOptions.h"
 #include "TokenFile.h"
+#include "protocol/PairingCode.h"
 #include "support/Testing.h"
 
 using namespace clipwren::peer;
@@ -67,6 +68,7 @@ private Q_SLOTS:
         row("sixteen characters", u"--token K7MZQ4RT9WXC2HPe\u0301"_s, {},
             u"K7MZQ4RT9WXC2HPe\u0301 0.0.0.0 47832"_s);
         row("fifteen characters", u"--token K7MZQ4RT9WXC2He\u0301"_s, code, refused);
+        row("too long", u"--token "_s + QString(pairing::maximumLength + 1, u'K'), code, refused);
         row("saved, given", u"--save-token --token K7MZQ4RT9WXC2HPV"_s, code, refused);
         row("saved from a file", u"--save-token --token-file "_s + file, code, refused);
         row("-h", u"-h"_s, code, u"help"_s);

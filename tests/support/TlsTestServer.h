@@ -4,29 +4,33 @@
 #pragma once
 
 #include <QHash>
+#include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
+#include <QSslKey>
 #include <QSslServer>
 #include <QTest>
 
+#include "platform/net/SelfSignedCertificate.h"
+#include "protocol/FrameCodec.h"
+
 namespace clipwren::test {
 
-// A real TLS server on 127.0.0.1 playing the peer, with a self-signed certificate made per run;
-// another identity is another certificate: a companion remade, or a stranger at that address.
+// A real TLS server on 127.0.0.1 playing the peer, with a self-signed certificate made per run.
 class TlsTestServer : public QObject {
 public:
-    explicit TlsTestServer(int identity = 0);
+    TlsTestServer() {
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificate(QSslCertificate(certificate().certificatePem));
+        configuration.setPrivateKey(QSslKey(certificate().privateKeyPem, QSsl::Ec));
+        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+        m_server.setSslConfiguration(configuration);
+    }
 
     // Listens on 127.0.0.1, on port (0: any free port).
     bool listen(quint16 port = 0) { return m_server.listen(QHostAddress::LocalHost, port); }
     quint16 port() const { return m_server.serverPort(); }
     // Its certificate's fingerprint, as the peer prints its own.
-    static QString fingerprint(int identity = 0);
-
-    // Clients whose connection has closed, whether or not their TLS session was ever up.
-    int clientsGone() const { return int(m_gone.size()); }
-    // Whether any client has sent application data so far.
-    bool heardAnything() const { return m_heardAnything; }
+    static QString fingerprint() { return certificateFingerprint(certificate().certificatePem); }
 
     // The next client whose TLS session is up; nullptr after timeoutMs.
     QSslSocket* waitForClient(int timeoutMs = 10000) {
@@ -37,13 +41,29 @@ public:
         return client;
     }
     // Reads until count messages from client have arrived; fewer after timeoutMs.
-    QList<QJsonObject> readMessages(QSslSocket* client, int count, int timeoutMs = 10000);
+    QList<QJsonObject> readMessages(QSslSocket* client, int count, int timeoutMs = 10000) {
+        QList<QJsonObject> messages;
+        QByteArray& buffer = m_buffers[client];
+        std::ignore = QTest::qWaitFor(
+            [&] {
+                buffer.append(client->readAll());
+                cutFrames(buffer, [&](const QByteArray& body) {
+                    messages.append(QJsonDocument::fromJson(body).object());
+                });
+                return messages.size() >= count;
+            },
+            timeoutMs);
+        return messages;
+    }
 
 private:
+    static const SelfSignedCertificate& certificate() {
+        static const SelfSignedCertificate made =
+            SelfSignedCertificate::generate(QStringLiteral("not-the-host-you-asked-for")).value();
+        return made;
+    }
+
     QHash<QSslSocket*, QByteArray> m_buffers;
-    QSet<const QObject*> m_gone;
-    bool m_heardAnything = false;
-    // Last, so that it goes first: the clients it still holds tell m_gone as they go.
     QSslServer m_server;
 };
 

@@ -33,23 +33,6 @@ struct Recorder {
     QObject context;
 };
 
-// A connection to the test server whose TLS session is up.
-struct Established {
-    bool open() {
-        if (!server.listen()) return false;
-        connection = std::make_unique<TlsConnection>(u"127.0.0.1"_s, server.port());
-        recorder = std::make_unique<Recorder>(*connection);
-        connection->start();
-        peer = server.waitForClient();
-        return peer && QTest::qWaitFor([this] { return recorder->saw(u"ready:"_s); });
-    }
-
-    test::TlsTestServer server;
-    std::unique_ptr<TlsConnection> connection;
-    std::unique_ptr<Recorder> recorder;
-    QSslSocket* peer = nullptr;
-};
-
 }  // namespace
 
 class TlsConnectionTest : public QObject {
@@ -89,46 +72,28 @@ private Q_SLOTS:
         QCOMPARE(recorder.events, QStringList{u"cancelled:"_s});
     }
 
-    void closingPeerEndsTheReadThenFails() {
-        Established link;
-        QVERIFY(link.open());
-        QSslSocket* peer = link.peer;
-        QCOMPARE(fingerprintText(link.connection->peerCertificateDigest()),
+    // One link through its life: what it is set up with, a send, a flood nobody reads yet, and
+    // the peer's last words before it closed.
+    void linkCarriesBothWaysThenEnds() {
+        test::TlsTestServer server;
+        QVERIFY(server.listen());
+        TlsConnection connection(u"127.0.0.1"_s, server.port());
+        Recorder recorder(connection);
+        connection.start();
+        QSslSocket* peer = server.waitForClient();
+        QVERIFY(peer);
+        QTRY_VERIFY(recorder.saw(u"ready:"_s));
+        QCOMPARE(fingerprintText(connection.peerCertificateDigest()),
                  test::TlsTestServer::fingerprint());
         // An idle link is probed, so that a peer gone without a word is noticed.
-        QCOMPARE(test::keepaliveOf(peer->peerPort(), link.server.port()),
-                 test::expectedKeepalive());
+        QCOMPARE(test::keepaliveOf(peer->peerPort(), server.port()), test::expectedKeepalive());
 
         std::optional<Result<void>> sent;
-        link.connection->send("hello", [&](Result<void> done) { sent = done; });
+        connection.send("hello", [&](Result<void> done) { sent = done; });
         QTRY_VERIFY(sent && *sent);
         QByteArray arrived;
         QTRY_COMPARE((arrived += peer->readAll()), QByteArray("hello"));
 
-        peer->write("last words");
-        peer->flush();
-        QTest::qWait(100);  // the words arrive before the close does
-        peer->disconnectFromHost();
-        QTRY_VERIFY(link.recorder->saw(u"failed:"_s));
-        // Qt's own description, in Italian like the rest of the program's texts.
-        QVERIFY2(!link.recorder->saw(u"failed:.*closed"_s),
-                 qPrintable(link.recorder->events.last()));
-        std::optional<Connection::Received> last;
-        link.connection->receive(1, 65536, [&](Connection::Received got) { last = got; });
-        QTRY_VERIFY(last);
-        QCOMPARE(last->bytes, QByteArray("last words"));
-        QVERIFY(last->isComplete && last->status);
-
-        // Nothing can be sent any more, and saying so is the completion's job.
-        sent.reset();
-        link.connection->send("late", [&](Result<void> done) { sent = done; });
-        QTRY_VERIFY(sent && !*sent && !sent->error().isEmpty());
-    }
-
-    void unreadBytesWaitInTheNetwork() {
-        Established link;
-        QVERIFY(link.open());
-        QSslSocket* peer = link.peer;
         // Far more than the kernel's buffers and ours together: with nobody reading, most of
         // it must stay with the sender.
         QByteArray flood(48 << 20, Qt::Uninitialized);
@@ -137,12 +102,11 @@ private Q_SLOTS:
         QTest::qWait(1500);
         QVERIFY2(peer->encryptedBytesToWrite() > (16 << 20),
                  qPrintable(QString::number(peer->encryptedBytesToWrite())));
-
         // Read it all, one chunk at a time: every byte arrives, in order.
         QByteArray received;
         while (received.size() < flood.size()) {
             bool done = false;
-            link.connection->receive(1, 65536, [&](Connection::Received chunk) {
+            connection.receive(1, 65536, [&](Connection::Received chunk) {
                 QVERIFY(chunk.bytes.size() <= 65536);
                 received.append(chunk.bytes);
                 done = true;
@@ -150,6 +114,24 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
         }
         QCOMPARE(sha256({received}), sha256({flood}));
+
+        peer->write("last words");
+        peer->flush();
+        QTest::qWait(100);  // the words arrive before the close does
+        peer->disconnectFromHost();
+        QTRY_VERIFY(recorder.saw(u"failed:"_s));
+        // Qt's own description, in Italian like the rest of the program's texts.
+        QVERIFY2(!recorder.saw(u"failed:.*closed"_s), qPrintable(recorder.events.last()));
+        std::optional<Connection::Received> last;
+        connection.receive(1, 65536, [&](Connection::Received got) { last = got; });
+        QTRY_VERIFY(last);
+        QCOMPARE(last->bytes, QByteArray("last words"));
+        QVERIFY(last->isComplete && last->status);
+
+        // Nothing can be sent any more, and saying so is the completion's job.
+        sent.reset();
+        connection.send("late", [&](Result<void> done) { sent = done; });
+        QTRY_VERIFY(sent && !*sent && !sent->error().isEmpty());
     }
 };
 
