@@ -85,7 +85,7 @@ private Q_SLOTS:
 
         // A change runs the watch at once, even with the tick held back.
         m.mirror.findChild<QTimer*>()->stop();
-        m.pasteboard.setPNG(test::samplePng());
+        m.pasteboard.setPNG(test::samplePicture());
         QTRY_COMPARE(m.frames.count(), 2);
 
         // Over the limit, or a password manager's copy: reported once, never sent.

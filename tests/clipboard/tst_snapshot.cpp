@@ -12,19 +12,6 @@
 
 namespace {
 
-// An opaque image, so that the TIFF holds it exactly.
-QImage sampleImage() {
-    return QImage::fromData(test::samplePng()).convertToFormat(QImage::Format_RGB32);
-}
-
-QByteArray sampleTiff() {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    sampleImage().save(&buffer, "TIFF");
-    return bytes;
-}
-
 using Formats = QMap<QString, QByteArray>;
 using Urls = QList<QUrl>;
 
@@ -87,7 +74,7 @@ private Q_SLOTS:
             << Formats() << Urls{makeFile(u"alone.bin"_s, {}, 12'582'913)} << QByteArray();
         // Not validated, not even for length.
         QTest::addRow("PNG as it is, before TIFF")
-            << Formats{{png, {}}, {tiff, sampleTiff()}} << Urls() << "image:"_ba;
+            << Formats{{png, {}}, {tiff, test::samplePicture("TIFF")}} << Urls() << "image:"_ba;
         QTest::addRow("a TIFF that does not decode gives way to the text")
             << Formats{{tiff, "II*"}, {text, "words"}} << Urls() << "text:words"_ba;
         QTest::addRow("UTF-8 text")
@@ -104,12 +91,12 @@ private Q_SLOTS:
     }
 
     void tiffIsConvertedToPng() {
-        offer({{tiff, sampleTiff()}, {text, "words"}});
+        offer({{tiff, test::samplePicture("TIFF")}, {text, "words"}});
         const auto payload = clipboardPayload(m_pasteboard);
         QCOMPARE(payload->kind, u"image"_s);
         QVERIFY(payload->bytes.startsWith("\x89PNG\r\n\x1a\n"));
         QCOMPARE(QImage::fromData(payload->bytes, "PNG").convertToFormat(QImage::Format_RGB32),
-                 sampleImage());
+                 QImage::fromData(test::samplePicture()));
     }
 
     void watcherSendsEachNewContentOnce() {

@@ -95,14 +95,15 @@ inline std::shared_ptr<void> smallDisk(const QString& folder, qint64 size) {
 
 #endif
 
-inline QByteArray samplePng() {
-    QImage image(16, 9, QImage::Format_ARGB32);
-    image.fill(qRgba(30, 120, 220, 200));
-    image.setPixel(3, 4, qRgba(255, 0, 0, 255));
+// A small opaque picture, so that any format holds it exactly, encoded as format.
+inline QByteArray samplePicture(const char* format = "PNG") {
+    QImage image(16, 9, QImage::Format_RGB32);
+    image.fill(qRgb(30, 120, 220));
+    image.setPixel(3, 4, qRgb(255, 0, 0));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return bytes;
 }
 
