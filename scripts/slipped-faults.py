@@ -8,9 +8,9 @@ Each fault in the list (scripts/slipped-faults.txt) is one exact-string replacem
 file under src/ or peer/, named by its base name only and found with `git ls-files`, so the
 list survives files moving between folders. For each fault the file is changed and the tests
 run, fastest first (or, with --first-from, the one that caught it last time first), each
-built just before it runs, until one fails; the file is then put back as it was, whatever happens (a failed build, Ctrl-C, SIGTERM). A file left changed by
-a run that was killed outright is put back at the next start from the copy kept in the build
-folder.
+built just before it runs, until one fails; the file is then put back as it was, whatever
+happens (a failed build, Ctrl-C, SIGTERM). A file left changed by a run that was killed
+outright is put back at the next start from the copy kept in the build folder.
 
 Results: "caught by <test>" (the first test that failed, and failed again when run once
 more: a test that fails only once proves nothing and is noted beside the result), "survived",

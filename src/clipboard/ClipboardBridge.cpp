@@ -84,10 +84,16 @@ void ClipboardBridge::poll() {
 }
 
 void ClipboardBridge::send(const ClipboardPayload& payload) {
-    const auto frame = clipMessage(payload.kind, payload.bytes, m_token(), m_deviceID).toFrame();
+    sendFrame(clipMessage(payload.kind, payload.bytes, m_token(), m_deviceID).toFrame(),
+              payload.kind, payload.bytes.size());
+}
+
+// A message that could not be built is not sent.
+void ClipboardBridge::sendFrame(const std::optional<QByteArray>& frame, const QString& kind,
+                                qsizetype size) {
     if (!frame) return;
     Q_EMIT frameReady(*frame);
-    Q_EMIT sent(payload.kind, payload.bytes.size());
+    Q_EMIT sent(kind, size);
 }
 
 // The newest large content's message, built on the worker once the one before is done.
@@ -102,9 +108,8 @@ void ClipboardBridge::buildNext() {
             m_building = false;
             if (taken != m_taken) {
                 qCDebug(lcClipboard) << "superseded before its message was built:" << kind;
-            } else if (frame) {
-                Q_EMIT frameReady(*frame);
-                Q_EMIT sent(kind, size);
+            } else {
+                sendFrame(frame, kind, size);
             }
             buildNext();
         };
@@ -149,14 +154,10 @@ void ClipboardBridge::applyRead(const std::optional<ClipMessage>& clip, const QB
         receiveNext();
     };
     if (!clip) return done();
-    const QString kind = QString::fromUtf8(clip->kind);
-    if (isKnownDigest(digest, m_lastDigest, m_renamed)) {
-        report(kind, clip->data.size(), {Applied::Outcome::Known, {}});
-        return done();
-    }
-    if (clip->kind != "file") {
-        recordNewDigest(digest, m_lastDigest, m_renamed);
-        report(kind, clip->data.size(), writeClip(*clip, m_pasteboard));
+    // Known already, or not a file: applied here and now, as a small one is.
+    if (clip->kind != "file" || isKnownDigest(digest, m_lastDigest, m_renamed)) {
+        report(QString::fromUtf8(clip->kind), clip->data.size(),
+               applyClip(*clip, digest, m_pasteboard, m_lastDigest, m_renamed));
         return done();
     }
     // The digest is recorded as the file is offered, not before: while it is being written the

@@ -87,6 +87,7 @@ private:
     template <class Work>
     void onWorker(Work work);
     void send(const ClipboardPayload& payload);
+    void sendFrame(const std::optional<QByteArray>& frame, const QString& kind, qsizetype size);
     void buildNext();
     void receiveNext();
     void receiveLarge(const QByteArray& body);

@@ -24,6 +24,19 @@ Applied notWritten(const char* why) {
     return {Outcome::NotWritten, QString::fromLatin1(why)};
 }
 
+Applied writeClip(const ClipMessage& clip, Pasteboard& pasteboard) {
+    if (clip.kind == "text") {
+        if (!isValidUtf8(clip.data)) return notWritten("text that is not UTF-8");
+        pasteboard.setString(clip.data);
+        return {Outcome::Written, {}};
+    }
+    if (clip.kind == "image") {
+        pasteboard.setPNG(clip.data);
+        return {Outcome::Written, {}};
+    }
+    return notWritten("a kind no one knows");
+}
+
 }  // namespace
 
 StoredClip storeFile(const QByteArray& data, const FileStore& store) {
@@ -72,22 +85,13 @@ bool recordNewDigest(const QByteArray& digest, std::optional<QByteArray>& lastDi
     return true;
 }
 
-Applied writeClip(const ClipMessage& clip, Pasteboard& pasteboard) {
-    if (clip.kind == "text") {
-        if (!isValidUtf8(clip.data)) return notWritten("text that is not UTF-8");
-        pasteboard.setString(clip.data);
-        return {Outcome::Written, {}};
-    }
-    if (clip.kind == "image") {
-        pasteboard.setPNG(clip.data);
-        return {Outcome::Written, {}};
-    }
-    return notWritten("a kind no one knows");
-}
-
 Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
                   std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed) {
-    const QByteArray digest = contentDigest(clip.kind, clip.data);
+    return applyClip(clip, contentDigest(clip.kind, clip.data), pasteboard, lastDigest, renamed);
+}
+
+Applied applyClip(const ClipMessage& clip, const QByteArray& digest, Pasteboard& pasteboard,
+                  std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed) {
     if (!recordNewDigest(digest, lastDigest, renamed)) return {Outcome::Known, {}};
     if (clip.kind != "file") return writeClip(clip, pasteboard);
     const StoredClip stored = storeFile(clip.data, &ReceivedFiles::store);

@@ -50,8 +50,11 @@ using FileStore = std::function<Result<QString>(const QString& name, QByteArrayV
 // then offered by its URL. A content that cannot be written leaves the clipboard as it was.
 Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
                   std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed);
+// The same, with the content's digest made already (off the main thread, for a large one).
+Applied applyClip(const ClipMessage& clip, const QByteArray& digest, Pasteboard& pasteboard,
+                  std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed);
 
-// The same in steps, for a large content whose digest and file are made elsewhere than on the
+// A received file in steps, for a large one whose digest and file are made elsewhere than on the
 // thread of lastDigest and the clipboard. Steps 1 and 3 go together, in one step of that
 // thread: a digest recorded while the clipboard still shows the content before would make
 // that content look new, and send it back.
@@ -61,8 +64,8 @@ bool isKnownDigest(const QByteArray& digest, const std::optional<QByteArray>& la
 // 1. whether the content is new: then lastDigest takes its digest;
 bool recordNewDigest(const QByteArray& digest, std::optional<QByteArray>& lastDigest,
                      std::optional<RenamedFile>& renamed);
-// 2. a text or image written, or a file stored, touching only the received-files folder
-//    (anywhere); a file is Written once stored, with its path, and offered in step 3;
+// 2. a file stored, touching only the received-files folder (anywhere); it is Written once
+//    stored, with its path, and offered in step 3;
 struct StoredClip {
     Applied applied;
     // A file stored under another name: the digest of what the clipboard will show.
@@ -73,7 +76,5 @@ StoredClip storeFile(const QByteArray& data, const FileStore& store);
 void offerStoredFile(const StoredClip& stored, const QByteArray& receivedDigest,
                      Pasteboard& pasteboard, std::optional<QByteArray>& lastDigest,
                      std::optional<RenamedFile>& renamed);
-// Step 2 for what is not a file: written on the clipboard at once.
-Applied writeClip(const ClipMessage& clip, Pasteboard& pasteboard);
 
 }  // namespace clipwren
