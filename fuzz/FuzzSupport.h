@@ -61,6 +61,7 @@ public:
         return type == DataType::PNG ? m_contents.png : std::nullopt;
     }
     std::optional<QByteArray> string() const override { return m_contents.text; }
+    QList<QByteArray> formats() const override { return offeredTypes(m_contents); }
     bool isSecret() const override { return false; }
 
 private:

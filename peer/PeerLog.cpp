@@ -4,6 +4,7 @@
 #include "PeerLog.h"
 
 #include "PeerServer.h"
+#include "clipboard/Announcer.h"
 #include "clipboard/ClipboardBridge.h"
 
 namespace clipwren::peer {
@@ -54,9 +55,10 @@ void PeerLog::watch(const ClipboardBridge& bridge) {
     connect(&bridge, &ClipboardBridge::sent, this, [this](const QString& kind, qsizetype size) {
         line(QStringLiteral("Inviato: ") + sized(kind, size));
     });
-    connect(&bridge, &ClipboardBridge::tooLarge, this, [this](const QString& kind, qsizetype size) {
-        line(QStringLiteral("Troppo grande da inviare (massimo 12 MiB): ") + sized(kind, size));
-    });
+    connect(&bridge, &ClipboardBridge::notSent, this,
+            [this](const NotSent& notSent) { line(notSentHere(notSent)); });
+    connect(&bridge, &ClipboardBridge::otherSideNotSent, this,
+            [this](const NotSent& notSent) { line(notSentThere(notSent)); });
     connect(&bridge, &ClipboardBridge::secretKept, this,
             [this](const QString& kind, qsizetype size) {
                 line(QStringLiteral("Password non inviata: copiata da un gestore di password (") +

@@ -22,7 +22,7 @@ QString withoutLineEnding(QString text) {
 QString peerUsage() {
     return QStringLiteral(
         "Uso: clipwren-peer [--token CODICE | --token-file FILE] [--listen INDIRIZZO]\n"
-        "                   [--port PORTA] [--quiet]\n"
+        "                   [--port PORTA] [--quiet] [--no-file-notifications]\n"
         "     clipwren-peer --save-token\n"
         "\n"
         "Tiene gli appunti di questo Linux allineati con quelli del computer dove gira\n"
@@ -35,6 +35,9 @@ QString peerUsage() {
         "  --listen INDIRIZZO  ascolta solo su questo indirizzo (predefinito: tutti)\n"
         "  --port PORTA        porta TCP (predefinita: 47832)\n"
         "  --quiet             non scrive nulla sugli eventi\n"
+        "  --no-file-notifications\n"
+        "                      nessuna notifica per i file ricevuti (quello che non\n"
+        "                      passa si notifica sempre)\n"
         "  --save-token        legge il codice pairing dall'input e lo salva, leggibile\n"
         "                      solo dall'utente, in ~/.config/ClipwrenPlus/peer-token,\n"
         "                      dove lo legge il servizio systemd; poi esce\n"
@@ -49,9 +52,11 @@ Result<PeerOptions> parsePeerOptions(const QStringList& arguments, const CodeInp
     const QCommandLineOption listen(QStringLiteral("listen"), QString(), QStringLiteral("address"));
     const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("port"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
+    const QCommandLineOption noFileNotifications(QStringLiteral("no-file-notifications"));
     const QCommandLineOption saveToken(QStringLiteral("save-token"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    parser.addOptions({token, tokenFile, listen, port, quiet, saveToken, help});
+    parser.addOptions(
+        {token, tokenFile, listen, port, quiet, noFileNotifications, saveToken, help});
     if (!parser.parse(arguments)) return Failure{parser.errorText()};
     PeerOptions options;
     if (parser.isSet(help)) {
@@ -63,6 +68,7 @@ Result<PeerOptions> parsePeerOptions(const QStringList& arguments, const CodeInp
     }
 
     options.quiet = parser.isSet(quiet);
+    options.announcesFiles = !parser.isSet(noFileNotifications);
     options.saveToken = parser.isSet(saveToken);
     if (options.saveToken && (parser.isSet(token) || parser.isSet(tokenFile))) {
         // The point of saving is a code that never shows in the process list.

@@ -19,6 +19,8 @@ struct PeerOptions {
     QHostAddress listenAddress{QHostAddress::Any};
     quint16 port = peerPort;
     bool quiet = false;
+    // A desktop notification for each received file; what does not cross is always told.
+    bool announcesFiles = true;
     // Store the code read from standard input for the systemd unit, then end.
     bool saveToken = false;
     // Show the usage and end; nothing else is read.

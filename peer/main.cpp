@@ -20,8 +20,10 @@
 #include "PeerServer.h"
 #include "SignalWatcher.h"
 #include "TokenFile.h"
+#include "clipboard/Announcer.h"
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
+#include "platform/DBusNotifier.h"
 #include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
 #include "platform/Uuid.h"
@@ -168,6 +170,8 @@ int serve(const PeerOptions& options, Pasteboard& clipboard, const QString& clip
     ClipboardBridge bridge(
         clipboard, [&options] { return options.token; }, QStringLiteral("linux-") + newUuidText());
     log.watch(bridge);
+    DBusNotifier notifier;
+    const Announcer announcer(bridge, notifier, [&options] { return options.announcesFiles; });
     QObject::connect(&server, &PeerServer::authenticated, &bridge, &ClipboardBridge::begin);
     QObject::connect(&server, &PeerServer::clientClosed, &bridge, &ClipboardBridge::end);
     QObject::connect(&server, &PeerServer::frameReceived, &bridge, &ClipboardBridge::receive);

@@ -14,6 +14,12 @@
 #include "PopupPlacement.h"
 #include "StatusPrinter.h"
 #include "TrayItem.h"
+#include "clipboard/Announcer.h"
+#if CLIPWREN_LINUX_BACKENDS
+#include "platform/DBusNotifier.h"
+#else
+#include "TrayNotifier.h"
+#endif
 
 namespace clipwren {
 
@@ -32,6 +38,8 @@ ClipwrenPlusApp::~ClipwrenPlusApp() {
     // The panel and the tray item look at the service: they go first.
     delete m_panel;
     m_statusPrinter.reset();
+    m_announcer.reset();
+    m_notifier.reset();
     m_tray.reset();
 }
 
@@ -40,6 +48,13 @@ void ClipwrenPlusApp::launch(const LaunchOptions& options) {
     if (options.printStatus) m_statusPrinter = std::make_unique<StatusPrinter>(m_sync);
     m_tray = std::make_unique<TrayItem>(m_sync);
     connect(m_tray.get(), &TrayItem::clicked, this, &ClipwrenPlusApp::openPanel);
+#if CLIPWREN_LINUX_BACKENDS
+    m_notifier = std::make_unique<DBusNotifier>();
+#else
+    m_notifier = std::make_unique<TrayNotifier>(m_tray->icon());
+#endif
+    m_announcer = std::make_unique<Announcer>(m_sync.bridge(), *m_notifier,
+                                              [this] { return m_panelState.announcesFiles(); });
     m_asWindow = !QSystemTrayIcon::isSystemTrayAvailable();
     if (m_asWindow) {
         openPanel();

@@ -18,7 +18,9 @@
 
 namespace clipwren {
 
+class Announcer;
 class ControlPanel;
+class Notifier;
 class StatusPrinter;
 class TrayItem;
 
@@ -72,6 +74,8 @@ private:
 #endif
     bool m_asWindow = false;
     std::unique_ptr<TrayItem> m_tray;
+    std::unique_ptr<Notifier> m_notifier;
+    std::unique_ptr<Announcer> m_announcer;
     std::unique_ptr<StatusPrinter> m_statusPrinter;
     QPointer<ControlPanel> m_panel;
     QRect m_anchor;  // what the popup hangs from: the icon, or the point clicked

@@ -90,6 +90,7 @@ ControlPanel::ControlPanel(SyncService& sync, PanelState& state, QWidget* parent
                         QStringLiteral("reconnect"))),
       m_autostart(
           named(new QCheckBox(QStringLiteral("Avvia all'accesso")), QStringLiteral("autostart"))),
+      m_notify(named(new QCheckBox(QStringLiteral("Notifiche")), QStringLiteral("notify"))),
       m_autostartError(named(new StatusLine, QStringLiteral("autostartError"))),
       m_fingerprintTitle(
           named(new QLabel(QStringLiteral("Impronta SHA-256 del certificato del Linux:")),
@@ -158,6 +159,7 @@ void ControlPanel::layOut() {
     stack->addWidget(m_reconnect, 0, Qt::AlignLeft);
     stack->addWidget(m_autostart, 0, Qt::AlignLeft);
     stack->addWidget(m_autostartError);
+    stack->addWidget(m_notify, 0, Qt::AlignLeft);
     stack->addWidget(separator);
     stack->addWidget(m_quit, 0, Qt::AlignLeft);
 }
@@ -174,6 +176,7 @@ void ControlPanel::wire() {
     connect(m_copy, &QPushButton::clicked, &m_sync, &SyncService::copyToken);
     connect(m_quit, &QPushButton::clicked, this, &ControlPanel::quitRequested);
     connect(m_autostart, &QCheckBox::toggled, this, &ControlPanel::setAutostart);
+    connect(m_notify, &QCheckBox::toggled, &m_state, &PanelState::setAnnouncesFiles);
 
     // The service announces a change before making it: redraw once it is in place.
     connect(&m_sync, &SyncService::objectWillChange, this, &ControlPanel::redraw,
@@ -207,6 +210,8 @@ void ControlPanel::redraw() {
     // The box shows whether the entry is there, whoever put it there or took it away.
     const QSignalBlocker quiet(m_autostart);
     m_autostart->setChecked(m_state.autostart().isEnabled());
+    const QSignalBlocker quietNotify(m_notify);
+    m_notify->setChecked(m_state.announcesFiles());
 }
 
 void ControlPanel::markInvalidField() {

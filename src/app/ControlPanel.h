@@ -57,6 +57,7 @@ private:
     QPushButton* m_trust;
     QCheckBox* m_reconnect;
     QCheckBox* m_autostart;
+    QCheckBox* m_notify;
     QLabel* m_autostartError;
     QLabel* m_fingerprintTitle;
     FingerprintView* m_fingerprint;

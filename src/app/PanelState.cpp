@@ -5,6 +5,10 @@
 
 namespace clipwren {
 
+namespace {
+const QString notifyKey = QStringLiteral("notify");
+}
+
 PanelState::PanelState(QString clipboardNotice, Autostart autostart, QObject* parent)
     : QObject(parent),
       m_clipboardNotice(std::move(clipboardNotice)),
@@ -13,6 +17,14 @@ PanelState::PanelState(QString clipboardNotice, Autostart autostart, QObject* pa
 void PanelState::setRevealToken(bool reveal) {
     m_revealToken = reveal;
     Q_EMIT revealTokenChanged();
+}
+
+bool PanelState::announcesFiles() const {
+    return m_settings.text(notifyKey) != u"false";
+}
+
+void PanelState::setAnnouncesFiles(bool enabled) {
+    m_settings.setText(notifyKey, enabled ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 }  // namespace clipwren

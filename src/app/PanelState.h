@@ -7,12 +7,14 @@
 #include <QString>
 
 #include "Autostart.h"
+#include "platform/SettingsStore.h"
 
 namespace clipwren {
 
 // What the panel shows that is not the service's: whether the pairing code is shown in clear
-// (false at every launch), what the clipboard backend of this run means for the user, and
-// the login entry. It outlives every panel, which is built anew at each opening.
+// (false at every launch), what the clipboard backend of this run means for the user, the
+// login entry, and whether received files are announced ("Notifiche", saved, on unless
+// turned off). It outlives every panel, which is built anew at each opening.
 class PanelState : public QObject {
     Q_OBJECT
 
@@ -24,6 +26,8 @@ public:
     // Empty when the choice of backend means nothing for the user.
     const QString& clipboardNotice() const { return m_clipboardNotice; }
     const Autostart& autostart() const { return m_autostart; }
+    bool announcesFiles() const;
+    void setAnnouncesFiles(bool enabled);
 
 Q_SIGNALS:
     void revealTokenChanged();
@@ -31,6 +35,7 @@ Q_SIGNALS:
 private:
     const QString m_clipboardNotice;
     const Autostart m_autostart;
+    SettingsStore m_settings;
     bool m_revealToken = false;
 };
 

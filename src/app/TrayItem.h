@@ -26,6 +26,7 @@ public:
     // Where the icon is on the screen; empty when the tray does not say.
     QRect geometry() const { return m_icon.geometry(); }
     const QSystemTrayIcon& icon() const { return m_icon; }
+    QSystemTrayIcon& icon() { return m_icon; }
     icons::Look look() const { return m_look; }
 
 Q_SIGNALS:

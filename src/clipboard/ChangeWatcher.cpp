@@ -4,6 +4,7 @@
 #include "clipboard/ChangeWatcher.h"
 
 #include "clipboard/Digest.h"
+#include "platform/Crypto.h"
 #include "platform/clipboard/Pasteboard.h"
 
 namespace clipwren {
@@ -21,26 +22,37 @@ QByteArray ChangeWatcher::digestOf(const ClipboardPayload& payload) {
     return m_hashedDigest;
 }
 
+// A content that crosses whole is known by its payload's digest, as the other side knows it.
+// One that does not cross at all, by what tells it apart; one that crosses in part, by both.
+QByteArray ChangeWatcher::digestOf(const ClipboardSnapshot& snapshot) {
+    if (!snapshot.notSent) return digestOf(*snapshot.payload);
+    if (!snapshot.payload) {
+        return digestOf(ClipboardPayload{QStringLiteral("notSent"), snapshot.notSentIdentity});
+    }
+    return sha256({digestOf(*snapshot.payload), snapshot.notSentIdentity});
+}
+
 std::optional<NewContent> ChangeWatcher::takeNewContent(std::optional<QByteArray>& lastDigest) {
     if (!m_pasteboard.isSettled()) return std::nullopt;
     if (m_recordPending) {
         recordPresentContent(lastDigest);
         return std::nullopt;
     }
-    auto payload = clipboardPayload(m_pasteboard, &m_cache);
-    if (!payload) return std::nullopt;
-    QByteArray digest = digestOf(*payload);
+    ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
+    if (!snapshot.payload && !snapshot.notSent) return std::nullopt;
+    QByteArray digest = digestOf(snapshot);
     if (lastDigest == digest || m_kept == digest) return std::nullopt;
     m_kept.reset();
     lastDigest = std::move(digest);
-    const bool tooLarge = payload->bytes.size() > maxBytes;
     // Asked only of a new content, so an unchanged clipboard costs no extra look.
-    return NewContent{std::move(*payload), tooLarge, m_pasteboard.isSecret()};
+    return NewContent{std::move(snapshot.payload), std::move(snapshot.notSent),
+                      m_pasteboard.isSecret()};
 }
 
 void ChangeWatcher::keepPresentContent() {
-    const auto payload = clipboardPayload(m_pasteboard, &m_cache);
-    m_kept = payload ? std::optional(digestOf(*payload)) : std::nullopt;
+    const ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
+    m_kept =
+        snapshot.payload || snapshot.notSent ? std::optional(digestOf(snapshot)) : std::nullopt;
 }
 
 void ChangeWatcher::knowStoredFile(const QString& path, const QByteArray& payload,
@@ -55,9 +67,8 @@ void ChangeWatcher::knowStoredFile(const QString& path, const QByteArray& payloa
 void ChangeWatcher::recordPresentContent(std::optional<QByteArray>& lastDigest) {
     m_recordPending = !m_pasteboard.isSettled();
     if (m_recordPending) return;
-    if (const auto payload = clipboardPayload(m_pasteboard, &m_cache)) {
-        lastDigest = digestOf(*payload);
-    }
+    const ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
+    if (snapshot.payload || snapshot.notSent) lastDigest = digestOf(snapshot);
 }
 
 }  // namespace clipwren

@@ -13,11 +13,11 @@ namespace clipwren {
 
 class Pasteboard;
 
-// A content the clipboard holds that lastDigest does not know yet.
+// A content the clipboard holds that lastDigest does not know yet: what of it crosses, and
+// what does not, named once, since it is now known too.
 struct NewContent {
-    ClipboardPayload payload;
-    // Larger than maxBytes: never sent, only reported, once, since it is now known too.
-    bool tooLarge = false;
+    std::optional<ClipboardPayload> payload;
+    std::optional<NotSent> notSent;
     // Marked by a password manager: never sent, only reported, once.
     bool secret = false;
 };
@@ -48,6 +48,7 @@ public:
 
 private:
     QByteArray digestOf(const ClipboardPayload& payload);
+    QByteArray digestOf(const ClipboardSnapshot& snapshot);
 
     const Pasteboard& m_pasteboard;
     SnapshotCache m_cache;

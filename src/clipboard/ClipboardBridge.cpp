@@ -13,6 +13,7 @@
 #include "clipboard/InboundApply.h"
 #include "platform/clipboard/Pasteboard.h"
 #include "protocol/Message.h"
+#include "protocol/SessionNotice.h"
 
 namespace clipwren {
 
@@ -69,18 +70,28 @@ void ClipboardBridge::poll() {
     if (!content) return;
     ++m_taken;
     m_nextToBuild.reset();
-    const ClipboardPayload& payload = content->payload;
-    if (content->secret) {
-        Q_EMIT secretKept(payload.kind, payload.bytes.size());
+    const std::optional<ClipboardPayload>& payload = content->payload;
+    if (content->secret && payload) {
+        Q_EMIT secretKept(payload->kind, payload->bytes.size());
         return;
     }
-    if (content->tooLarge) {
-        Q_EMIT tooLarge(payload.kind, payload.bytes.size());
+    if (!payload) return sendNotSent(*content->notSent);
+    // What did not cross is said after what did, so that it is the last word on this copy.
+    if (payload->bytes.size() < workerThreshold) {
+        send(*payload);
+        if (content->notSent) sendNotSent(*content->notSent);
         return;
     }
-    if (payload.bytes.size() < workerThreshold) return send(payload);
-    m_nextToBuild = payload;
+    m_nextToBuild = NextToBuild{*payload, content->notSent};
     buildNext();
+}
+
+// Said here, and to the other side, whose user would otherwise paste the old content
+// wondering why.
+void ClipboardBridge::sendNotSent(const NotSent& what) {
+    qCDebug(lcClipboard) << "not sent:" << int(what.reason) << what.content << what.name;
+    Q_EMIT notSent(what);
+    if (const auto frame = notSentMessage(what).toFrame()) Q_EMIT frameReady(*frame);
 }
 
 void ClipboardBridge::send(const ClipboardPayload& payload) {
@@ -100,16 +111,18 @@ void ClipboardBridge::sendFrame(const std::optional<QByteArray>& frame, const QS
 void ClipboardBridge::buildNext() {
     if (m_building || !m_nextToBuild) return;
     m_building = true;
-    const ClipboardPayload payload = *std::exchange(m_nextToBuild, std::nullopt);
-    onWorker([this, payload, token = m_token(), device = m_deviceID, taken = m_taken] {
-        auto frame = clipMessage(payload.kind, payload.bytes, token, device).toFrame();
-        return [this, frame = std::move(frame), kind = payload.kind, size = payload.bytes.size(),
-                taken] {
+    NextToBuild next = *std::exchange(m_nextToBuild, std::nullopt);
+    onWorker([this, next = std::move(next), token = m_token(), device = m_deviceID,
+              taken = m_taken] {
+        auto frame = clipMessage(next.payload.kind, next.payload.bytes, token, device).toFrame();
+        return [this, frame = std::move(frame), kind = next.payload.kind,
+                size = next.payload.bytes.size(), partly = next.notSent, taken] {
             m_building = false;
             if (taken != m_taken) {
                 qCDebug(lcClipboard) << "superseded before its message was built:" << kind;
             } else {
                 sendFrame(frame, kind, size);
+                if (partly) sendNotSent(*partly);
             }
             buildNext();
         };
@@ -130,6 +143,10 @@ void ClipboardBridge::receiveNext() {
         if (body.size() >= workerThreshold) {
             receiveLarge(body);
             return;
+        }
+        if (const auto what = readNotSent(body)) {
+            Q_EMIT otherSideNotSent(*what);
+            continue;
         }
         const auto clip = m_reader.read(body, m_token(), m_deviceID);
         if (!clip) continue;

@@ -71,8 +71,11 @@ public:
 Q_SIGNALS:
     void frameReady(const QByteArray& frame);
     void sent(const QString& kind, qsizetype size);
-    // A new content over the size limit: not sent, reported once.
-    void tooLarge(const QString& kind, qsizetype size);
+    // A new content, or a part of one, that does not cross (too large, a folder, several
+    // files, a kind that cannot be sent): reported once, and told to the other side.
+    void notSent(const NotSent& notSent);
+    // The other side's clipboard now holds something that did not cross; ours is left as it is.
+    void otherSideNotSent(const NotSent& notSent);
     // A new content marked by a password manager: never sent, reported once.
     void secretKept(const QString& kind, qsizetype size);
     // Only once the content is on the clipboard.
@@ -87,6 +90,7 @@ private:
     template <class Work>
     void onWorker(Work work);
     void send(const ClipboardPayload& payload);
+    void sendNotSent(const NotSent& what);
     void sendFrame(const std::optional<QByteArray>& frame, const QString& kind, qsizetype size);
     void buildNext();
     void receiveNext();
@@ -108,7 +112,11 @@ private:
     // Counts contents taken and sessions begun or ended: a message built for an earlier count
     // is not sent.
     quint64 m_taken = 0;
-    std::optional<ClipboardPayload> m_nextToBuild;
+    struct NextToBuild {
+        ClipboardPayload payload;
+        std::optional<NotSent> notSent;  // what of the same copy did not cross
+    };
+    std::optional<NextToBuild> m_nextToBuild;
     bool m_building = false;
     std::deque<QByteArray> m_inbound;
     bool m_receiving = false;

@@ -7,9 +7,13 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QTextDocumentFragment>
+#include <algorithm>
 
+#include "platform/clipboard/ClipboardContents.h"
 #include "platform/clipboard/Pasteboard.h"
 
 namespace clipwren {
@@ -34,33 +38,120 @@ std::optional<QByteArray> readFilePayload(const QUrl& url, qint64 size) {
     return bytes;
 }
 
-std::optional<ClipboardPayload> filePayload(const Pasteboard& pasteboard, SnapshotCache* cache) {
-    const QList<QUrl> urls = pasteboard.fileURLs();
-    if (urls.isEmpty()) return std::nullopt;
-    const QUrl& url = urls.first();
-    const auto identity = fileIdentity(url.toLocalFile());
-    // The size is checked before reading, so a large file is never loaded.
-    if (!identity || identity->size < 1 || identity->size > maxBytes) return std::nullopt;
+// The first file, read unless its identity shows the cached read is still true.
+std::optional<ClipboardPayload> filePayload(const QUrl& url,
+                                            const SnapshotCache::FileIdentity& identity,
+                                            SnapshotCache* cache) {
     if (cache) {
-        if (const QByteArray* bytes = cache->find(*identity)) {
+        if (const QByteArray* bytes = cache->find(identity)) {
             return ClipboardPayload{QStringLiteral("file"), *bytes};
         }
     }
-    auto bytes = readFilePayload(url, identity->size);
+    auto bytes = readFilePayload(url, identity.size);
     if (!bytes) return std::nullopt;
-    if (cache) cache->keep(*identity, *bytes);
+    if (cache) cache->keep(identity, *bytes);
     return ClipboardPayload{QStringLiteral("file"), std::move(*bytes)};
 }
 
-std::optional<ClipboardPayload> pngFromTiff(const QByteArray& tiff) {
-    const QImage image = QImage::fromData(tiff, "TIFF");
-    if (image.isNull()) return std::nullopt;
+QByteArray identityBytes(const SnapshotCache::FileIdentity& identity) {
+    return QStringLiteral("%1:%2:%3:%4:%5")
+        .arg(identity.path)
+        .arg(identity.device)
+        .arg(identity.inode)
+        .arg(identity.size)
+        .arg(identity.modifiedNs)
+        .toUtf8();
+}
+
+// The first of the files, if it can cross; a folder, a file over the limit, or the files past
+// the first, named. Nothing when the first is no file at all, or empty: the clipboard's other
+// types are looked at then.
+std::optional<ClipboardSnapshot> filesSnapshot(const QList<QUrl>& urls, SnapshotCache* cache) {
+    const QString path = urls.first().toLocalFile();
+    const QString name = urls.first().fileName();
+    ClipboardSnapshot snapshot;
+    if (const auto identity = fileIdentity(path)) {
+        if (identity->size > maxBytes) {
+            // The size is checked before reading, so a large file is never loaded.
+            snapshot.notSent =
+                NotSent::tooLarge(QStringLiteral("file"), name, identity->size, maxBytes);
+            snapshot.notSentIdentity = identityBytes(*identity);
+        } else if (identity->size > 0) {
+            snapshot.payload = filePayload(urls.first(), *identity, cache);
+        }
+    } else if (QFileInfo(path).isDir()) {
+        snapshot.notSent = NotSent::folder(name);
+        snapshot.notSentIdentity = path.toUtf8();
+    }
+    if (urls.size() > 1) {
+        // One file crosses at a time: the user learns which, if any, did.
+        snapshot.notSent = NotSent::severalFiles(urls.size(), snapshot.payload ? name : QString());
+        for (const QUrl& url : urls) snapshot.notSentIdentity += url.toEncoded() + '\n';
+    }
+    if (!snapshot.payload && !snapshot.notSent) return std::nullopt;
+    return snapshot;
+}
+
+std::optional<ClipboardPayload> pngFrom(const QByteArray& image) {
+    const QImage decoded = QImage::fromData(image);
+    if (decoded.isNull()) return std::nullopt;
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "PNG");
-    if (!writer.write(image) || png.isEmpty()) return std::nullopt;
+    if (!writer.write(decoded) || png.isEmpty()) return std::nullopt;
     return ClipboardPayload{QStringLiteral("image"), std::move(png)};
+}
+
+std::optional<ClipboardPayload> textFromHtml(const QByteArray& html) {
+    QString text = QTextDocumentFragment::fromHtml(QString::fromUtf8(html)).toPlainText();
+    // Non-breaking spaces are what HTML spells its spaces with; nobody pastes them on purpose.
+    text.replace(QChar::Nbsp, u' ');
+    if (text.trimmed().isEmpty()) return std::nullopt;
+    return ClipboardPayload{QStringLiteral("text"), text.toUtf8()};
+}
+
+// An image or a text, of any size: what the clipboard offers, best first.
+std::optional<ClipboardPayload> contentPayload(const Pasteboard& pasteboard) {
+    if (auto png = pasteboard.data(Pasteboard::DataType::PNG)) {
+        return ClipboardPayload{QStringLiteral("image"), std::move(*png)};
+    }
+    if (auto image = pasteboard.data(Pasteboard::DataType::Image)) {
+        if (auto converted = pngFrom(*image)) return converted;
+    }
+    if (auto text = pasteboard.string(); text && !text->isEmpty()) {
+        return ClipboardPayload{QStringLiteral("text"), std::move(*text)};
+    }
+    if (const auto html = pasteboard.data(Pasteboard::DataType::HTML)) return textFromHtml(*html);
+    return std::nullopt;
+}
+
+// A content over the limit is named, and stays known by its own bytes.
+ClipboardSnapshot withinLimit(ClipboardPayload payload) {
+    ClipboardSnapshot snapshot;
+    if (payload.bytes.size() <= maxBytes) {
+        snapshot.payload = std::move(payload);
+        return snapshot;
+    }
+    snapshot.notSent = NotSent::tooLarge(payload.kind, {}, payload.bytes.size(), maxBytes);
+    snapshot.notSentIdentity = std::move(payload.bytes);
+    return snapshot;
+}
+
+// A clipboard that offers something, none of it of a kind that can cross: named by its first
+// type. A type that could have held a content held none (empty text): nothing to name. Types
+// without a slash are the X server's own (TARGETS, TIMESTAMP) or hints.
+ClipboardSnapshot unknownKind(const QList<QByteArray>& formats) {
+    ClipboardSnapshot snapshot;
+    if (std::any_of(formats.begin(), formats.end(), isContentType)) return snapshot;
+    for (const QByteArray& type : formats) {
+        if (!type.contains('/')) continue;
+        if (!snapshot.notSent) {
+            snapshot.notSent = NotSent::unknownKind(QString::fromLatin1(type));
+        }
+        snapshot.notSentIdentity += type + '\n';
+    }
+    return snapshot;
 }
 
 }  // namespace
@@ -80,20 +171,19 @@ std::optional<SnapshotCache::FileIdentity> fileIdentity(const QString& path) {
                                        qint64(modified.tv_sec) * 1'000'000'000 + modified.tv_nsec};
 }
 
+ClipboardSnapshot clipboardSnapshot(const Pasteboard& pasteboard, SnapshotCache* cache) {
+    const QList<QUrl> urls = pasteboard.fileURLs();
+    if (!urls.isEmpty()) {
+        if (auto files = filesSnapshot(urls, cache)) return std::move(*files);
+    }
+    if (auto payload = contentPayload(pasteboard)) return withinLimit(std::move(*payload));
+    // Files that could not be used (empty, gone) are not a kind of their own.
+    return urls.isEmpty() ? unknownKind(pasteboard.formats()) : ClipboardSnapshot();
+}
+
 std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard,
                                                  SnapshotCache* cache) {
-    if (auto file = filePayload(pasteboard, cache)) return file;
-
-    if (auto png = pasteboard.data(Pasteboard::DataType::PNG)) {
-        return ClipboardPayload{QStringLiteral("image"), std::move(*png)};
-    }
-    if (auto tiff = pasteboard.data(Pasteboard::DataType::TIFF)) {
-        if (auto converted = pngFromTiff(*tiff)) return converted;
-    }
-    if (auto text = pasteboard.string(); text && !text->isEmpty()) {
-        return ClipboardPayload{QStringLiteral("text"), std::move(*text)};
-    }
-    return std::nullopt;
+    return clipboardSnapshot(pasteboard, cache).payload;
 }
 
 }  // namespace clipwren

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "clipboard/ClipboardPayload.h"
+#include "protocol/SessionNotice.h"
 
 namespace clipwren {
 
@@ -43,9 +44,23 @@ private:
 // A regular file's identity; nothing when it is not one.
 std::optional<SnapshotCache::FileIdentity> fileIdentity(const QString& path);
 
-// The clipboard's content now: the first file (1 to maxBytes bytes), else PNG data as stored,
-// else TIFF data converted to PNG, else non-empty text. Each source that cannot be used
-// falls through to the next; nothing when none yields.
+// What the clipboard holds now, as the sync sees it: what crosses, what does not and why, or
+// both (of several files, the first crosses).
+struct ClipboardSnapshot {
+    std::optional<ClipboardPayload> payload;
+    std::optional<NotSent> notSent;
+    // What tells one content that does not cross from another, when there is no payload to:
+    // its own bytes, a file's identity, a folder's path, the list of files, the types offered.
+    QByteArray notSentIdentity;
+};
+
+// The clipboard's content now: the first file of the URL list (1 to maxBytes bytes of
+// contents), else PNG data as stored, else an image of another type converted to PNG, else
+// non-empty text, else HTML as its text. A file list that cannot cross whole, a content over
+// maxBytes, and a clipboard that offers only what none of these is, are named in notSent.
+ClipboardSnapshot clipboardSnapshot(const Pasteboard& pasteboard, SnapshotCache* cache = nullptr);
+
+// Only what crosses.
 std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard,
                                                  SnapshotCache* cache = nullptr);
 

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "Logging.h"
+#include "clipboard/Announcer.h"
 #include "platform/Crypto.h"
 #include "platform/Uuid.h"
 #include "platform/clipboard/Pasteboard.h"
@@ -23,6 +24,7 @@ namespace {
 const QString hostKey = QStringLiteral("host");
 const QString tokenKey = QStringLiteral("token");
 const QString reconnectKey = QStringLiteral("reconnect");
+const QString syncing = QStringLiteral("Connesso \u2022 sincronizzazione attiva");
 const QString invalidInput =
     QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri");
 
@@ -55,9 +57,11 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteb
     connect(&m_bridge, &ClipboardBridge::secretKept, this, [this] {
         assignStatus(QStringLiteral("Password non inviata: copiata da un gestore di password"));
     });
-    connect(&m_bridge, &ClipboardBridge::tooLarge, this, [this] {
-        assignStatus(QStringLiteral("Contenuto troppo grande da inviare (massimo 12 MiB)"));
-    });
+    connect(&m_bridge, &ClipboardBridge::notSent, this,
+            [this](const NotSent& notSent) { assignStatus(notSentHere(notSent)); });
+    // A content that crosses after one that did not: the line says what is true now.
+    connect(&m_bridge, &ClipboardBridge::sent, this, &SyncService::showSyncing);
+    connect(&m_bridge, &ClipboardBridge::applied, this, &SyncService::showSyncing);
     connect(&m_bridge, &ClipboardBridge::fileNotStored, this, [this](const QString& error) {
         assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + error);
     });
@@ -377,7 +381,11 @@ void SyncService::accept() {
     m_acceptance.stop();
     m_retry = 0;
     if (m_reconnecting) assignReconnecting(false);
-    assignStatus(QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
+    assignStatus(syncing);
+}
+
+void SyncService::showSyncing() {
+    if (m_accepted && m_status != syncing) assignStatus(syncing);
 }
 
 void SyncService::hear(SessionNotice notice) {

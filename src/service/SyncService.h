@@ -107,6 +107,8 @@ public:
     const QByteArray& receiveBuffer() const { return m_buffer; }
     const std::optional<QByteArray>& lastDigest() const { return m_bridge.lastDigest(); }
     bool isWatching() const { return m_bridge.isWatching(); }
+    // What crosses and what does not, for whoever tells the user.
+    const ClipboardBridge& bridge() const { return m_bridge; }
 
 Q_SIGNALS:
     // Emitted immediately before every assignment to host, token, isConnected, status,
@@ -142,6 +144,7 @@ private:
     void handle(quint64 generation, Connection::State state, const QString& error);
     void becomeReady();
     void accept();
+    void showSyncing();
     void hear(SessionNotice notice);
     void endSession(const QString& reason);
     void sendJSON(const Message& message);

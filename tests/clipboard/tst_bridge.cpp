@@ -6,13 +6,19 @@
 // test; what the two programs make of the reports, their own.
 #include <QSemaphore>
 
+#include "clipboard/Announcer.h"
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
 #include "platform/clipboard/PasswordManagerHint.h"
 #include "platform/clipboard/QtPasteboard.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
+#include "protocol/SessionNotice.h"
 #include "support/Testing.h"
+#if CLIPWREN_LINUX_BACKENDS
+#include "platform/DBusNotifier.h"
+#include "support/NotificationBus.h"
+#endif
 
 namespace {
 
@@ -56,7 +62,8 @@ struct Mirror {
     ClipboardBridge mirror{pasteboard, [] { return code; }, u"linux-1"_s};
     QSignalSpy frames{&mirror, &ClipboardBridge::frameReady};
     QSignalSpy sent{&mirror, &ClipboardBridge::sent};
-    QSignalSpy tooLarge{&mirror, &ClipboardBridge::tooLarge};
+    QSignalSpy notSent{&mirror, &ClipboardBridge::notSent};
+    QSignalSpy otherSideNotSent{&mirror, &ClipboardBridge::otherSideNotSent};
     QSignalSpy secretKept{&mirror, &ClipboardBridge::secretKept};
     QSignalSpy applied{&mirror, &ClipboardBridge::applied};
     QSignalSpy known{&mirror, &ClipboardBridge::alreadyKnown};
@@ -88,12 +95,17 @@ private Q_SLOTS:
         m.pasteboard.setPNG(test::samplePicture());
         QTRY_COMPARE(m.frames.count(), 2);
 
-        // Over the limit, or a password manager's copy: reported once, never sent.
+        // Over the limit: named once, here and to the other side, never sent.
         m.pasteboard.setString(QByteArray(maxBytes + 1, 'x'));
         m.mirror.poll();
         m.mirror.poll();
-        QCOMPARE(m.tooLarge.count(), 1);
-        QCOMPARE(m.tooLarge.at(0).at(1).value<qsizetype>(), maxBytes + 1);
+        const NotSent tooLarge = NotSent::tooLarge(u"text"_s, {}, maxBytes + 1, maxBytes);
+        QCOMPARE(m.notSent.count(), 1);
+        QCOMPARE(m.notSent.at(0).at(0).value<NotSent>(), tooLarge);
+        QCOMPARE(m.frames.count(), 3);
+        QCOMPARE(readNotSent(m.frames.at(2).at(0).toByteArray().mid(frameHeaderSize)),
+                 std::optional(tooLarge));
+        // A password manager's copy: reported once, never sent.
         auto* mime = new QMimeData;
         mime->setText(u"hunter2"_s);
         mime->setData(QString::fromLatin1(passwordManagerHintType), "secret");
@@ -101,7 +113,7 @@ private Q_SLOTS:
         m.mirror.poll();
         m.mirror.poll();
         QCOMPARE(m.secretKept.count(), 1);
-        QCOMPARE(m.frames.count(), 2);
+        QCOMPARE(m.frames.count(), 3);
     }
 
     void appliesWhatPassesAndEchoesNothing() {
@@ -112,6 +124,13 @@ private Q_SLOTS:
         m.mirror.receive(body(u"text"_s, "eco", code, m.mirror.deviceID()));
         m.mirror.receive(body(u"rtf"_s, "{\\rtf1}"));
         QCOMPARE(m.applied.count() + m.known.count(), 0);
+        QCOMPARE(m.pasteboard.string(), QByteArray("prima"));
+
+        // What did not cross over there is heard of; what is here stays.
+        const NotSent folder = NotSent::folder(u"Foto"_s);
+        m.mirror.receive(*notSentMessage(folder).toJson());
+        QCOMPARE(m.otherSideNotSent.count(), 1);
+        QCOMPARE(m.otherSideNotSent.at(0).at(0).value<NotSent>(), folder);
         QCOMPARE(m.pasteboard.string(), QByteArray("prima"));
 
         m.mirror.receive(body(u"text"_s, "dal Mac"));
@@ -139,6 +158,42 @@ private Q_SLOTS:
         QCOMPARE(m.known.count(), 2);
         QCOMPARE(test::receivedFiles(), files);
     }
+
+#if CLIPWREN_LINUX_BACKENDS
+    // The user hears of what did not cross, either way, and of each received file with a way to
+    // its folder; of files only while asked to.
+    void announcesWhatDidNotCrossAndEachFile_data() {
+        QTest::addColumn<bool>("announcesFiles");
+        QTest::addRow("files announced") << true;
+        QTest::addRow("files not announced") << false;
+    }
+    void announcesWhatDidNotCrossAndEachFile() {
+        QFETCH(bool, announcesFiles);
+        test::NotificationBus bus;
+        QVERIFY(bus.start());
+        Mirror m("prima");
+        DBusNotifier notifier(bus.client());
+        const Announcer announcer(m.mirror, notifier, [=] { return announcesFiles; });
+        const QTemporaryDir folder;
+        m.pasteboard.writeFileURL(folder.path());
+        m.mirror.poll();
+        m.mirror.receive(*notSentMessage(NotSent::severalFiles(3, u"a.txt"_s)).toJson());
+        m.mirror.receive(body(u"file"_s, "<b>nota.txt\0riga"_ba));
+        QTRY_COMPARE(bus.shown().size(), announcesFiles ? 3 : 2);
+        const auto& shown = bus.shown();
+        QCOMPARE(shown[0].title, u"Non inviato"_s);
+        QCOMPARE(shown[0].body, u"\u00ab"_s + QFileInfo(folder.path()).fileName() +
+                                    u"\u00bb è una cartella, e le cartelle non passano"_s);
+        QCOMPARE(shown[1].title, u"Arrivato in parte dall'altro computer"_s);
+        QVERIFY(shown[1].actions.isEmpty());
+        if (!announcesFiles) return;
+        QCOMPARE(shown[2].title, u"File ricevuto"_s);
+        // A name is shown as it is, never read as markup.
+        QCOMPARE(shown[2].body,
+                 u"\u00ab&lt;b&gt;nota.txt\u00bb (4 byte) è negli appunti, pronto da incollare"_s);
+        QCOMPARE(shown[2].actions.mid(2), (QStringList{u"open"_s, u"Apri cartella"_s}));
+    }
+#endif
 
     // Copied in quick succession, while the first one's message is still being built: only the
     // newest leaves, whatever the sizes.

@@ -50,53 +50,88 @@ private Q_SLOTS:
         QTest::addColumn<Formats>("formats");
         QTest::addColumn<Urls>("urls");
         QTest::addColumn<QByteArray>("sent");  // kind, ':', bytes; none: nothing to send
+        QTest::addColumn<QString>("notSent");  // reason, name or type, size or count
         const Formats both{{png, "png bytes"}, {text, "words"}}, words{{text, "words"}};
-        QTest::addRow("the first file, before all else")
+        const QUrl folder = QUrl::fromLocalFile(m_dir.path());
+        QTest::addRow("of several files the first, and the rest named")
             << both << Urls{makeFile(u"nine.txt1"_s, "a\0b"_ba), makeFile(u"second.txt"_s, "2")}
-            << "file:nine.txt1\0a\0b"_ba;
+            << "file:nine.txt1\0a\0b"_ba << u"files nine.txt1 2"_s;
+        QTest::addRow("of several files none, when the first cannot cross")
+            << words << Urls{folder, makeFile(u"third.txt"_s, "3")} << QByteArray()
+            << u"files  2"_s;
         QTest::addRow("the first local file, named in UTF-8")
             << Formats()
             << Urls{QUrl(u"https://example.org/a.txt"_s), makeFile(u"caff\u00e8.txt"_s, "hi")}
-            << "file:caff\xc3\xa8.txt\0hi"_ba;
+            << "file:caff\xc3\xa8.txt\0hi"_ba << QString();
         QTest::addRow("an empty file gives way to the image")
-            << both << Urls{makeFile(u"empty"_s, {})} << "image:png bytes"_ba;
-        QTest::addRow("a folder gives way to the text")
-            << words << Urls{QUrl::fromLocalFile(m_dir.path())} << "text:words"_ba;
-        // 12 MiB of contents is the most a file may have; a larger one is not read at all.
-        QTest::addRow("the largest file") << words << Urls{makeFile(u"limit.bin"_s, {}, 12'582'912)}
-                                          << "file:limit.bin"_ba + QByteArray(1 + 12'582'912, '\0');
-        QTest::addRow("a larger file gives way to the text")
-            << words << Urls{makeFile(u"above.bin"_s, {}, 12'582'913)} << "text:words"_ba;
+            << both << Urls{makeFile(u"empty"_s, {})} << "image:png bytes"_ba << QString();
+        // Its path as text would paste as if it were the folder.
+        QTest::addRow("a folder is named, not sent as text")
+            << words << Urls{folder} << QByteArray() << u"folder "_s + folder.fileName() + u" 0";
+        // 12 MiB of contents is the most a file may have, whatever its name; a larger one is
+        // not read at all.
+        QTest::addRow("the largest file")
+            << words << Urls{makeFile(u"limit.bin"_s, {}, 12'582'912)}
+            << "file:limit.bin"_ba + QByteArray(1 + 12'582'912, '\0') << QString();
+        QTest::addRow("a larger file is named with its size")
+            << words << Urls{makeFile(u"above.bin"_s, {}, 12'582'913)} << QByteArray()
+            << u"tooLarge above.bin 12582913"_s;
         // Qt turns URLs into text of their own: a URL list alone is never sent as text.
-        QTest::addRow("a web link alone")
-            << Formats() << Urls{QUrl(u"https://example.org/"_s)} << QByteArray();
-        QTest::addRow("a larger file alone")
-            << Formats() << Urls{makeFile(u"alone.bin"_s, {}, 12'582'913)} << QByteArray();
+        QTest::addRow("a web link alone") << Formats() << Urls{QUrl(u"https://example.org/"_s)}
+                                          << QByteArray() << u"kind text/uri-list 0"_s;
+        QTest::addRow("a kind of its own")
+            << Formats{{u"application/x-foglio"_s, "celle"}} << Urls() << QByteArray()
+            << u"kind application/x-foglio 0"_s;
+        QTest::addRow("HTML alone, as its words")
+            << Formats{{u"text/html"_s, "<p>Ciao <b>mondo</b>&nbsp;!</p>"}} << Urls()
+            << "text:Ciao mondo !"_ba << QString();
         // Not validated, not even for length.
         QTest::addRow("PNG as it is, before TIFF")
-            << Formats{{png, {}}, {tiff, test::samplePicture("TIFF")}} << Urls() << "image:"_ba;
+            << Formats{{png, {}}, {tiff, test::samplePicture("TIFF")}} << Urls() << "image:"_ba
+            << QString();
         QTest::addRow("a TIFF that does not decode gives way to the text")
-            << Formats{{tiff, "II*"}, {text, "words"}} << Urls() << "text:words"_ba;
+            << Formats{{tiff, "II*"}, {text, "words"}} << Urls() << "text:words"_ba << QString();
         QTest::addRow("UTF-8 text")
-            << Formats{{text, "\xc3\xa8 testo"}} << Urls() << "text:\xc3\xa8 testo"_ba;
-        QTest::addRow("empty text") << Formats{{text, ""}} << Urls() << QByteArray();
+            << Formats{{text, "\xc3\xa8 testo"}} << Urls() << "text:\xc3\xa8 testo"_ba << QString();
+        QTest::addRow("empty text") << Formats{{text, ""}} << Urls() << QByteArray() << QString();
     }
     void snapshotTakesFileThenImageThenText() {
         QFETCH(Formats, formats);
         QFETCH(Urls, urls);
-        QFETCH(QByteArray, sent);
         offer(formats, urls);
-        const auto payload = clipboardPayload(m_pasteboard);
-        QCOMPARE(payload ? payload->kind.toUtf8() + ':' + payload->bytes : QByteArray(), sent);
+        const ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard);
+        const auto& payload = snapshot.payload;
+        QTEST(payload ? payload->kind.toUtf8() + ':' + payload->bytes : QByteArray(), "sent");
+        const auto& notSent = snapshot.notSent;
+        const QString reasons[] = {u"tooLarge"_s, u"folder"_s, u"files"_s, u"kind"_s};
+        QTEST(notSent ? reasons[int(notSent->reason)] + u' ' +
+                            (notSent->name.isEmpty() ? notSent->content : notSent->name) + u' ' +
+                            QString::number(notSent->size + notSent->count)
+                      : QString(),
+              "notSent");
     }
 
-    void tiffIsConvertedToPng() {
-        offer({{tiff, test::samplePicture("TIFF")}, {text, "words"}});
+    // Any image Qt reads crosses as PNG, the picture unchanged but for a lossy format's own loss.
+    void otherImagesAreConvertedToPng_data() {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<bool>("lossless");
+        QTest::addRow("TIFF") << "TIFF"_ba << true;
+        QTest::addRow("BMP") << "BMP"_ba << true;
+        QTest::addRow("JPEG") << "JPEG"_ba << false;
+    }
+    void otherImagesAreConvertedToPng() {
+        QFETCH(QByteArray, format);
+        QFETCH(bool, lossless);
+        const QString type = u"image/"_s + QString::fromLatin1(format.toLower());
+        offer({{type, test::samplePicture(format.constData())}, {text, "words"}});
         const auto payload = clipboardPayload(m_pasteboard);
         QCOMPARE(payload->kind, u"image"_s);
         QVERIFY(payload->bytes.startsWith("\x89PNG\r\n\x1a\n"));
-        QCOMPARE(QImage::fromData(payload->bytes, "PNG").convertToFormat(QImage::Format_RGB32),
-                 QImage::fromData(test::samplePicture()));
+        const QImage image =
+            QImage::fromData(payload->bytes, "PNG").convertToFormat(QImage::Format_RGB32);
+        const QImage original = QImage::fromData(test::samplePicture());
+        QCOMPARE(image.size(), original.size());
+        if (lossless) QCOMPARE(image, original);
     }
 
     void watcherSendsEachNewContentOnce() {
@@ -106,14 +141,20 @@ private Q_SLOTS:
         const auto next = [&](const Formats& formats) -> QByteArray {
             offer(formats);
             const auto content = watcher.takeNewContent(lastDigest);
-            return content ? content->payload.kind.toUtf8() + ':' + content->payload.bytes
-                           : QByteArray("nothing");
+            if (!content) return "nothing";
+            return content->payload
+                       ? content->payload->kind.toUtf8() + ':' + content->payload->bytes
+                       : QByteArray("not sent");
         };
         QCOMPARE(next({{text, "A"}}), "text:A");
         QCOMPARE(next({{text, "A"}}), "nothing");
         QCOMPARE(next({{text, "B"}}), "text:B");
         QCOMPARE(next({{text, "A"}}), "text:A");
         QCOMPARE(lastDigest, std::optional(contentDigest("text", "A")));
+        // What cannot cross is named once, like any content.
+        const Formats sheet{{u"application/x-foglio"_s, "celle"}};
+        QCOMPARE(next(sheet), "not sent");
+        QCOMPARE(next(sheet), "nothing");
         // Same bytes under another kind are another content.
         QCOMPARE(next({{png, "A"}}), "image:A");
         // An empty clipboard keeps lastDigest: the last content does not go again.

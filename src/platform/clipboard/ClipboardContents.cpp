@@ -3,6 +3,8 @@
 
 #include "platform/clipboard/ClipboardContents.h"
 
+#include <QImageReader>
+
 #include "platform/clipboard/PasswordManagerHint.h"
 
 namespace clipwren {
@@ -11,7 +13,7 @@ namespace {
 
 const QByteArray uriListType = QByteArrayLiteral("text/uri-list");
 const QByteArray pngType = QByteArrayLiteral("image/png");
-const QByteArray tiffType = QByteArrayLiteral("image/tiff");
+const QByteArray htmlType = QByteArrayLiteral("text/html");
 // File managers on GNOME and KDE paste files from this type, not from the URL list alone.
 const QByteArray gnomeCopiedFilesType = QByteArrayLiteral("x-special/gnome-copied-files");
 const QByteArray hintType(passwordManagerHintType);
@@ -55,7 +57,6 @@ QList<QByteArray> offeredTypes(const ClipboardContents& contents) {
     QList<QByteArray> types;
     if (contents.uriList) types << uriListType << gnomeCopiedFilesType;
     if (contents.png) types << pngType;
-    if (contents.tiff) types << tiffType;
     if (contents.text) types << textTypesWritten;
     if (contents.passwordManagerHint) types << hintType;
     return types;
@@ -68,7 +69,6 @@ std::optional<QByteArray> bytesForType(const ClipboardContents& contents,
         return gnomeCopiedFiles(*contents.uriList);
     }
     if (mimeType == pngType) return contents.png;
-    if (mimeType == tiffType) return contents.tiff;
     if (textTypesWritten.contains(mimeType)) return contents.text;
     if (mimeType == hintType) return contents.passwordManagerHint;
     return std::nullopt;
@@ -83,14 +83,30 @@ QList<ReadStep> readingPlan(const QList<QByteArray>& offered) {
         plan.append({pngType, &ClipboardContents::png});
         return plan;
     }
-    if (offered.contains(tiffType)) plan.append({tiffType, &ClipboardContents::tiff});
+    if (const auto image = convertibleImageType(offered)) {
+        plan.append({*image, &ClipboardContents::image});
+    }
     for (const QByteArray& type : textTypesRead) {
         if (offered.contains(type)) {
             plan.append({type, &ClipboardContents::text});
-            break;
+            return plan;
         }
     }
+    if (offered.contains(htmlType)) plan.append({htmlType, &ClipboardContents::html});
     return plan;
+}
+
+bool isContentType(const QByteArray& type) {
+    return type == pngType || type == htmlType || textTypesRead.contains(type) ||
+           convertibleImageType({type});
+}
+
+std::optional<QByteArray> convertibleImageType(const QList<QByteArray>& offered) {
+    static const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+    for (const QByteArray& type : offered) {
+        if (type != pngType && readable.contains(type)) return type;
+    }
+    return std::nullopt;
 }
 
 bool isSecret(const ClipboardContents& contents) {

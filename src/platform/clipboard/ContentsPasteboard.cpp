@@ -10,7 +10,9 @@ namespace clipwren {
 void ContentsPasteboard::write(const ClipboardContents& contents) {
     if (m_lost) return;
     dropReading();
-    settle(own(contents) ? contents : ClipboardContents{});
+    ClipboardContents owned = own(contents) ? contents : ClipboardContents{};
+    owned.formats = offeredTypes(owned);
+    settle(std::move(owned));
 }
 
 QList<QUrl> ContentsPasteboard::fileURLs() const {
@@ -18,7 +20,15 @@ QList<QUrl> ContentsPasteboard::fileURLs() const {
 }
 
 std::optional<QByteArray> ContentsPasteboard::data(DataType type) const {
-    return type == DataType::PNG ? m_contents.png : m_contents.tiff;
+    switch (type) {
+        case DataType::PNG:
+            return m_contents.png;
+        case DataType::Image:
+            return m_contents.image;
+        case DataType::HTML:
+            return m_contents.html;
+    }
+    return std::nullopt;
 }
 
 void ContentsPasteboard::beginReading() {
@@ -35,6 +45,7 @@ void ContentsPasteboard::dropReading() {
 }
 
 void ContentsPasteboard::readOffered(const QList<QByteArray>& offered) {
+    m_contents.formats = offered;
     m_plan = readingPlan(offered);
     // From the loop, so that the backend finishes the event it is handling first.
     QMetaObject::invokeMethod(

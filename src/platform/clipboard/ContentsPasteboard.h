@@ -27,6 +27,7 @@ public:
     QList<QUrl> fileURLs() const override;
     std::optional<QByteArray> data(DataType type) const override;
     std::optional<QByteArray> string() const override { return m_contents.text; }
+    QList<QByteArray> formats() const override { return m_contents.formats; }
     bool isSettled() const override { return !m_reading; }
     bool isSecret() const override { return clipwren::isSecret(m_contents); }
 

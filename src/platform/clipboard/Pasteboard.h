@@ -14,13 +14,17 @@
 
 namespace clipwren {
 
-// The system clipboard, as the rest of the program uses it: one write, four reads, and two
+// The system clipboard, as the rest of the program uses it: one write, five reads, and two
 // notifications. One backend is chosen at start and handed to whoever needs it.
 class Pasteboard : public QObject {
     Q_OBJECT
 
 public:
-    enum class DataType { PNG, TIFF };
+    enum class DataType {
+        PNG,
+        Image,  // the first image of another type that Qt reads (TIFF, JPEG, GIF, BMP, WebP…)
+        HTML,   // text/html, as offered
+    };
 
     using QObject::QObject;
     ~Pasteboard() override = default;
@@ -42,6 +46,8 @@ public:
     virtual std::optional<QByteArray> data(DataType type) const = 0;
     // The plain text as UTF-8 bytes, exactly as offered.
     virtual std::optional<QByteArray> string() const = 0;
+    // Every type the clipboard's owner offers, in its order; empty when nobody owns it.
+    virtual QList<QByteArray> formats() const = 0;
 
     // False while the backend is still reading a new content: what it reports then is not
     // the clipboard's content yet, and changed() follows once it is.

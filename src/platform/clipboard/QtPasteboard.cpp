@@ -7,15 +7,14 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
-#include "platform/clipboard/PasswordManagerHint.h"
 #include "platform/Utf8.h"
+#include "platform/clipboard/PasswordManagerHint.h"
 
 namespace clipwren {
 
 namespace {
 
 const QString pngType = QStringLiteral("image/png");
-const QString tiffType = QStringLiteral("image/tiff");
 const QString passwordManagerHint = QString::fromLatin1(passwordManagerHintType);
 
 QClipboard* clipboard() {
@@ -58,9 +57,32 @@ QList<QUrl> QtPasteboard::fileURLs() const {
 
 std::optional<QByteArray> QtPasteboard::data(DataType type) const {
     const QMimeData* mime = contents();
-    const QString& format = type == DataType::PNG ? pngType : tiffType;
-    if (!mime || !mime->hasFormat(format)) return std::nullopt;
-    return mime->data(format);
+    if (!mime) return std::nullopt;
+    std::optional<QString> format;
+    switch (type) {
+        case DataType::PNG:
+            format = pngType;
+            break;
+        case DataType::Image:
+            if (const auto image = convertibleImageType(formats())) {
+                format = QString::fromLatin1(*image);
+            }
+            break;
+        case DataType::HTML:
+            format = QStringLiteral("text/html");
+            break;
+    }
+    if (!format || !mime->hasFormat(*format)) return std::nullopt;
+    return mime->data(*format);
+}
+
+QList<QByteArray> QtPasteboard::formats() const {
+    const QMimeData* mime = contents();
+    QList<QByteArray> types;
+    if (mime) {
+        for (const QString& format : mime->formats()) types.append(format.toLatin1());
+    }
+    return types;
 }
 
 std::optional<QByteArray> QtPasteboard::string() const {

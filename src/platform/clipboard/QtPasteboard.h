@@ -20,6 +20,7 @@ public:
     QList<QUrl> fileURLs() const override;
     std::optional<QByteArray> data(DataType type) const override;
     std::optional<QByteArray> string() const override;
+    QList<QByteArray> formats() const override;
     bool isSecret() const override;
 };
 
