@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <QtEndian>
 #include <cstdio>
 #include <functional>
 #include <iostream>
@@ -105,6 +106,13 @@ void offerFile(const QString& path) {
     QGuiApplication::clipboard()->setMimeData(mime);
 }
 
+// A JSON text of ours in a frame: its length, big-endian, then the text.
+QByteArray framed(const QByteArray& json) {
+    QByteArray frame(frameHeaderSize, Qt::Uninitialized);
+    qToBigEndian(quint32(json.size()), frame.data());
+    return frame + json;
+}
+
 // A valid clip of the largest file, padded with white space to the largest frame. A file,
 // so that what is measured afterwards is not the content itself sitting on the clipboard.
 QByteArray largestValidFrame(unsigned seed) {
@@ -113,7 +121,7 @@ QByteArray largestValidFrame(unsigned seed) {
                                    code, QStringLiteral("bench"))
                            .toJson();
     json.insert(json.size() - 1, QByteArray(qsizetype(maxFrameBody) - json.size(), ' '));
-    return *encodeFrame(json);
+    return framed(json);
 }
 
 // Valid JSON with the code, as dense as JSON gets: one number per two bytes.
@@ -123,7 +131,7 @@ QByteArray largestDenseFrame() {
     json += QByteArray("0,").repeated(numbers);
     json.chop(1);
     json += "]}";
-    return *encodeFrame(json);
+    return framed(json);
 }
 
 QByteArray marker(const QByteArray& text) {

@@ -20,8 +20,6 @@ public:
     explicit SignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent = nullptr);
     ~SignalWatcher() override;
 
-    bool isValid() const { return m_notifier != nullptr; }
-
 Q_SIGNALS:
     void caught(int signalNumber);
 

@@ -34,19 +34,33 @@ ensure_packages() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-# Extra arguments go to CMake's configure step.
+# The top of the tree, wherever this file is sourced from.
+CLIPWREN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# build/ is configured the same way by ./run and ./test, warnings as errors in both, so that
+# neither rebuilds what the other built. Extra arguments go to CMake's configure step.
+configure_project() {
+    cmake -S "$CLIPWREN_ROOT" -B "$CLIPWREN_ROOT/build" -G Ninja -DCLIPWREN_WERROR=ON "$@" >/dev/null
+}
+
+# Everything: the programs, their tests and benchmarks, the package's files.
 build_project() {
-    local root
-    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-    cmake -S "$root" -B "$root/build" -G Ninja "$@" >/dev/null
-    cmake --build "$root/build" --parallel "$(nproc)"
+    configure_project "$@"
+    cmake --build "$CLIPWREN_ROOT/build" --parallel "$(nproc)"
+}
+
+# The two programs alone, as ./run needs them.
+build_programs() {
+    local targets=(clipwren-plus)
+    if [ "$(uname -s)" = Linux ]; then targets+=(clipwren-peer); fi
+    configure_project "$@"
+    cmake --build "$CLIPWREN_ROOT/build" --parallel "$(nproc)" --target "${targets[@]}"
 }
 
 # The tray program and its tests with nothing Linux-only in them, as they build on the Mac:
 # Qt's clipboard, no companion, no package.
 build_portable() {
-    local root
-    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-    cmake -S "$root" -B "$root/build-portable" -G Ninja -DCLIPWREN_LINUX_BACKENDS=OFF "$@" >/dev/null
-    cmake --build "$root/build-portable" --parallel "$(nproc)"
+    cmake -S "$CLIPWREN_ROOT" -B "$CLIPWREN_ROOT/build-portable" -G Ninja \
+        -DCLIPWREN_LINUX_BACKENDS=OFF "$@" >/dev/null
+    cmake --build "$CLIPWREN_ROOT/build-portable" --parallel "$(nproc)"
 }

@@ -19,7 +19,6 @@ public:
     // Starts (or starts again) a wait of ms milliseconds; elapsed() follows unless stopped.
     virtual void start(int ms) = 0;
     virtual void stop() = 0;
-    virtual bool isActive() const = 0;
 
 Q_SIGNALS:
     void elapsed();
@@ -37,7 +36,6 @@ public:
 
     void start(int ms) override { m_timer.start(ms); }
     void stop() override { m_timer.stop(); }
-    bool isActive() const override { return m_timer.isActive(); }
 
 private:
     QTimer m_timer;

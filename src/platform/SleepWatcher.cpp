@@ -16,11 +16,11 @@ SleepWatcher::SleepWatcher(QDBusConnection bus, QObject* parent) : QObject(paren
     }
     // Qt D-Bus delivers signals only to slots named this way. Naming logind's service makes
     // the bus forward the signal from logind alone, not from anyone who sends one.
-    m_watching = bus.connect(QStringLiteral("org.freedesktop.login1"),
-                             QStringLiteral("/org/freedesktop/login1"),
-                             QStringLiteral("org.freedesktop.login1.Manager"),
-                             QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)));
-    qCDebug(lcService) << "watching logind for resume:" << m_watching;
+    const bool watching = bus.connect(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
+        SLOT(prepareForSleep(bool)));
+    qCDebug(lcService) << "watching logind for resume:" << watching;
 }
 
 void SleepWatcher::prepareForSleep(bool sleeping) {

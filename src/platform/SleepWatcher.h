@@ -18,17 +18,11 @@ public:
     explicit SleepWatcher(QDBusConnection bus = QDBusConnection::systemBus(),
                           QObject* parent = nullptr);
 
-    // Whether the bus was reached and the signal subscribed to.
-    bool isWatching() const { return m_watching; }
-
 Q_SIGNALS:
     void resumed();
 
 private Q_SLOTS:
     void prepareForSleep(bool sleeping);
-
-private:
-    bool m_watching = false;
 };
 
 }  // namespace clipwren

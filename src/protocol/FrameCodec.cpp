@@ -4,19 +4,10 @@
 #include "protocol/FrameCodec.h"
 
 #include <QtEndian>
-#include <cstring>
 
 #include "platform/Memory.h"
 
 namespace clipwren {
-
-std::optional<QByteArray> encodeFrame(const QByteArray& json) {
-    if (json.isEmpty() || quint64(json.size()) > maxFrameBody) return std::nullopt;
-    QByteArray frame(frameHeaderSize + json.size(), Qt::Uninitialized);
-    qToBigEndian(quint32(json.size()), frame.data());
-    std::memcpy(frame.data() + frameHeaderSize, json.constData(), size_t(json.size()));
-    return frame;
-}
 
 CutResult cutFrames(QByteArray& buffer, const std::function<void(QByteArray body)>& onFrame) {
     for (;;) {

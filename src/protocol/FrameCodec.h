@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <functional>
-#include <optional>
 
 #include "protocol/Limits.h"
 
@@ -17,9 +16,6 @@ inline constexpr qsizetype frameHeaderSize = 4;
 
 // Spare bytes after the end of every cut body (see cutFrames).
 inline constexpr qsizetype bodySlack = 64;
-
-// Prefixes the length; nothing when the JSON text is empty or longer than maxFrameBody.
-std::optional<QByteArray> encodeFrame(const QByteArray& json);
 
 enum class CutResult { NeedMore, Corrupt };
 

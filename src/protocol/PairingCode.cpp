@@ -4,22 +4,18 @@
 #include "protocol/PairingCode.h"
 
 #include <QTextBoundaryFinder>
+#include <bit>
 
 namespace clipwren::pairing {
 
 __extension__ using uint128 = unsigned __int128;
 
+// With n a power of two, the top bits of one draw are uniform: no draw is ever thrown away.
+static_assert(std::has_single_bit(quint64(alphabet.size())));
+
 quint64 boundedDraw(quint64 n, const RandomSource& random) {
-    uint128 m = uint128(random()) * n;
-    auto low = quint64(m);
-    if (low < n) {
-        const quint64 threshold = (0 - n) % n;  // (2^64 - n) mod n
-        while (low < threshold) {
-            m = uint128(random()) * n;
-            low = quint64(m);
-        }
-    }
-    return quint64(m >> 64);
+    Q_ASSERT(std::has_single_bit(n));
+    return quint64((uint128(random()) * n) >> 64);
 }
 
 QString generateCode(const RandomSource& random) {

@@ -18,7 +18,7 @@ inline constexpr int maximumLength = 1024;
 
 using RandomSource = std::function<quint64()>;
 
-// An index below n, uniform, without modulo bias (multiply-and-shift with rejection).
+// An index below n, a power of two, uniform: the top bits of one draw.
 quint64 boundedDraw(quint64 n, const RandomSource& random);
 
 // A new code: generatedLength characters, each drawn uniformly from the alphabet.

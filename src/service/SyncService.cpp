@@ -330,7 +330,9 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
         case Connection::State::Ready:
             becomeReady();
             break;
-        default:
+        case Connection::State::Setup:
+        case Connection::State::Preparing:
+        case Connection::State::Cancelled:  // handled above
             break;
     }
 }

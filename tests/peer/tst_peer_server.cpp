@@ -9,7 +9,6 @@
 
 #include "PeerIdentity.h"
 #include "PeerServer.h"
-#include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "protocol/SessionNotice.h"
 #include "support/SocketOptions.h"
@@ -99,7 +98,7 @@ private Q_SLOTS:
         const QString wrong = u"codice pairing errato"_s;
         const QByteArray refusal = *noticeMessage(SessionNotice::WrongCode).toFrame();
         QTest::addRow("wrong code") << hello(u"K7MZQ4RT9WXC2HPW"_s) << wrong << refusal;
-        QTest::addRow("no code") << *encodeFrame(R"({"v":1})") << wrong << refusal;
+        QTest::addRow("no code") << *Message().set("v", 1).toFrame() << wrong << refusal;
         // Refused at its length: the body is never waited for.
         QTest::addRow("over a stranger's frame")
             << header(PeerServer::Limits().maxStrangerFrame + 1)

@@ -26,10 +26,10 @@ class FramesTest : public QObject {
 
 private Q_SLOTS:
     void outboundFraming() {
-        QCOMPARE(*encodeFrame("{}"), QByteArray("\x00\x00\x00\x02{}", 6));
-        QVERIFY(!encodeFrame(QByteArray()));
-        QCOMPARE(encodeFrame(QByteArray(maxFrameBody, 'x'))->size(), qsizetype(maxFrameBody) + 4);
-        QVERIFY(!encodeFrame(QByteArray(maxFrameBody + 1, 'x')));
+        QCOMPARE(*Message().toFrame(), QByteArray("\x00\x00\x00\x02{}", 6));
+        const QString text(maxFrameBody - 8, u'x');  // {"d":"..."}: the largest body
+        QCOMPARE(Message().set("d", text).toFrame()->size(), qsizetype(maxFrameBody) + 4);
+        QVERIFY(!Message().set("d", text + u'x').toFrame());
 
         // A message that cannot be written as UTF-8 is not sent at all.
         Message broken;

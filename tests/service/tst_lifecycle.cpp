@@ -105,8 +105,9 @@ private Q_SLOTS:
             << u"Connessione fallita: il Linux \u00e8 occupato da troppe connessioni sconosciute, "
                "riprova tra poco"_s;
         QTest::addRow("a refusal of another version, box off")
-            << false << *encodeFrame(R"({"type":"refused","reason":"code","v":2})") << u"closes"_s
-            << closed;
+            << false
+            << *Message().set("type", u"refused"_s).set("reason", u"code"_s).set("v", 2).toFrame()
+            << u"closes"_s << closed;
         QTest::addRow("silent close, box off") << false << QByteArray() << u"closes"_s << closed;
         for (const QString& end : {u"link fails"_s, u"closes"_s, u"read fails"_s})
             QTest::addRow("taken, box on, %s", qPrintable(end)) << true << taken << end << retrying;

@@ -13,7 +13,6 @@
 #include "platform/Delay.h"
 #include "platform/clipboard/QtPasteboard.h"
 #include "platform/net/Connection.h"
-#include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "protocol/SessionNotice.h"
 #include "service/SyncService.h"
@@ -94,7 +93,7 @@ public:
         m_active = true;
     }
     void stop() override { m_active = false; }
-    bool isActive() const override { return m_active; }
+    bool isActive() const { return m_active; }
     // Ends the wait under way, as its time running out would; nothing when none is.
     void finish() {
         if (std::exchange(m_active, false)) Q_EMIT elapsed();
@@ -140,8 +139,7 @@ struct FakeBridge : IdleService {
         QTRY_VERIFY_WITH_TIMEOUT(!bridge || !bridge->isWorking(), 10000);
     }
     QByteArray clipFrame(const QString& kind, const QByteArray& bytes) {
-        return *encodeFrame(
-            *clipMessage(kind, bytes, service.token(), QStringLiteral("linux-peer")).toJson());
+        return *clipMessage(kind, bytes, service.token(), QStringLiteral("linux-peer")).toFrame();
     }
 
     FakeConnection* connection = nullptr;
