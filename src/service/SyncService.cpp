@@ -177,12 +177,15 @@ bool SyncService::validateInput(const QString& address) {
     QString why = invalidInput;
     if (!isValidPeerAddress(address)) {
         field = Field::Host;
-    } else if (!pairing::isLongEnough(m_token)) {
+    } else if (const pairing::Fault fault = pairing::faultOf(m_token);
+               fault != pairing::Fault::None) {
         field = Field::Token;
-    } else if (pairing::isTooLong(m_token)) {
-        field = Field::Token;
-        why = QStringLiteral("Codice pairing troppo lungo: al massimo %1 caratteri")
-                  .arg(pairing::maximumLength);
+        if (fault == pairing::Fault::TooLong) {
+            why = QStringLiteral("Codice pairing troppo lungo: al massimo %1 caratteri")
+                      .arg(pairing::maximumLength);
+        } else if (fault == pairing::Fault::BlankInside) {
+            why = QStringLiteral("Il codice pairing non pu\u00f2 contenere spazi");
+        }
     }
     if (m_invalidField != field) assignInvalidField(field);
     if (field != Field::None) assignStatus(why);
@@ -191,9 +194,10 @@ bool SyncService::validateInput(const QString& address) {
 
 void SyncService::start() {
     const QString address = m_host.trimmed();
+    // Blanks around a pasted code are no part of it; the field shows the code as it is used.
+    if (const QString code = m_token.trimmed(); code != m_token) assignToken(code);
     if (!validateInput(address)) return;
     m_settings.setText(hostKey, address);
-    m_settings.setText(tokenKey, m_token);
     stop();
     open(address);
 }
@@ -367,6 +371,7 @@ void SyncService::becomeReady() {
     assignPeerFingerprint(fingerprint);
     // What is on the clipboard now stays here; the hello goes before the first read and tick.
     m_bridge.begin();
+    m_offeredCode = m_token;
     sendJSON(helloMessage(m_token, m_deviceID));
     if (m_connection) receive();
 }
@@ -375,6 +380,9 @@ void SyncService::accept() {
     if (m_accepted || !m_sessionReady || !m_isConnected) return;
     m_accepted = true;
     m_acceptance.stop();
+    // Only a code the Linux machine took replaces the saved one: a mistyped code must not
+    // cost the user the code that works.
+    m_settings.setText(tokenKey, m_offeredCode);
     m_retry = 0;
     if (m_reconnecting) assignReconnecting(false);
     assignStatus(QStringLiteral("Connesso \u2022 sincronizzazione attiva"));

@@ -165,6 +165,8 @@ private:
     bool m_codeRefused = false;
     bool m_clipboardLost = false;
     bool m_accepted = false;
+    // The code the current session's hello carried: the one saved once it is taken.
+    QString m_offeredCode;
     std::unique_ptr<Connection> m_connection;
     QByteArray m_buffer;
 

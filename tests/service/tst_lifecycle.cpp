@@ -53,7 +53,12 @@ private Q_SLOTS:
         QTest::addRow("pasted far too long")
             << u"10.0.0.1"_s << QString(200'000, u'A')
             << u"Codice pairing troppo lungo: al massimo 1024 caratteri"_s << code;
+        QTest::addRow("blank inside the code")
+            << u"10.0.0.1"_s << u"ABCDEFGH JKLMNPQR"_s
+            << u"Il codice pairing non pu\u00f2 contenere spazi"_s << code;
         const QString ok = u"Connessione a "_s;
+        QTest::addRow("blanks around the code")
+            << u"10.0.0.1"_s << u" \t"_s + token + u"\n"_s << ok << SyncService::Field::None;
         QTest::addRow("IPv6") << u"fe80::1%eth0"_s << token << ok << SyncService::Field::None;
         QTest::addRow("name") << u"linux.lan."_s << token << ok << SyncService::Field::None;
         QTest::addRow("1024 characters")
@@ -75,7 +80,16 @@ private Q_SLOTS:
         QCOMPARE(bridge.network.made.size(), refused ? 1 : 2);
         QCOMPARE(bridge.network.made.first()->abandoned, !refused);
         QCOMPARE(SettingsStore().text(u"host"_s), refused ? u"127.0.0.1"_s : host.trimmed());
-        if (!refused) return;
+        // The code in use is the one saved once the Linux machine has taken it, and only then.
+        QCOMPARE(bridge.service.token(), code.trimmed());
+        QCOMPARE(SettingsStore().text(u"token"_s), token);
+        if (!refused) {
+            bridge.connection = bridge.network.last();
+            bridge.connection->report(Connection::State::Ready);
+            bridge.deliver(test::FakeBridge::noticeFrame(SessionNotice::Accepted));
+            QCOMPARE(SettingsStore().text(u"token"_s), code.trimmed());
+            return;
+        }
         // Editing the field at fault clears the mark; the other field's edits do not.
         (field == SyncService::Field::Host ? bridge.service.setToken(code)
                                            : bridge.service.setHost(host));
