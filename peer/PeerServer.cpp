@@ -213,7 +213,7 @@ void PeerServer::onReadyRead(QSslSocket* socket) {
     if (m_strangers.contains(socket) && buffer.size() >= 4) {
         const quint32 length = qFromBigEndian<quint32>(buffer.constData());
         if (length > m_limits.maxStrangerFrame && length <= maxFrameBody) {
-            reject(socket, QStringLiteral("messaggio troppo lungo prima del codice"));
+            reject(socket, QStringLiteral("messaggio troppo lungo prima del codice pairing"));
             return;
         }
     }

@@ -85,7 +85,7 @@ void failWhenPlatformCannotStart(QtMsgType type, const QMessageLogContext&, cons
 int saveCode(const QString& code) {
     const QString path = defaultTokenFile();
     if (const Result<void> saved = saveTokenFile(path, code); !saved) {
-        printError(QStringLiteral("codice non salvato: ") + saved.error());
+        printError(QStringLiteral("codice pairing non salvato: ") + saved.error());
         return EXIT_FAILURE;
     }
     const QString done =
