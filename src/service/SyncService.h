@@ -80,7 +80,8 @@ public:
     // "Riconnetti automaticamente": saved at once, off unless the user ticked it.
     bool reconnects() const { return m_reconnects; }
     void setReconnects(bool enabled);
-    // A session ended by itself and the service is trying again, waiting or connecting.
+    // The service is trying again by itself, waiting or connecting: a session ended, or an
+    // attempt found nobody.
     bool isReconnecting() const { return m_reconnecting; }
     // The wait before the given retry (0 for the first): doubling from two seconds, at most a
     // minute.
