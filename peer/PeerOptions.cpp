@@ -12,9 +12,26 @@ namespace clipwren::peer {
 
 namespace {
 
-QString withoutLineEnding(QString text) {
-    while (text.endsWith(u'\n') || text.endsWith(u'\r')) text.chop(1);
-    return text;
+// The first line of a file, the code in it.
+Result<QString> readFirstLine(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return Failure{QStringLiteral("non riesco a leggere ") + path + QStringLiteral(": ") +
+                       file.errorString()};
+    }
+    return QString::fromUtf8(file.readLine());
+}
+
+Result<QString> codeText(PeerOptions& options, const CodeInput& readCode,
+                         const QString& savedFile) {
+    if (options.tokenGiven) return options.token;
+    // A code saved for the systemd unit serves a companion started by hand too.
+    if (options.tokenFile.isEmpty() && !options.saveToken && QFile::exists(savedFile))
+        options.tokenFile = savedFile;
+    if (!options.tokenFile.isEmpty()) return readFirstLine(options.tokenFile);
+    const auto line = readCode();
+    if (!line) return Failure{QStringLiteral("nessun codice pairing in ingresso")};
+    return *line;
 }
 
 }  // namespace
@@ -29,9 +46,10 @@ QString peerUsage() {
         "Clipwren+.\n"
         "\n"
         "Opzioni:\n"
-        "  --token CODICE      il codice pairing (da 16 a 1024 caratteri)\n"
+        "  --token CODICE      il codice pairing (da 16 a 1024 caratteri, senza spazi)\n"
         "  --token-file FILE   legge il codice pairing dalla prima riga di FILE\n"
-        "                      (senza nessuno dei due, il codice si legge dall'input)\n"
+        "                      (senza nessuno dei due: il codice salvato da --save-token,\n"
+        "                      se c'\u00e8, altrimenti quello scritto nell'input)\n"
         "  --listen INDIRIZZO  ascolta solo su questo indirizzo (predefinito: tutti)\n"
         "  --port PORTA        porta TCP (predefinita: 47832)\n"
         "  --quiet             non scrive nulla sugli eventi\n"
@@ -44,7 +62,7 @@ QString peerUsage() {
         "  --help              mostra questo aiuto\n");
 }
 
-Result<PeerOptions> parsePeerOptions(const QStringList& arguments, const CodeInput& readCode) {
+Result<PeerOptions> parsePeerOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     const QCommandLineOption token(QStringLiteral("token"), QString(), QStringLiteral("code"));
     const QCommandLineOption tokenFile(QStringLiteral("token-file"), QString(),
@@ -89,26 +107,30 @@ Result<PeerOptions> parsePeerOptions(const QStringList& arguments, const CodeInp
     if (parser.isSet(token) && parser.isSet(tokenFile)) {
         return Failure{QStringLiteral("usa --token oppure --token-file, non entrambi")};
     }
-    if (parser.isSet(token)) {
-        options.token = parser.value(token);
-    } else if (parser.isSet(tokenFile)) {
-        QFile file(parser.value(tokenFile));
-        if (!file.open(QIODevice::ReadOnly)) {
-            return Failure{QStringLiteral("non riesco a leggere ") + file.fileName() +
-                           QStringLiteral(": ") + file.errorString()};
-        }
-        options.token = withoutLineEnding(QString::fromUtf8(file.readLine()));
-    } else {
-        const auto line = readCode();
-        if (!line) return Failure{QStringLiteral("nessun codice pairing in ingresso")};
-        options.token = withoutLineEnding(*line);
-    }
-    if (!pairing::isLongEnough(options.token) || pairing::isTooLong(options.token)) {
-        return Failure{QStringLiteral("il codice pairing deve avere da %1 a %2 caratteri")
-                           .arg(pairing::minimumLength)
-                           .arg(pairing::maximumLength)};
-    }
+    options.tokenGiven = parser.isSet(token);
+    options.token = parser.value(token);
+    options.tokenFile = parser.value(tokenFile);
     return options;
+}
+
+Result<void> readPeerCode(PeerOptions& options, const CodeInput& readCode,
+                          const QString& savedFile) {
+    const Result<QString> text = codeText(options, readCode, savedFile);
+    if (!text) return Failure{text.error()};
+    // Blanks around a pasted code, the line ending included, are no part of it.
+    options.token = text.value().trimmed();
+    switch (pairing::faultOf(options.token)) {
+        case pairing::Fault::None:
+            return {};
+        case pairing::Fault::BlankInside:
+            return Failure{QStringLiteral("il codice pairing non pu\u00f2 contenere spazi")};
+        case pairing::Fault::TooShort:
+        case pairing::Fault::TooLong:
+            break;
+    }
+    return Failure{QStringLiteral("il codice pairing deve avere da %1 a %2 caratteri")
+                       .arg(pairing::minimumLength)
+                       .arg(pairing::maximumLength)};
 }
 
 }  // namespace clipwren::peer

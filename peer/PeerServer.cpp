@@ -73,6 +73,7 @@ PeerServer::PeerServer(QString token, const PeerIdentity& identity, QObject* par
 PeerServer::PeerServer(QString token, const PeerIdentity& identity, Limits limits, QObject* parent)
     : QObject(parent),
       m_token(std::move(token)),
+      m_fingerprint(identity.fingerprint),
       m_limits(limits),
       m_listener(std::make_unique<Listener>()) {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
@@ -166,15 +167,36 @@ void PeerServer::onAccepted(QSslSocket* socket) {
     connect(socket, &QSslSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
     connect(socket, &QSslSocket::disconnected, this, [this, socket] {
         onReadyRead(socket);  // what arrived before the end still counts
+        // The tray program closes a session whose certificate it does not trust before it
+        // sends the code.
+        const auto stranger = m_strangers.constFind(socket);
+        if (stranger != m_strangers.cend() && stranger->answered &&
+            m_buffers.value(socket).isEmpty()) {
+            reject(socket, certificateRefused());
+            return;
+        }
         drop(socket, Announce::Yes);
     });
-    connect(socket, &QSslSocket::errorOccurred, this, [this, socket] {
-        if (m_strangers.contains(socket) && !socket->isEncrypted()) {
-            reject(socket, QStringLiteral("TLS: ") + socket->errorString());
-        }
-    });
+    connect(socket, &QSslSocket::errorOccurred, this, [this, socket] { strangerFailed(socket); });
     connect(socket, &QObject::destroyed, this, [this, socket] { forget(socket); });
     Q_EMIT connected(who);
+}
+
+void PeerServer::strangerFailed(QSslSocket* socket) {
+    const auto stranger = m_strangers.constFind(socket);
+    if (stranger == m_strangers.cend() || socket->isEncrypted()) return;
+    // A client that gives up once it has our certificate has most likely refused it.
+    reject(socket, stranger->answered ? certificateRefused()
+                                      : QStringLiteral("TLS: ") + socket->errorString());
+}
+
+QString PeerServer::certificateRefused() const {
+    return QStringLiteral(
+               "il computer non si fida del certificato di questo Linux e ha chiuso prima del "
+               "codice pairing. Se il certificato \u00e8 nuovo, confronta l'impronta SHA-256 "
+               "nel pannello di Clipwren+ con quella di questo Linux, ") +
+           m_fingerprint +
+           QStringLiteral(", e se sono uguali premi \u00abFidati del nuovo certificato\u00bb");
 }
 
 void PeerServer::onReadyRead(QSslSocket* socket) {
@@ -191,7 +213,7 @@ void PeerServer::onReadyRead(QSslSocket* socket) {
     if (m_strangers.contains(socket) && buffer.size() >= 4) {
         const quint32 length = qFromBigEndian<quint32>(buffer.constData());
         if (length > m_limits.maxStrangerFrame && length <= maxFrameBody) {
-            reject(socket, QStringLiteral("messaggio troppo lungo prima del codice"));
+            reject(socket, QStringLiteral("messaggio troppo lungo prima del codice pairing"));
             return;
         }
     }
@@ -212,7 +234,9 @@ void PeerServer::onReadyRead(QSslSocket* socket) {
 void PeerServer::handleFrame(QSslSocket* socket, const QByteArray& body) {
     if (m_strangers.contains(socket)) {
         if (!m_reader.carriesToken(body, m_token)) {
+            const QString who = m_names.value(socket);
             reject(socket, QStringLiteral("codice pairing errato"), SessionNotice::WrongCode);
+            Q_EMIT codeRefused(who);
             return;
         }
         authenticate(socket);

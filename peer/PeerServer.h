@@ -64,6 +64,8 @@ Q_SIGNALS:
     void connected(const QString& who);
     void authenticated(const QString& who);
     void rejected(const QString& who, const QString& reason);
+    // A connection showed a code other than ours (after rejected).
+    void codeRefused(const QString& who);
     void replaced(const QString& who);
     // The connection that showed the code has gone.
     void clientClosed(const QString& who);
@@ -85,8 +87,11 @@ private:
     enum class Announce { No, Yes };
     void drop(QSslSocket* socket, Announce announce);
     void forget(QSslSocket* socket);
+    void strangerFailed(QSslSocket* socket);
+    QString certificateRefused() const;
 
     QString m_token;
+    QString m_fingerprint;
     Limits m_limits;
     std::unique_ptr<Listener> m_listener;
     ClipMessageReader m_reader;

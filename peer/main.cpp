@@ -8,12 +8,14 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QNetworkInterface>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
+#include "PeerAddresses.h"
 #include "PeerIdentity.h"
 #include "PeerLog.h"
 #include "PeerOptions.h"
@@ -81,8 +83,26 @@ void failWhenPlatformCannotStart(QtMsgType type, const QMessageLogContext&, cons
     std::_Exit(exitNoClipboard);
 }
 
-// Help, a command line in error, or saving the code: done without the clipboard or a server.
-std::optional<int> finishWithoutServing(const Result<PeerOptions>& parsed) {
+// Saves the code for the systemd unit, and says what comes next.
+int saveCode(const QString& code) {
+    const QString path = defaultTokenFile();
+    if (const Result<void> saved = saveTokenFile(path, code); !saved) {
+        printError(QStringLiteral("codice pairing non salvato: ") + saved.error());
+        return EXIT_FAILURE;
+    }
+    const QString done =
+        QStringLiteral("Codice pairing salvato in ") + path +
+        QStringLiteral(
+            "\nOra avvia il servizio: systemctl --user enable --now clipwren-peer\n"
+            "(se era gi\u00e0 attivo: systemctl --user restart clipwren-peer)\n"
+            "Nel pannello di Clipwren+ scrivi lo stesso codice pairing.\n");
+    std::fputs(done.toLocal8Bit().constData(), stdout);
+    return EXIT_SUCCESS;
+}
+
+// Help, a command line in error, a code that cannot be used, or saving the code: done without
+// the clipboard or a server.
+std::optional<int> finishWithoutServing(Result<PeerOptions>& parsed) {
     if (!parsed) {
         printError(parsed.error());
         std::fputs(peerUsage().toLocal8Bit().constData(), stderr);
@@ -92,15 +112,15 @@ std::optional<int> finishWithoutServing(const Result<PeerOptions>& parsed) {
         std::fputs(peerUsage().toLocal8Bit().constData(), stdout);
         return EXIT_SUCCESS;
     }
-    if (!parsed->saveToken) return std::nullopt;
-    const QString path = defaultTokenFile();
-    if (const Result<void> saved = saveTokenFile(path, parsed->token); !saved) {
-        printError(QStringLiteral("codice non salvato: ") + saved.error());
-        return EXIT_FAILURE;
+    // A code at fault is said in one line: the usage would bury it.
+    if (const Result<void> code =
+            readPeerCode(parsed.value(), readCodeFromInput, defaultTokenFile());
+        !code) {
+        printError(code.error());
+        return exitUsage;
     }
-    std::fputs((QStringLiteral("Codice salvato in ") + path + u'\n').toLocal8Bit().constData(),
-               stdout);
-    return EXIT_SUCCESS;
+    if (parsed->saveToken) return saveCode(parsed->token);
+    return std::nullopt;
 }
 
 bool hasGraphicalSession() {
@@ -148,6 +168,20 @@ void announce(PeerLog& log, const PeerServer& server, const PeerIdentity& identi
     log.line(QStringLiteral("Impronta SHA-256 del certificato: ") + identity.fingerprint);
 }
 
+// Where the code came from, and the addresses to type in the tray program: now, and again
+// whenever a wrong code comes: the user is setting things up, and the first lines have long
+// scrolled away.
+void announcePairing(PeerLog& log, const PeerServer& server, const PeerOptions& options) {
+    if (!options.tokenFile.isEmpty())
+        log.line(QStringLiteral("Codice pairing letto da ") + options.tokenFile);
+    const auto listAddresses = [&log, &server] {
+        log.line(addressesLine(
+            addressesToType(server.serverAddress(), QNetworkInterface::allAddresses())));
+    };
+    listAddresses();
+    QObject::connect(&server, &PeerServer::codeRefused, &log, listAddresses);
+}
+
 // Serves one client at a time until a signal or the loss of the clipboard ends the program.
 int serve(const PeerOptions& options, Pasteboard& clipboard, const QString& clipboardNotice) {
     PeerLog log(options.quiet);
@@ -183,6 +217,7 @@ int serve(const PeerOptions& options, Pasteboard& clipboard, const QString& clip
         QGuiApplication::quit();
     });
     announce(log, server, identity.value());
+    announcePairing(log, server, options);
     return QGuiApplication::exec();
 }
 
@@ -192,7 +227,7 @@ int main(int argc, char* argv[]) {
     ignoreBrokenPipes();
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
-    const Result<PeerOptions> parsed = parsePeerOptions(arguments, readCodeFromInput);
+    Result<PeerOptions> parsed = parsePeerOptions(arguments);
     if (const auto exitCode = finishWithoutServing(parsed)) return *exitCode;
     if (!hasGraphicalSession()) return exitNoClipboard;
 

@@ -32,6 +32,7 @@ ClipwrenPlusApp::ClipwrenPlusApp(ConnectionFactory connectionFactory, ClipboardB
 #if CLIPWREN_LINUX_BACKENDS
     connect(&m_sleepWatcher, &SleepWatcher::resumed, &m_sync, &SyncService::resumeFromSleep);
 #endif
+    connect(&m_networkWatcher, &NetworkWatcher::returned, &m_sync, &SyncService::networkReturned);
 }
 
 ClipwrenPlusApp::~ClipwrenPlusApp() {

@@ -10,6 +10,7 @@
 
 #include "LaunchOptions.h"
 #include "PanelState.h"
+#include "platform/NetworkWatcher.h"
 #include "platform/clipboard/ClipboardBackend.h"
 #if CLIPWREN_LINUX_BACKENDS
 #include "platform/SleepWatcher.h"
@@ -72,6 +73,8 @@ private:
     // It wakes the service after a suspend.
     SleepWatcher m_sleepWatcher{QDBusConnection::systemBus()};
 #endif
+    // It cuts a wait short when the network comes back.
+    NetworkWatcher m_networkWatcher;
     bool m_asWindow = false;
     std::unique_ptr<TrayItem> m_tray;
     std::unique_ptr<Notifier> m_notifier;

@@ -71,6 +71,13 @@ void markField(QLineEdit* edit, bool invalid) {
     edit->style()->polish(edit);
 }
 
+// A wait is ended by trying at once; a session, or a reconnection under way, by leaving it.
+QString connectLabel(const SyncService& sync) {
+    if (sync.isWaiting()) return QStringLiteral("Riprova ora");
+    if (sync.isConnected() || sync.isReconnecting()) return QStringLiteral("Disconnetti");
+    return QStringLiteral("Connetti");
+}
+
 }  // namespace
 
 ControlPanel::ControlPanel(SyncService& sync, PanelState& state, QWidget* parent)
@@ -83,6 +90,7 @@ ControlPanel::ControlPanel(SyncService& sync, PanelState& state, QWidget* parent
       m_token(field(QStringLiteral("token"), QStringLiteral("Codice pairing"), 210)),
       m_reveal(button(QStringLiteral("reveal"))),
       m_connect(button(QStringLiteral("connect"))),
+      m_cancelWait(button(QStringLiteral("cancelWait"), QStringLiteral("Annulla"))),
       m_generate(button(QStringLiteral("generate"), QStringLiteral("Genera token"))),
       m_copy(button(QStringLiteral("copy"), QStringLiteral("Copia token"))),
       m_trust(button(QStringLiteral("trust"), QStringLiteral("Fidati del nuovo certificato"))),
@@ -101,6 +109,7 @@ ControlPanel::ControlPanel(SyncService& sync, PanelState& state, QWidget* parent
     setWindowTitle(QStringLiteral("Clipwren+"));
     setStyleSheet(invalidFieldStyle);
     styleTexts();
+    explainButtons();
     layOut();
     wire();
     redraw();
@@ -124,6 +133,17 @@ void ControlPanel::styleTexts() {
     m_autostartError->hide();
 }
 
+// The buttons whose labels say "token" tell, in the panel's own words, that it is the pairing
+// code; so does its field.
+void ControlPanel::explainButtons() {
+    m_token->setToolTip(QStringLiteral(
+        "Il codice pairing: lo stesso salvato su Linux con clipwren-peer --save-token"));
+    m_generate->setToolTip(QStringLiteral("Crea un nuovo codice pairing casuale"));
+    m_copy->setToolTip(
+        QStringLiteral("Copia il codice pairing, da incollare in clipwren-peer --save-token"));
+    m_cancelWait->setToolTip(QStringLiteral("Smette di riprovare a connettersi"));
+}
+
 void ControlPanel::layOut() {
     auto* pairingRow = new QHBoxLayout;
     pairingRow->addWidget(m_token);
@@ -131,7 +151,8 @@ void ControlPanel::layOut() {
     pairingRow->addStretch();
 
     auto* actionRow = new QHBoxLayout;
-    for (QPushButton* action : {m_connect, m_generate, m_copy}) actionRow->addWidget(action);
+    for (QPushButton* action : {m_connect, m_cancelWait, m_generate, m_copy})
+        actionRow->addWidget(action);
     actionRow->addStretch();
 
     auto* separator = named(new QFrame, QStringLiteral("separator"));
@@ -170,6 +191,7 @@ void ControlPanel::wire() {
     connect(m_reveal, &QPushButton::clicked, &m_state,
             [this] { m_state.setRevealToken(!m_state.revealToken()); });
     connect(m_connect, &QPushButton::clicked, this, &ControlPanel::pressConnect);
+    connect(m_cancelWait, &QPushButton::clicked, &m_sync, &SyncService::cancelWait);
     connect(m_trust, &QPushButton::clicked, &m_sync, &SyncService::trustNewCertificate);
     connect(m_reconnect, &QCheckBox::toggled, &m_sync, &SyncService::setReconnects);
     connect(m_generate, &QPushButton::clicked, &m_sync, &SyncService::generateToken);
@@ -201,9 +223,8 @@ void ControlPanel::redraw() {
     const bool reveal = m_state.revealToken();
     m_token->setEchoMode(reveal ? QLineEdit::Normal : QLineEdit::Password);
     m_reveal->setText(reveal ? QStringLiteral("Nascondi") : QStringLiteral("Mostra"));
-    m_connect->setText(m_sync.isConnected() || m_sync.isReconnecting()
-                           ? QStringLiteral("Disconnetti")
-                           : QStringLiteral("Connetti"));
+    m_connect->setText(connectLabel(m_sync));
+    m_cancelWait->setVisible(m_sync.isWaiting());
     m_trust->setVisible(m_sync.certificateChanged());
     const QSignalBlocker quietReconnect(m_reconnect);
     m_reconnect->setChecked(m_sync.reconnects());

@@ -42,6 +42,7 @@ private:
     void redraw();
     void markInvalidField();
     void pressConnect();
+    void explainButtons();
     void setAutostart(bool enabled);
 
     SyncService& m_sync;
@@ -52,6 +53,7 @@ private:
     QLineEdit* m_token;
     QPushButton* m_reveal;
     QPushButton* m_connect;
+    QPushButton* m_cancelWait;
     QPushButton* m_generate;
     QPushButton* m_copy;
     QPushButton* m_trust;

@@ -53,6 +53,14 @@ bool sameText(std::string_view received, const QString& ours) {
            ours.normalized(QString::NormalizationForm_C);
 }
 
+// Codes are compared without their surrounding blanks, so a peer that still sends them pairs.
+bool sameCode(std::string_view received, const QString& ours) {
+    if (sameText(received, ours)) return true;
+    const QString theirs = QString::fromUtf8(received.data(), qsizetype(received.size()));
+    return theirs.trimmed().normalized(QString::NormalizationForm_C) ==
+           ours.trimmed().normalized(QString::NormalizationForm_C);
+}
+
 bool isJsonSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -256,7 +264,7 @@ std::optional<ClipMessageReader::Fields> ClipMessageReader::readFields(const QBy
 bool ClipMessageReader::carriesToken(const QByteArray& body, const QString& token) {
     const Release release(*this, body);
     const auto fields = readFields(body);
-    return fields && fields->token && sameText(*fields->token, token);
+    return fields && fields->token && sameCode(*fields->token, token);
 }
 
 std::optional<ClipMessage> ClipMessageReader::read(const QByteArray& body, const QString& token,
@@ -269,7 +277,7 @@ std::optional<ClipMessage> ClipMessageReader::read(const QByteArray& body, const
     };
     const auto fields = readFields(body);
     if (!fields) return passOver("not a JSON object, or too dense to read");
-    if (!fields->token || !sameText(*fields->token, token)) return passOver("another code");
+    if (!fields->token || !sameCode(*fields->token, token)) return passOver("another code");
     if (fields->device && sameText(*fields->device, deviceID)) return passOver("our own device");
     if (!fields->versionOne || !fields->kind || !fields->data)
         return passOver("not version 1, or no kind or data");

@@ -4,6 +4,7 @@
 #include "protocol/PairingCode.h"
 
 #include <QTextBoundaryFinder>
+#include <algorithm>
 #include <bit>
 
 namespace clipwren::pairing {
@@ -40,6 +41,16 @@ bool isLongEnough(const QString& code) {
 
 bool isTooLong(const QString& code) {
     return perceivedLength(code) > maximumLength;
+}
+
+// A blank inside is a slip (two codes pasted together, a word typed for a code): the same code
+// on the other machine seldom has it in the same place.
+Fault faultOf(const QString& trimmedCode) {
+    if (!isLongEnough(trimmedCode)) return Fault::TooShort;
+    if (isTooLong(trimmedCode)) return Fault::TooLong;
+    const bool blankInside =
+        std::any_of(trimmedCode.cbegin(), trimmedCode.cend(), [](QChar c) { return c.isSpace(); });
+    return blankInside ? Fault::BlankInside : Fault::None;
 }
 
 }  // namespace clipwren::pairing

@@ -30,4 +30,8 @@ qsizetype perceivedLength(const QString& text);
 bool isLongEnough(const QString& code);
 bool isTooLong(const QString& code);
 
+// What keeps a code, already trimmed of its surrounding blanks, from being used.
+enum class Fault { None, TooShort, TooLong, BlankInside };
+Fault faultOf(const QString& trimmedCode);
+
 }  // namespace clipwren::pairing

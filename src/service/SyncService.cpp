@@ -109,6 +109,11 @@ void SyncService::assignReconnecting(bool value) {
     m_reconnecting = value;
 }
 
+void SyncService::assignWaitLeft(int value) {
+    Q_EMIT objectWillChange();
+    m_waitLeft = value;
+}
+
 void SyncService::assignInvalidField(Field value) {
     Q_EMIT objectWillChange();
     m_invalidField = value;
@@ -151,7 +156,7 @@ int SyncService::retryDelayMs(int retry) {
 
 void SyncService::setRetryDelay(std::unique_ptr<Delay> delay) {
     m_retryDelay = std::move(delay);
-    connect(m_retryDelay.get(), &Delay::elapsed, this, &SyncService::retryNow);
+    connect(m_retryDelay.get(), &Delay::elapsed, this, &SyncService::countDown);
 }
 
 void SyncService::setHost(const QString& host) {
@@ -181,23 +186,31 @@ bool SyncService::validateInput(const QString& address) {
     QString why = invalidInput;
     if (!isValidPeerAddress(address)) {
         field = Field::Host;
-    } else if (!pairing::isLongEnough(m_token)) {
+    } else if (const pairing::Fault fault = pairing::faultOf(m_token);
+               fault != pairing::Fault::None) {
         field = Field::Token;
-    } else if (pairing::isTooLong(m_token)) {
-        field = Field::Token;
-        why = QStringLiteral("Codice pairing troppo lungo: al massimo %1 caratteri")
-                  .arg(pairing::maximumLength);
+        if (fault == pairing::Fault::TooLong) {
+            why = QStringLiteral("Codice pairing troppo lungo: al massimo %1 caratteri")
+                      .arg(pairing::maximumLength);
+        } else if (fault == pairing::Fault::BlankInside) {
+            why = QStringLiteral("Il codice pairing non pu\u00f2 contenere spazi");
+        }
     }
     if (m_invalidField != field) assignInvalidField(field);
-    if (field != Field::None) assignStatus(why);
-    return field == Field::None;
+    if (field == Field::None) return true;
+    // A wait would go on trying what the user is now mending, and its countdown would hide
+    // why the new text was refused.
+    if (isWaiting()) stopRetrying();
+    assignStatus(why);
+    return false;
 }
 
 void SyncService::start() {
     const QString address = m_host.trimmed();
+    // Blanks around a pasted code are no part of it; the field shows the code as it is used.
+    if (const QString code = m_token.trimmed(); code != m_token) assignToken(code);
     if (!validateInput(address)) return;
     m_settings.setText(hostKey, address);
-    m_settings.setText(tokenKey, m_token);
     stop();
     open(address);
 }
@@ -245,25 +258,56 @@ bool SyncService::willRetry() const {
     return m_reconnecting || (m_reconnects && m_sessionReady);
 }
 
+// Every wait is the same: the reason and the seconds left, counted down on the status line,
+// until the next attempt or until the user, a resume or the network cuts it short.
 void SyncService::retryLater(const QString& reason) {
     close();
     m_endReason = reason;
     const int delay = retryDelayMs(m_retry++);
     qCDebug(lcService) << "trying again in" << delay << "ms:" << reason;
     if (!m_reconnecting) assignReconnecting(true);
-    assignStatus(QStringLiteral("In attesa: nuovo tentativo tra ") + QString::number(delay / 1000) +
+    assignWaitLeft(delay / 1000);
+    showWait();
+    m_retryDelay->start(1000);
+}
+
+void SyncService::countDown() {
+    if (!isWaiting()) return;
+    assignWaitLeft(m_waitLeft - 1);
+    if (!isWaiting()) return retryNow();
+    showWait();
+    m_retryDelay->start(1000);
+}
+
+void SyncService::showWait() {
+    assignStatus(QStringLiteral("In attesa: ") + m_endReason +
+                 QStringLiteral(", nuovo tentativo tra ") + QString::number(m_waitLeft) +
                  QStringLiteral(" s"));
-    m_retryDelay->start(delay);
 }
 
 void SyncService::retryNow() {
+    m_retryDelay->stop();
+    if (isWaiting()) assignWaitLeft(0);
     if (m_reconnecting) open(m_address);
 }
 
 void SyncService::stopRetrying() {
     m_retryDelay->stop();
+    if (isWaiting()) assignWaitLeft(0);
     m_retry = 0;
     if (m_reconnecting) assignReconnecting(false);
+}
+
+void SyncService::cancelWait() {
+    if (!isWaiting()) return;
+    stopRetrying();
+    assignStatus(QStringLiteral("Connessione fallita: ") + m_endReason);
+}
+
+void SyncService::networkReturned() {
+    if (!isWaiting()) return;
+    qCDebug(lcService) << "the network is back: trying again now";
+    retryNow();
 }
 
 void SyncService::resumeFromSleep() {
@@ -282,7 +326,7 @@ void SyncService::stopByUser() {
 }
 
 void SyncService::connectOrDisconnect() {
-    if (m_isConnected || m_reconnecting) {
+    if (!isWaiting() && (m_isConnected || m_reconnecting)) {
         stopByUser();
     } else {
         start();
@@ -310,11 +354,12 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
     if (!isCurrent(generation)) return;
     switch (state) {
         case Connection::State::Waiting:
-            // A retry is one attempt: an unreachable peer waits for the next, longer delay.
-            if (m_reconnecting) {
-                retryLater(error);
-            } else {
+            // An unreachable peer is one attempt: the next comes after a wait of ours, which
+            // the user sees counted down and can cut short.
+            if (m_sessionReady) {
                 assignStatus(QStringLiteral("In attesa: ") + error);
+            } else {
+                retryLater(error);
             }
             break;
         case Connection::State::Failed:
@@ -373,6 +418,7 @@ void SyncService::becomeReady() {
     assignPeerFingerprint(fingerprint);
     // What is on the clipboard now stays here; the hello goes before the first read and tick.
     m_bridge.begin();
+    m_offeredCode = m_token;
     sendJSON(helloMessage(m_token, m_deviceID));
     if (m_connection) receive();
 }
@@ -381,6 +427,9 @@ void SyncService::accept() {
     if (m_accepted || !m_sessionReady || !m_isConnected) return;
     m_accepted = true;
     m_acceptance.stop();
+    // Only a code the Linux machine took replaces the saved one: a mistyped code must not
+    // cost the user the code that works.
+    m_settings.setText(tokenKey, m_offeredCode);
     m_retry = 0;
     if (m_reconnecting) assignReconnecting(false);
     assignStatus(syncing);

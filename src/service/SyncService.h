@@ -80,12 +80,17 @@ public:
     // "Riconnetti automaticamente": saved at once, off unless the user ticked it.
     bool reconnects() const { return m_reconnects; }
     void setReconnects(bool enabled);
-    // A session ended by itself and the service is trying again, waiting or connecting.
+    // The service is trying again by itself, waiting or connecting: a session ended, or an
+    // attempt found nobody.
     bool isReconnecting() const { return m_reconnecting; }
     // The wait before the given retry (0 for the first): doubling from two seconds, at most a
     // minute.
     static int retryDelayMs(int retry);
-    // The wait between retries; a timer unless replaced (tests end each wait by hand).
+    // Between two attempts: the seconds left before the next one, counted down on the status
+    // line; 0 when no wait is under way.
+    int waitLeft() const { return m_waitLeft; }
+    bool isWaiting() const { return m_waitLeft > 0; }
+    // Each second of a wait; a timer unless replaced (tests end each second by hand).
     void setRetryDelay(std::unique_ptr<Delay> delay);
 
     void start();
@@ -93,8 +98,13 @@ public:
     // The user's "Disconnetti": stop, and say so.
     void stopByUser();
     // The connect button: it follows isConnected (or a reconnection under way) at the moment
-    // of the click, not the label, which may not have been redrawn yet.
+    // of the click, not the label, which may not have been redrawn yet. During a wait it is
+    // "Riprova ora": a new attempt at once.
     void connectOrDisconnect();
+    // "Annulla" during a wait: no more attempts; the line says how the last one ended.
+    void cancelWait();
+    // The network is back: a wait under way ends at once.
+    void networkReturned();
     // "Fidati del nuovo certificato": pins the fingerprint the user was shown, and connects.
     void trustNewCertificate();
     // The machine woke from suspend: a session that was up, or being retried, is tried again
@@ -112,7 +122,7 @@ public:
 
 Q_SIGNALS:
     // Emitted immediately before every assignment to host, token, isConnected, status,
-    // peerFingerprint, certificateChanged, reconnects, isReconnecting, invalidField,
+    // peerFingerprint, certificateChanged, reconnects, isReconnecting, waitLeft, invalidField,
     // codeRefused and needsUser.
     void objectWillChange();
 
@@ -124,6 +134,7 @@ private:
     void assignPeerFingerprint(const QString& value);
     void assignChangedCertificate(std::optional<QString> value);
     void assignReconnecting(bool value);
+    void assignWaitLeft(int value);
     void assignInvalidField(Field value);
     void assignCodeRefused(bool value);
     void assignClipboardLost(bool value);
@@ -136,6 +147,8 @@ private:
     void refuseChangedCertificate(const QString& fingerprint);
     bool willRetry() const;
     void retryLater(const QString& reason);
+    void countDown();
+    void showWait();
     void retryNow();
     void stopRetrying();
 
@@ -164,10 +177,13 @@ private:
     std::optional<QString> m_changedCertificate;
     bool m_reconnects = false;
     bool m_reconnecting = false;
+    int m_waitLeft = 0;
     Field m_invalidField = Field::None;
     bool m_codeRefused = false;
     bool m_clipboardLost = false;
     bool m_accepted = false;
+    // The code the current session's hello carried: the one saved once it is taken.
+    QString m_offeredCode;
     std::unique_ptr<Connection> m_connection;
     QByteArray m_buffer;
 

@@ -319,17 +319,32 @@ private Q_SLOTS:
 
         panel.click("connect");
         shows("connecting", icons::Look::NotConnected);
+        // A wait offers "Riprova ora", which tries at once, and "Annulla".
+        panel.network.last()->report(Connection::State::Waiting, u"rifiutata"_s);
+        QTRY_COMPARE(panel.text("connect"), u"Riprova ora"_s);
+        QVERIFY(panel.part("cancelWait")->isVisible());
+        shows("waiting", icons::Look::NotConnected);
         // A long reason wraps: the panel grows downwards, never wider.
         const int width = popup->width();
+        panel.click("connect");
+        QCOMPARE(panel.network.made.size(), 2);
         const QString reason = u"la rete non risponde e nessun tentativo riesce "_s.repeated(7);
         panel.network.last()->report(Connection::State::Waiting, reason);
-        QTRY_COMPARE(panel.text("status"), u"In attesa: "_s + reason);
+        QTRY_COMPARE(panel.text("status"), u"In attesa: %1, nuovo tentativo tra 2 s"_s.arg(reason));
         shows("a long reason", icons::Look::NotConnected);
         auto* status = panel.part<QLabel>("status");
         QVERIFY(status->heightForWidth(status->width()) > 3 * status->fontMetrics().height());
         QTRY_VERIFY(status->height() >= status->heightForWidth(status->width()));
         QCOMPARE(popup->width(), width);
         QVERIFY(popup->rect().contains(status->geometry()));
+        // The wait counts down; "Annulla" ends it, and the panel offers to connect again.
+        retry->finish();
+        QTRY_COMPARE(panel.text("status"), u"In attesa: %1, nuovo tentativo tra 1 s"_s.arg(reason));
+        panel.click("cancelWait");
+        QTRY_COMPARE(panel.text("connect"), u"Connetti"_s);
+        QVERIFY(!panel.part("cancelWait")->isVisible());
+        QCOMPARE(panel.text("status"), u"Connessione fallita: "_s + reason);
+        panel.click("connect");
         QVERIFY(panel.ready());
         test::FakeConnection* link = panel.network.last();
         link->deliver(test::FakeBridge::noticeFrame(SessionNotice::Accepted));
@@ -349,7 +364,7 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(&panel.app.sync(), QEvent::MetaCall);
         QCOMPARE(panel.text("connect"), u"Disconnetti"_s);
         panel.click("connect");
-        QCOMPARE(panel.network.made.size(), 2);
+        QCOMPARE(panel.network.made.size(), 4);
         QVERIFY(panel.ready());
         link = panel.network.last();
 
@@ -357,10 +372,18 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore().text(u"reconnect"_s), u"true"_s);
         link->report(Connection::State::Failed, u"reset"_s);
         QTRY_VERIFY(panel.text("status").startsWith(u"In attesa: "_s));
-        shows("waiting", icons::Look::NotConnected);
+        // An address typed wrong during the wait ends it: the line keeps saying why.
+        QTest::keyClick(panel.field("host"), Qt::Key_End);
+        QTest::keyClicks(panel.field("host"), u"\b\b"_s);
+        panel.click("connect");
+        QTRY_COMPARE(panel.text("connect"), u"Connetti"_s);
+        QVERIFY(!panel.app.sync().isWaiting());
+        QCOMPARE(panel.text("status"),
+                 u"Inserisci l'IP Linux e un codice di almeno 16 caratteri"_s);
 
         panel.network.certificateDigest = QByteArray(32, '\x7e');
-        retry->finish();
+        QTest::keyClicks(panel.field("host"), u".1"_s);
+        panel.click("connect");
         panel.network.last()->report(Connection::State::Ready);
         QTRY_VERIFY(panel.part("trust")->isVisible());
         shows("certificate changed", icons::Look::NeedsUser);

@@ -75,6 +75,7 @@ struct Peer {
     QSignalSpy connected{&server, &PeerServer::connected};
     QSignalSpy authenticated{&server, &PeerServer::authenticated};
     QSignalSpy rejected{&server, &PeerServer::rejected};
+    QSignalSpy codeRefused{&server, &PeerServer::codeRefused};
     QSignalSpy replaced{&server, &PeerServer::replaced};
     QSignalSpy clientClosed{&server, &PeerServer::clientClosed};
     QSignalSpy frames{&server, &PeerServer::frameReceived};
@@ -105,6 +106,10 @@ private Q_SLOTS:
             << u"messaggio troppo lungo prima del codice"_s << QByteArray();
         QTest::addRow("never starting TLS")
             << QByteArray() << u"nessun codice pairing entro 0.3 secondi"_s << QByteArray();
+        // As the tray program leaves a companion whose certificate it does not trust.
+        QTest::addRow("closing before the code")
+            << "close"_ba << u"il computer non si fida del certificato di questo Linux"_s
+            << QByteArray();
     }
 
     void strangerIsClosedAndHearsNothing() {
@@ -124,10 +129,15 @@ private Q_SLOTS:
         const QByteArray toClient = clip(code, "al cliente");
         QVERIFY(peer.server.send(toClient));
         QTRY_COMPARE(client.received, accepted + toClient);
-        stranger.socket.write(bytes);
+        bytes == "close" ? stranger.socket.disconnectFromHost()
+                         : void(stranger.socket.write(bytes));
         QVERIFY(stranger.waitClosed());
-        QCOMPARE(peer.rejected.count(), 1);
-        QCOMPARE(peer.rejected.at(0).at(1), reason);
+        QTRY_COMPARE(peer.rejected.count(), 1);
+        const QString said = peer.rejected.at(0).at(1).toString();
+        QVERIFY2(
+            said.startsWith(reason) && (bytes != "close" || said.contains(identity().fingerprint)),
+            qPrintable(said));
+        QCOMPARE(peer.codeRefused.count(), reason == u"codice pairing errato"_s ? 1 : 0);
         QCOMPARE(stranger.received, heard);
         QCOMPARE(peer.frames.count(), 1);  // the client's hello
         QVERIFY(client.isOpen() && peer.server.hasClient());
@@ -137,6 +147,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("admission");
         QTest::addColumn<bool>("leaves");  // or is closed for a bad length
         QTest::addRow("by a hello, closed") << hello(code) << false;
+        QTest::addRow("by a code with blanks around") << hello(u" "_s + code + u"\n"_s) << false;
         QTest::addRow("by a clip, leaving") << clip(code, "subito") << true;
     }
 

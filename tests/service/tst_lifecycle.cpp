@@ -53,7 +53,12 @@ private Q_SLOTS:
         QTest::addRow("pasted far too long")
             << u"10.0.0.1"_s << QString(200'000, u'A')
             << u"Codice pairing troppo lungo: al massimo 1024 caratteri"_s << code;
+        QTest::addRow("blank inside the code")
+            << u"10.0.0.1"_s << u"ABCDEFGH JKLMNPQR"_s
+            << u"Il codice pairing non pu\u00f2 contenere spazi"_s << code;
         const QString ok = u"Connessione a "_s;
+        QTest::addRow("blanks around the code")
+            << u"10.0.0.1"_s << u" \t"_s + token + u"\n"_s << ok << SyncService::Field::None;
         QTest::addRow("IPv6") << u"fe80::1%eth0"_s << token << ok << SyncService::Field::None;
         QTest::addRow("name") << u"linux.lan."_s << token << ok << SyncService::Field::None;
         QTest::addRow("1024 characters")
@@ -75,7 +80,16 @@ private Q_SLOTS:
         QCOMPARE(bridge.network.made.size(), refused ? 1 : 2);
         QCOMPARE(bridge.network.made.first()->abandoned, !refused);
         QCOMPARE(SettingsStore().text(u"host"_s), refused ? u"127.0.0.1"_s : host.trimmed());
-        if (!refused) return;
+        // The code in use is the one saved once the Linux machine has taken it, and only then.
+        QCOMPARE(bridge.service.token(), code.trimmed());
+        QCOMPARE(SettingsStore().text(u"token"_s), token);
+        if (!refused) {
+            bridge.connection = bridge.network.last();
+            bridge.connection->report(Connection::State::Ready);
+            bridge.deliver(test::FakeBridge::noticeFrame(SessionNotice::Accepted));
+            QCOMPARE(SettingsStore().text(u"token"_s), code.trimmed());
+            return;
+        }
         // Editing the field at fault clears the mark; the other field's edits do not.
         (field == SyncService::Field::Host ? bridge.service.setToken(code)
                                            : bridge.service.setHost(host));
@@ -92,25 +106,31 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("said");  // what the companion sends before the end
         QTest::addColumn<QString>("end");
         QTest::addColumn<QString>("status");
-        const QString retrying = u"In attesa: nuovo tentativo tra 2 s"_s;
-        const QString closed = u"Connessione fallita: il Linux ha chiuso la connessione"_s;
+        const auto retrying = [](const QString& why) -> QString {
+            return u"In attesa: "_s + why + u", nuovo tentativo tra 2 s"_s;
+        };
+        const QString gone = u"il Linux ha chiuso la connessione"_s;
+        const QString closed = u"Connessione fallita: "_s + gone;
+        const QString busyReason =
+            u"il Linux \u00e8 occupato da troppe connessioni sconosciute, riprova tra poco"_s;
         const QByteArray refusal = test::FakeBridge::noticeFrame(SessionNotice::WrongCode);
         const QByteArray busy = test::FakeBridge::noticeFrame(SessionNotice::TooManyStrangers);
         const QByteArray taken = test::FakeBridge::noticeFrame(SessionNotice::Accepted);
         QTest::addRow("wrong code, box on") << true << refusal << u"closes"_s << wrongCode;
         QTest::addRow("wrong code, box off") << false << refusal << u"closes"_s << wrongCode;
-        QTest::addRow("too many strangers, box on") << true << busy << u"closes"_s << retrying;
+        QTest::addRow("too many strangers, box on")
+            << true << busy << u"closes"_s << retrying(busyReason);
         QTest::addRow("too many strangers, box off")
-            << false << busy << u"closes"_s
-            << u"Connessione fallita: il Linux \u00e8 occupato da troppe connessioni sconosciute, "
-               "riprova tra poco"_s;
+            << false << busy << u"closes"_s << QString(u"Connessione fallita: "_s + busyReason);
         QTest::addRow("a refusal of another version, box off")
             << false
             << *Message().set("type", u"refused"_s).set("reason", u"code"_s).set("v", 2).toFrame()
             << u"closes"_s << closed;
         QTest::addRow("silent close, box off") << false << QByteArray() << u"closes"_s << closed;
-        for (const QString& end : {u"link fails"_s, u"closes"_s, u"read fails"_s})
-            QTest::addRow("taken, box on, %s", qPrintable(end)) << true << taken << end << retrying;
+        for (const QString& end : {u"link fails"_s, u"closes"_s, u"read fails"_s}) {
+            QTest::addRow("taken, box on, %s", qPrintable(end))
+                << true << taken << end << retrying(end == u"closes"_s ? gone : u"reset"_s);
+        }
         QTest::addRow("taken, box off, link fails")
             << false << taken << u"link fails"_s << u"Connessione fallita: reset"_s;
         QTest::addRow("taken, box off, closes") << false << taken << u"closes"_s << ready;
@@ -160,7 +180,7 @@ private Q_SLOTS:
             QTest::qWait(SyncService::acceptanceGraceMs + 100);
             QVERIFY2(!shown.contains(ready), qPrintable(shown.join(u" | "_s)));
         }
-        bridge.retryDelay->finish();
+        bridge.endWait();
         QCOMPARE(bridge.network.made.size(), retried ? 2 : 1);
     }
 
@@ -231,10 +251,12 @@ private Q_SLOTS:
         bridge.connection->report(Connection::State::Failed, u"reset"_s);
         // A retry that finds nobody is one attempt, and so is one whose companion closes right
         // after the hello: each wait is longer, and after a few the user is asked to look.
+        QList<int> waits;
         for (int attempt = 2; attempt <= 8; ++attempt) {
-            QTRY_VERIFY(bridge.retryDelay->isActive());
+            QTRY_VERIFY(bridge.service.isWaiting());
+            waits.append(bridge.service.waitLeft());
             QCOMPARE(bridge.service.needsUser(), attempt > SyncService::failuresBeforeAttention);
-            bridge.retryDelay->finish();
+            bridge.endWait();
             QCOMPARE(bridge.network.made.size(), attempt);
             test::FakeConnection* retry = bridge.network.last();
             if (attempt % 2) {
@@ -246,31 +268,46 @@ private Q_SLOTS:
             QVERIFY(bridge.service.status().startsWith(u"Connessione a"_s));
             retry->deliver({}, true);
         }
-        QTRY_COMPARE(bridge.retryDelay->asked,
-                     (QList<int>{2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000}));
-        QCOMPARE(bridge.service.status(), u"In attesa: nuovo tentativo tra 60 s"_s);
+        QTRY_VERIFY(bridge.service.isWaiting());
+        waits.append(bridge.service.waitLeft());
+        QCOMPARE(waits, (QList<int>{2, 4, 8, 16, 32, 60, 60, 60}));
+        // The line counts down, second by second.
+        const QString closed = u"il Linux ha chiuso la connessione"_s;
+        QCOMPARE(bridge.service.status(), u"In attesa: %1, nuovo tentativo tra 60 s"_s.arg(closed));
+        bridge.retryDelay->finish();
+        QCOMPARE(bridge.service.status(), u"In attesa: %1, nuovo tentativo tra 59 s"_s.arg(closed));
 
-        // "Disconnetti" during a wait ends the retries.
+        // "Riprova ora" tries at once; "Annulla" ends the wait, saying how the last try ended.
         bridge.service.connectOrDisconnect();
-        QVERIFY(!bridge.retryDelay->isActive() && !bridge.service.isReconnecting());
-        QCOMPARE(bridge.service.status(), u"Disconnesso"_s);
+        QCOMPARE(bridge.network.made.size(), 9);
+        bridge.network.last()->report(Connection::State::Waiting, u"rifiutata"_s);
+        QTRY_COMPARE(bridge.service.status(), u"In attesa: rifiutata, nuovo tentativo tra 2 s"_s);
+        bridge.service.cancelWait();
+        QVERIFY(!bridge.service.isWaiting() && !bridge.retryDelay->isActive());
+        QVERIFY(!bridge.service.isReconnecting());
+        QCOMPARE(bridge.service.status(), u"Connessione fallita: rifiutata"_s);
 
         // A session that comes back is ready as before, and the waits start again from two
         // seconds.
         bridge.connect();
         bridge.connection->report(Connection::State::Failed, u"reset"_s);
         QTRY_VERIFY(bridge.retryDelay->isActive());
-        bridge.retryDelay->finish();
+        bridge.endWait();
         bridge.network.last()->report(Connection::State::Ready);
         QTRY_COMPARE(bridge.service.status(), ready);
         QVERIFY(!bridge.service.isReconnecting());
         bridge.network.last()->report(Connection::State::Failed, u"reset"_s);
-        QTRY_COMPARE(bridge.retryDelay->asked.mid(8), (QList<int>{2000, 2000}));
+        QTRY_COMPARE(bridge.service.waitLeft(), 2);
+        // The network back cuts a wait short, and the next wait is longer still.
+        bridge.service.networkReturned();
+        QCOMPARE(bridge.network.made.size(), 12);
+        bridge.network.last()->report(Connection::State::Waiting, u"rete"_s);
+        QTRY_COMPARE(bridge.service.waitLeft(), 4);
         // Waking from sleep during a wait tries at once; a changed certificate met on a retry is
         // never retried.
         bridge.network.certificateDigest = QByteArray(32, 'b');
         bridge.service.resumeFromSleep();
-        QCOMPARE(bridge.network.made.size(), 11);
+        QCOMPARE(bridge.network.made.size(), 13);
         QVERIFY(!bridge.retryDelay->isActive());
         bridge.network.last()->report(Connection::State::Ready);
         QTRY_VERIFY(bridge.service.certificateChanged());
@@ -278,7 +315,7 @@ private Q_SLOTS:
                  u"Il certificato del Linux \u00e8 cambiato: verifica l'impronta"_s);
         QVERIFY(!bridge.service.isReconnecting() && !bridge.retryDelay->isActive());
         bridge.service.resumeFromSleep();
-        QCOMPARE(bridge.network.made.size(), 11);
+        QCOMPARE(bridge.network.made.size(), 13);
     }
 
     // The first certificate at an address is pinned under the address as trimmed; another one

@@ -128,6 +128,10 @@ struct FakeBridge : IdleService {
         QTRY_VERIFY_WITH_TIMEOUT(service.isConnected(), 5000);
         if (accepted) deliver(noticeFrame(SessionNotice::Accepted));
     }
+    // Lets every second of the wait under way run out.
+    void endWait() {
+        while (retryDelay->isActive()) retryDelay->finish();
+    }
     static QByteArray noticeFrame(SessionNotice notice) { return *noticeMessage(notice).toFrame(); }
     void deliver(const QByteArray& bytes) {
         QTRY_VERIFY_WITH_TIMEOUT(connection->hasPendingRead(), 5000);
