@@ -23,6 +23,8 @@ namespace {
 const QString hostKey = QStringLiteral("host");
 const QString tokenKey = QStringLiteral("token");
 const QString reconnectKey = QStringLiteral("reconnect");
+const QString activeStatus = QStringLiteral("Connesso \u2022 sincronizzazione attiva");
+const QString pausedStatus = QStringLiteral("Sincronizzazione sospesa");
 const QString invalidInput =
     QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri");
 
@@ -118,6 +120,27 @@ void SyncService::assignCodeRefused(bool value) {
 void SyncService::assignClipboardLost(bool value) {
     Q_EMIT objectWillChange();
     m_clipboardLost = value;
+}
+
+void SyncService::assignPaused(bool value) {
+    Q_EMIT objectWillChange();
+    m_paused = value;
+}
+
+void SyncService::setPaused(bool paused) {
+    if (paused == m_paused) return;
+    assignPaused(paused);
+    if (paused) {
+        m_bridge.end();
+        m_statusBeforePause = m_status;
+        assignStatus(pausedStatus);
+        return;
+    }
+    // What is on the clipboard now is known, not sent.
+    if (m_sessionReady) m_bridge.begin();
+    // A newer text (a failure, a retry) says more than the one from before the pause.
+    if (m_status != pausedStatus) return;
+    assignStatus(m_accepted ? activeStatus : m_statusBeforePause);
 }
 
 bool SyncService::needsUser() const {
@@ -366,7 +389,8 @@ void SyncService::becomeReady() {
     m_acceptance.start();
     assignPeerFingerprint(fingerprint);
     // What is on the clipboard now stays here; the hello goes before the first read and tick.
-    m_bridge.begin();
+    // A session that comes up while paused begins only on resuming.
+    if (!m_paused) m_bridge.begin();
     sendJSON(helloMessage(m_token, m_deviceID));
     if (m_connection) receive();
 }
@@ -377,7 +401,7 @@ void SyncService::accept() {
     m_acceptance.stop();
     m_retry = 0;
     if (m_reconnecting) assignReconnecting(false);
-    assignStatus(QStringLiteral("Connesso \u2022 sincronizzazione attiva"));
+    assignStatus(m_paused ? pausedStatus : activeStatus);
 }
 
 void SyncService::hear(SessionNotice notice) {
@@ -472,6 +496,10 @@ void SyncService::parseFrames() {
 void SyncService::apply(const QByteArray& body) {
     if (const auto notice = readNotice(body)) {
         hear(*notice);
+        return;
+    }
+    if (m_paused) {
+        qCDebug(lcService) << "paused: a message dropped";
         return;
     }
     m_bridge.receive(body);

@@ -103,6 +103,13 @@ public:
     void generateToken();
     void copyToken();
 
+    // "Sospendi sincronizzazione": the session stays up, but nothing is looked at or sent, and
+    // every clip message that arrives is dropped, not kept for later. On resuming, what was
+    // copied meanwhile stays here; only new copies cross. Never saved: every run starts
+    // unpaused.
+    bool isPaused() const { return m_paused; }
+    void setPaused(bool paused);
+
     // The bridge's private state, read-only, for diagnostics and tests.
     const QByteArray& receiveBuffer() const { return m_buffer; }
     const std::optional<QByteArray>& lastDigest() const { return m_bridge.lastDigest(); }
@@ -111,7 +118,7 @@ public:
 Q_SIGNALS:
     // Emitted immediately before every assignment to host, token, isConnected, status,
     // peerFingerprint, certificateChanged, reconnects, isReconnecting, invalidField,
-    // codeRefused and needsUser.
+    // codeRefused, needsUser and isPaused.
     void objectWillChange();
 
 private:
@@ -125,6 +132,7 @@ private:
     void assignInvalidField(Field value);
     void assignCodeRefused(bool value);
     void assignClipboardLost(bool value);
+    void assignPaused(bool value);
 
     bool validateInput(const QString& address);
     void open(const QString& address);
@@ -164,6 +172,8 @@ private:
     Field m_invalidField = Field::None;
     bool m_codeRefused = false;
     bool m_clipboardLost = false;
+    bool m_paused = false;
+    QString m_statusBeforePause;
     bool m_accepted = false;
     std::unique_ptr<Connection> m_connection;
     QByteArray m_buffer;

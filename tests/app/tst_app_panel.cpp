@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QXmlStreamReader>
+#include <cmath>
 
 #include "Autostart.h"
 #include "ClipboardIcons.h"
@@ -34,7 +36,8 @@ const QString validCode = u"ABCDEFGHJKLMNPQR"_s;
 // press.
 struct Launched {
     explicit Launched(const LaunchOptions& options = {}, const QString& clipboardNotice = {})
-        : app(network.factory(), {std::make_unique<QtPasteboard>(), clipboardNotice}) {
+        : app(network.factory(), {std::make_unique<QtPasteboard>(), clipboardNotice},
+              [this] { return trayThere; }) {
         app.launch(options);
     }
 
@@ -56,13 +59,34 @@ struct Launched {
         const QSize size(32, 32);
         const QIcon& shown = app.trayItem()->icon().icon();
         return app.trayItem()->look() == look &&
-               shown.pixmap(size).toImage() ==
-                   icons::forLook(look, icons::themeColor()).pixmap(size).toImage();
+               shown.pixmap(size).toImage() == icons::forLook(look).pixmap(size).toImage();
+    }
+    QAction* menuItem(const char* name) const {
+        return app.trayItem()->menu().findChild<QAction*>(QString::fromLatin1(name));
     }
 
     test::FakeNetwork network;
+    bool trayThere = false;
     ClipwrenPlusApp app;
 };
+
+// WCAG's contrast between pixel, drawn over panel, and panel.
+double contrastOver(QRgb pixel, QRgb panel) {
+    const auto luminance = [](QRgb colour) {
+        const auto linear = [](int v) {
+            return v <= 10 ? v / 3294.6 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(qRed(colour)) + 0.7152 * linear(qGreen(colour)) +
+               0.0722 * linear(qBlue(colour));
+    };
+    const auto mix = [&](int over, int under) {
+        return (qAlpha(pixel) * over + (255 - qAlpha(pixel)) * under) / 255;
+    };
+    const QRgb drawn = qRgb(mix(qRed(pixel), qRed(panel)), mix(qGreen(pixel), qGreen(panel)),
+                            mix(qBlue(pixel), qBlue(panel)));
+    const auto [low, high] = std::minmax({luminance(drawn), luminance(panel)});
+    return (high + 0.05) / (low + 0.05);
+}
 
 }  // namespace
 
@@ -143,22 +167,51 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(QFileInfo(path).path()));
     }
 
-    // Closing the window (there is no tray here) or "Esci" ends the program; "Esci" leaves the
-    // session as it is, with no stop.
+    // Closing the window (there is no tray here) ends nothing; "Esci", on the panel or in the
+    // tray's menu, ends the program and leaves the session as it is, with no stop.
     void theProgramEnds() {
         SettingsStore().setText(u"host"_s, u"127.0.0.1"_s);
         SettingsStore().setText(u"token"_s, validCode);
         for (const bool byButton : {false, true}) {
             Launched panel({.connect = true});
             QVERIFY(panel.ready());
-            QTimer::singleShot(0, &panel.app, [&panel, byButton] {
-                byButton ? panel.click("quit") : void(panel.app.panel()->close());
+            bool quitPressed = false;
+            QTimer::singleShot(0, &panel.app, [&] {
+                panel.app.panel()->close();  // would post its end of the loop before this:
+                QTimer::singleShot(0, &panel.app, [&] {
+                    quitPressed = true;
+                    byButton ? panel.click("quit") : panel.menuItem("quit")->trigger();
+                });
             });
             QTimer::singleShot(10000, &panel.app, [] { QCoreApplication::exit(1); });  // rescue
             QCOMPARE(QApplication::exec(), 0);
+            QVERIFY(quitPressed);
             QVERIFY(panel.app.sync().isConnected());
             QVERIFY(!panel.network.last()->abandoned);
         }
+    }
+
+    // Started before the tray (at login), the program shows a window, then docks its icon once
+    // a tray is there, and the window goes. Its right-click menu follows the service.
+    void aTrayThatComesLateAndItsMenu() {
+        Launched panel;
+        QVERIFY(panel.app.isWindow() && !panel.app.trayItem()->icon().isVisible());
+        panel.trayThere = true;
+        QTRY_VERIFY(panel.app.trayItem()->icon().isVisible());
+        QVERIFY(!panel.app.isWindow() && !panel.app.panel());
+        QCOMPARE(panel.app.trayItem()->icon().contextMenu(), &panel.app.trayItem()->menu());
+        panel.app.sync().setHost(u"127.0.0.1"_s);
+        panel.app.sync().setToken(validCode);
+        panel.menuItem("connect")->trigger();
+        panel.network.last()->report(Connection::State::Ready);
+        QTRY_COMPARE(panel.menuItem("connect")->text(), u"Disconnetti"_s);
+        panel.menuItem("pause")->trigger();
+        QTRY_COMPARE(panel.menuItem("pause")->text(), u"Riprendi sincronizzazione"_s);
+        QTRY_VERIFY(panel.trayShows(icons::Look::Paused));
+        // This tray does not say where its icon is: the popup goes to the pointer's corner.
+        QCursor::setPos(1200, 10);
+        panel.app.openPanel();
+        QCOMPARE(panel.app.panel()->geometry().topRight(), QPoint(1279, 0));
     }
 
     // The real program, started again (with this test's settings and platform) against a first
@@ -194,24 +247,29 @@ private Q_SLOTS:
         QCOMPARE(raised.count(), 1);
     }
 
-    // --connect connects once, with an address and a code saved; --help-all is known.
+    // --connect connects once, with an address and a code saved; --help-all is known. The
+    // panel opens with the focus where typing is needed first.
     void commandLine_data() {
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("token");
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("focus");
         const QString address = u"192.168.1.20"_s;
-        QTest::newRow("saved, asked")
-            << address << validCode << u"--connect"_s << u"Connessione a "_s + address + u'\u2026';
-        QTest::newRow("saved, not asked") << address << validCode << u"--help-all"_s << idle;
-        QTest::newRow("no address") << QString() << validCode << u"--connect"_s << idle;
-        QTest::newRow("no code") << address << QString() << u"--connect"_s << idle;
+        QTest::newRow("saved, asked") << address << validCode << u"--connect"_s
+                                      << u"Connessione a "_s + address + u'\u2026' << u"connect"_s;
+        QTest::newRow("saved, not asked")
+            << address << validCode << u"--help-all"_s << idle << u"connect"_s;
+        QTest::newRow("no address")
+            << QString() << validCode << u"--connect"_s << idle << u"host"_s;
+        QTest::newRow("no code") << address << QString() << u"--connect"_s << idle << u"token"_s;
     }
     void commandLine() {
         QFETCH(QString, host);
         QFETCH(QString, token);
         QFETCH(QString, option);
         QFETCH(QString, status);
+        QFETCH(QString, focus);
         if (!host.isEmpty()) SettingsStore().setText(u"host"_s, host);
         if (!token.isEmpty()) SettingsStore().setText(u"token"_s, token);
         QCommandLineParser parser;
@@ -220,6 +278,7 @@ private Q_SLOTS:
         Launched panel(readLaunchOptions(parser));
         QCOMPARE(panel.app.sync().status(), status);
         QCOMPARE(panel.network.made.size(), status.startsWith(u"Connessione a"_s) ? 1 : 0);
+        QCOMPARE(panel.app.panel()->focusWidget()->objectName(), focus);
     }
 
     void printsEachNewStatusOnce() {
@@ -259,6 +318,24 @@ private Q_SLOTS:
         QFETCH(QRect, area);
         QFETCH(QPoint, expected);
         QCOMPARE(popupPosition(QSize(300, 200), icon, area), expected);
+    }
+
+    // Without an icon position: the corner along the panel's edge, on the pointer's side.
+    void popupGoesToACornerWithoutAnIcon_data() {
+        QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("bar at the top, pointer stale, low left")
+            << QPoint(100, 900) << QRect(0, 32, 1920, 1048) << QPoint(0, 32);
+        QTest::newRow("dock on the left")
+            << QPoint(1800, 30) << QRect(64, 0, 1856, 1080) << QPoint(64, 0);
+    }
+    void popupGoesToACornerWithoutAnIcon() {
+        QFETCH(QPoint, pointer);
+        QFETCH(QRect, area);
+        QFETCH(QPoint, expected);
+        const QRect screen(0, 0, 1920, 1080);
+        QCOMPARE(cornerPosition(QSize(300, 200), pointer, screen, area), expected);
     }
 
     // With the panel left open, every state it shows: it fits its content, stays on the
@@ -312,12 +389,9 @@ private Q_SLOTS:
         panel.field("host")->clear();
         QTest::keyClicks(panel.field("host"), u"127.0.0.1"_s);
         QTRY_VERIFY(!panel.field("host")->property("invalid").toBool());
-        // Return in a field presses no button either: only "Connetti" starts a session.
-        for (const char* name : {"host", "token"})
-            QTest::keyClick(panel.field(name), Qt::Key_Return);
-        QVERIFY(panel.network.made.isEmpty());
-
-        panel.click("connect");
+        // Return in a field presses "Connetti".
+        QTest::keyClick(panel.field("token"), Qt::Key_Return);
+        QCOMPARE(panel.network.made.size(), 1);
         shows("connecting", icons::Look::NotConnected);
         // A long reason wraps: the panel grows downwards, never wider.
         const int width = popup->width();
@@ -335,7 +409,8 @@ private Q_SLOTS:
         link->deliver(test::FakeBridge::noticeFrame(SessionNotice::Accepted));
         QTRY_VERIFY(panel.part("fingerprint")->isVisible());
         shows("connected", icons::Look::Connected);
-        // A new code, and the code copied, leave the session alone.
+        // A new code, the code copied and Return in a field leave the session alone.
+        QTest::keyClick(panel.field("host"), Qt::Key_Return);
         panel.click("generate");
         QTRY_COMPARE(panel.field("token")->text(), panel.app.sync().token());
         QVERIFY(panel.app.sync().token() != validCode);
@@ -367,6 +442,7 @@ private Q_SLOTS:
 
         panel.click("trust");
         QVERIFY(panel.ready());
+        QCOMPARE(popup->focusWidget(), panel.part("connect"));
         panel.network.last()->deliver(test::FakeBridge::noticeFrame(SessionNotice::WrongCode),
                                       true);
         QTRY_VERIFY(panel.text("status").contains(u"codice pairing"_s));
@@ -388,6 +464,70 @@ private Q_SLOTS:
         delete popup;
         panel.app.openPanelUnder(icon);
         QCOMPARE(panel.app.panel()->size(), size);
+    }
+
+    // Every look stands out from a dark and from a light panel alike, at every common tray size:
+    // at least 15 % of its pixels have 3:1 against both (WCAG's rule for graphics). No two
+    // looks have the same shape.
+    void iconsShowOnAnyPanel_data() {
+        QTest::addColumn<int>("look");
+        QTest::addRow("not connected") << int(icons::Look::NotConnected);
+        QTest::addRow("connected") << int(icons::Look::Connected);
+        QTest::addRow("needs the user") << int(icons::Look::NeedsUser);
+        QTest::addRow("paused") << int(icons::Look::Paused);
+    }
+    void iconsShowOnAnyPanel() {
+        QFETCH(int, look);
+        const auto image = [](int shown, int side) {
+            return icons::forLook(icons::Look(shown))
+                .pixmap(side)
+                .toImage()
+                .convertToFormat(QImage::Format_ARGB32);
+        };
+        for (const int side : {16, 22, 24, 32}) {
+            const QImage drawn = image(look, side);
+            const auto* pixels = reinterpret_cast<const QRgb*>(drawn.constBits());
+            const auto standing = std::count_if(pixels, pixels + side * side, [](QRgb pixel) {
+                return contrastOver(pixel, 0x2b2b2b) >= 3 && contrastOver(pixel, 0xe8e8e8) >= 3;
+            });
+            QVERIFY2(standing >= 0.15 * side * side, qPrintable(QString::number(standing)));
+        }
+        for (int other = 0; other < look; ++other)
+            QVERIFY(image(look, 22).createAlphaMask() != image(other, 22).createAlphaMask());
+    }
+
+    // Tab goes through every control, and each shows that it has the focus.
+    void everyControlShowsItsFocus() {
+        Launched panel;
+        QWidget* window = panel.app.panel();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QStringList reached;
+        for (QWidget* focused = window->focusWidget(); !reached.contains(focused->objectName());
+             focused = window->focusWidget()) {
+            reached << focused->objectName();
+            const QImage shown = focused->grab().toImage();
+            QTest::keyClick(focused, Qt::Key_Tab);
+            QVERIFY2(focused->grab().toImage() != shown, qPrintable(reached.last()));
+        }
+        QCOMPARE(reached.join(u' '),
+                 u"host token reveal connect generate copy reconnect autostart quit"_s);
+    }
+
+    // On the Mac the login entry is a LaunchAgent, read by launchd: the program, once, with
+    // --connect.
+    void launchAgentStartsTheProgramAtLogin() {
+        const Autostart agent(u"/Applications/A & <B>.app/Contents/MacOS/clipwren-plus"_s,
+                              u"/Agents"_s, Autostart::Kind::LaunchAgent);
+        QCOMPARE(agent.filePath(), u"/Agents/org.clipwren.ClipwrenPlus.plist"_s);
+        QVERIFY(
+            agent.entry().contains("<key>ProgramArguments</key>\n\t<array>\n\t\t<string>"
+                                   "/Applications/A &amp; &lt;B&gt;.app/Contents/MacOS/"
+                                   "clipwren-plus</string>\n\t\t<string>--connect</string>"));
+        QVERIFY(agent.entry().contains("<key>RunAtLoad</key>\n\t<true/>"));
+        QXmlStreamReader plist(agent.entry());
+        while (plist.readNext() != QXmlStreamReader::Invalid && !plist.atEnd()) {
+        }
+        QVERIFY2(!plist.hasError(), qPrintable(plist.errorString()));
     }
 
     void execArgumentIsQuotedForDesktopEntries_data() {

@@ -383,6 +383,28 @@ private Q_SLOTS:
         clipboard->setText(u"next"_s);
         QTRY_COMPARE(bridge.connection->sent.size(), sent + 1);
     }
+
+    // Paused, the session stays up and nothing crosses, also on a session made anew; resumed,
+    // only what is copied afterwards crosses.
+    void pauseStopsBothWays() {
+        test::FakeBridge bridge;
+        bridge.connect();
+        bridge.service.setPaused(true);
+        clipboard->setText(u"copied while paused"_s);
+        bridge.deliver(bridge.clipFrame(u"text"_s, "dropped"));
+        bridge.connect();
+        QCOMPARE(bridge.service.status(), u"Sincronizzazione sospesa"_s);
+        QVERIFY(bridge.service.isConnected() && !bridge.service.isWatching());
+        QCOMPARE(clipboard->text(), u"copied while paused"_s);
+        bridge.service.setPaused(false);
+        QCOMPARE(bridge.service.status(), ready);
+        QCOMPARE(bridge.service.lastDigest(),
+                 std::optional(contentDigest("text", "copied while paused")));
+        clipboard->setText(u"after"_s);
+        QTRY_COMPARE(bridge.connection->sent.size(), 2);  // the hello, then "after"
+        bridge.deliver(bridge.clipFrame(u"text"_s, "received"));
+        QCOMPARE(clipboard->text(), u"received"_s);
+    }
 };
 
 QTEST_MAIN(LifecycleTest)
