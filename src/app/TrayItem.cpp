@@ -10,6 +10,12 @@ namespace clipwren {
 TrayItem::TrayItem(SyncService& sync, QObject* parent)
     : QObject(parent), m_sync(sync), m_menu(sync) {
     m_icon.setContextMenu(&m_menu);
+    connect(&m_menu, &TrayMenu::folderNotOpened, this, [this](const QString& folder) {
+        m_icon.showMessage(
+            QStringLiteral("Clipwren+"),
+            QStringLiteral("Non riesco ad aprire la cartella dei file ricevuti: ") + folder,
+            QSystemTrayIcon::Warning);
+    });
     connect(&m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 // A right click opens the menu, and only that; a double click has already

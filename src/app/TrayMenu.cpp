@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QUrl>
 
-#include "Logging.h"
 #include "clipboard/ReceivedFiles.h"
 #include "service/SyncService.h"
 
@@ -52,7 +51,7 @@ TrayMenu::TrayMenu(SyncService& sync, QWidget* parent)
 void TrayMenu::openReceivedFolder() {
     const QString folder = ReceivedFiles::folder();
     if (!QDir().mkpath(folder) || !QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
-        qCWarning(lcService) << "cannot open" << folder;
+        Q_EMIT folderNotOpened(folder);
     }
 }
 

@@ -19,11 +19,13 @@ public:
     explicit TrayMenu(SyncService& sync, QWidget* parent = nullptr);
 
     // Made when first asked for, so that the user always finds it.
-    static void openReceivedFolder();
+    void openReceivedFolder();
 
 Q_SIGNALS:
     // The connection could not start for want of an address or a code: the panel shows why.
     void panelWanted();
+    // The desktop would not open the received files' folder.
+    void folderNotOpened(const QString& folder);
     void quitRequested();
 
 private:

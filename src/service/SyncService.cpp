@@ -133,7 +133,8 @@ void SyncService::setPaused(bool paused) {
     if (paused) {
         m_bridge.end();
         m_statusBeforePause = m_status;
-        assignStatus(pausedStatus);
+        // What only the user can mend stays on the line.
+        if (!needsUser()) assignStatus(pausedStatus);
         return;
     }
     // What is on the clipboard now is known, not sent.

