@@ -12,15 +12,19 @@
 namespace clipwren {
 
 QString Autostart::defaultFolder() {
+    if (nativeKind == Kind::LaunchAgent)
+        return QDir::homePath() + QStringLiteral("/Library/LaunchAgents");
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/autostart");
 }
 
-Autostart::Autostart(QString program, QString folder)
-    : m_program(std::move(program)), m_folder(std::move(folder)) {}
+Autostart::Autostart(QString program, QString folder, Kind kind)
+    : m_program(std::move(program)), m_folder(std::move(folder)), m_kind(kind) {}
 
 QString Autostart::filePath() const {
-    return m_folder + u'/' + QLatin1String(desktopId) + QStringLiteral(".desktop");
+    const QString suffix =
+        m_kind == Kind::LaunchAgent ? QStringLiteral(".plist") : QStringLiteral(".desktop");
+    return m_folder + u'/' + QLatin1String(desktopId) + suffix;
 }
 
 bool Autostart::isEnabled() const {
@@ -28,6 +32,10 @@ bool Autostart::isEnabled() const {
 }
 
 QByteArray Autostart::entry() const {
+    return m_kind == Kind::LaunchAgent ? launchAgent() : desktopEntry();
+}
+
+QByteArray Autostart::desktopEntry() const {
     const QString text = QStringLiteral(
                              "[Desktop Entry]\n"
                              "Type=Application\n"
@@ -38,6 +46,32 @@ QByteArray Autostart::entry() const {
                              "Terminal=false\n"
                              "StartupNotify=false\n")
                              .arg(QLatin1String(desktopId), execArgument(m_program));
+    return text.toUtf8();
+}
+
+// launchd runs it once at login and leaves it alone afterwards: a program the user quit stays
+// quit.
+QByteArray Autostart::launchAgent() const {
+    const QString text = QStringLiteral(
+                             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                             "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                             "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                             "<plist version=\"1.0\">\n"
+                             "<dict>\n"
+                             "\t<key>Label</key>\n"
+                             "\t<string>%1</string>\n"
+                             "\t<key>ProgramArguments</key>\n"
+                             "\t<array>\n"
+                             "\t\t<string>%2</string>\n"
+                             "\t\t<string>--connect</string>\n"
+                             "\t</array>\n"
+                             "\t<key>RunAtLoad</key>\n"
+                             "\t<true/>\n"
+                             "\t<key>ProcessType</key>\n"
+                             "\t<string>Interactive</string>\n"
+                             "</dict>\n"
+                             "</plist>\n")
+                             .arg(QLatin1String(desktopId), m_program.toHtmlEscaped());
     return text.toUtf8();
 }
 

@@ -13,14 +13,24 @@ namespace clipwren {
 // The name the desktop knows the program by: its desktop entry, its icon, its metainfo.
 inline constexpr char desktopId[] = "org.clipwren.ClipwrenPlus";
 
-// Starting at login: a desktop entry in the user's autostart folder that runs the program
-// with --connect. The entry's presence is the whole setting, so it is never kept elsewhere.
+// Starting at login: an entry that runs the program with --connect. The entry's presence is
+// the whole setting, so it is never kept elsewhere.
 class Autostart {
 public:
-    // The autostart folder under the user's configuration folder.
+    enum class Kind {
+        DesktopEntry,  // in the autostart folder under the user's configuration folder
+        LaunchAgent,   // the Mac's: a property list in ~/Library/LaunchAgents
+    };
+#ifdef Q_OS_MACOS
+    static constexpr Kind nativeKind = Kind::LaunchAgent;
+#else
+    static constexpr Kind nativeKind = Kind::DesktopEntry;
+#endif
+
+    // Where this platform's login entries go.
     static QString defaultFolder();
 
-    explicit Autostart(QString program, QString folder = defaultFolder());
+    explicit Autostart(QString program, QString folder = defaultFolder(), Kind kind = nativeKind);
 
     QString filePath() const;
     bool isEnabled() const;
@@ -30,8 +40,12 @@ public:
     QByteArray entry() const;
 
 private:
+    QByteArray desktopEntry() const;
+    QByteArray launchAgent() const;
+
     QString m_program;
     QString m_folder;
+    Kind m_kind;
 };
 
 // One argument of an Exec line, quoted and escaped the way desktop entries require.

@@ -3,7 +3,6 @@
 
 #pragma once
 
-#include <QColor>
 #include <QIcon>
 
 namespace clipwren {
@@ -12,15 +11,15 @@ class SyncService;
 
 namespace clipwren::icons {
 
-// The tray item's three looks. The one that asks for the user carries a mark of its own, so
-// it is told apart without colour.
-enum class Look { NotConnected, Connected, NeedsUser };
+// The tray item's looks. Each but the first carries a badge of its own shape and colour, so
+// that they are told apart with or without colour.
+enum class Look { NotConnected, Connected, NeedsUser, Paused };
 
 Look lookOf(const SyncService& sync);
 
-// Symbolic pictures, drawn in color: the theme's text colour, so that they read on a light or
-// a dark bar as the desktop's own tray icons do.
-QIcon forLook(Look look, const QColor& color);
-QColor themeColor();
+// The picture for look. In colour, with parts in a middle tone, framed dark and filled light,
+// so that it reads on any panel: a StatusNotifierItem host's colour cannot be known. On the
+// Mac a mask instead, which the menu bar tints for its light or dark look.
+QIcon forLook(Look look);
 
 }  // namespace clipwren::icons

@@ -5,12 +5,12 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QEvent>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
 #include "ClipboardIcons.h"
 #include "ControlPanel.h"
+#include "Logging.h"
 #include "PopupPlacement.h"
 #include "StatusPrinter.h"
 #include "TrayItem.h"
@@ -24,11 +24,14 @@
 namespace clipwren {
 
 ClipwrenPlusApp::ClipwrenPlusApp(ConnectionFactory connectionFactory, ClipboardBackend clipboard,
-                                 QObject* parent)
+                                 TrayCheck trayAvailable, QObject* parent)
     : QObject(parent),
       m_clipboard(std::move(clipboard)),
       m_sync(std::move(connectionFactory), *m_clipboard.pasteboard),
-      m_panelState(m_clipboard.notice, Autostart(QCoreApplication::applicationFilePath())) {
+      m_panelState(m_clipboard.notice, Autostart(QCoreApplication::applicationFilePath())),
+      m_trayAvailable(std::move(trayAvailable)) {
+    m_trayCheck.setInterval(trayCheckIntervalMs);
+    connect(&m_trayCheck, &QTimer::timeout, this, &ClipwrenPlusApp::dockWhenTrayAppears);
 #if CLIPWREN_LINUX_BACKENDS
     connect(&m_sleepWatcher, &SleepWatcher::resumed, &m_sync, &SyncService::resumeFromSleep);
 #endif
@@ -45,10 +48,15 @@ ClipwrenPlusApp::~ClipwrenPlusApp() {
 }
 
 void ClipwrenPlusApp::launch(const LaunchOptions& options) {
-    QGuiApplication::setWindowIcon(icons::forLook(icons::Look::NotConnected, icons::themeColor()));
+    // The program lives in the tray, or syncs on without one: closing its panel, popup or
+    // window, ends nothing.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setWindowIcon(icons::forLook(icons::Look::NotConnected));
     if (options.printStatus) m_statusPrinter = std::make_unique<StatusPrinter>(m_sync);
     m_tray = std::make_unique<TrayItem>(m_sync);
     connect(m_tray.get(), &TrayItem::clicked, this, &ClipwrenPlusApp::openPanel);
+    connect(&m_tray->menu(), &TrayMenu::panelWanted, this, &ClipwrenPlusApp::openPanel);
+    connect(&m_tray->menu(), &TrayMenu::quitRequested, this, &ClipwrenPlusApp::quit);
 #if CLIPWREN_LINUX_BACKENDS
     m_notifier = std::make_unique<DBusNotifier>();
 #else
@@ -56,9 +64,10 @@ void ClipwrenPlusApp::launch(const LaunchOptions& options) {
 #endif
     m_announcer = std::make_unique<Announcer>(m_sync.bridge(), *m_notifier,
                                               [this] { return m_panelState.announcesFiles(); });
-    m_asWindow = !QSystemTrayIcon::isSystemTrayAvailable();
+    m_asWindow = !m_trayAvailable();
     if (m_asWindow) {
         openPanel();
+        m_trayCheck.start();
     } else {
         m_tray->show();
     }
@@ -70,6 +79,16 @@ void ClipwrenPlusApp::connectIfSaved() {
     if (!m_sync.host().isEmpty() && !m_sync.token().isEmpty()) m_sync.connectOrDisconnect();
 }
 
+void ClipwrenPlusApp::dockWhenTrayAppears() {
+    if (!m_trayAvailable()) return;
+    qCDebug(lcService) << "a system tray appeared: the icon goes there";
+    m_trayCheck.stop();
+    m_asWindow = false;
+    m_tray->show();
+    // The next click builds a popup in its place.
+    delete m_panel.data();
+}
+
 ControlPanel* ClipwrenPlusApp::panel() const {
     return m_panel;
 }
@@ -79,10 +98,7 @@ void ClipwrenPlusApp::openPanel() {
         openPanelUnder(m_tray ? m_tray->geometry() : QRect());
         return;
     }
-    if (!m_panel) {
-        m_panel = buildPanel();
-        m_panel->installEventFilter(this);
-    }
+    if (!m_panel) m_panel = buildPanel();
     m_panel->showNormal();
     m_panel->raise();
     m_panel->activateWindow();
@@ -98,7 +114,8 @@ void ClipwrenPlusApp::openPanelUnder(QRect icon) {
         // drifts away from its icon.
         connect(m_panel, &ControlPanel::resized, this, &ClipwrenPlusApp::placePanel);
     }
-    m_anchor = icon.isValid() ? icon : QRect(QCursor::pos(), QSize(1, 1));
+    m_anchor = icon;
+    m_pointer = QCursor::pos();
     m_panel->adjustSize();
     placePanel();
     m_panel->show();
@@ -113,18 +130,13 @@ ControlPanel* ClipwrenPlusApp::buildPanel() {
 }
 
 void ClipwrenPlusApp::placePanel() {
-    const QScreen* screen = QGuiApplication::screenAt(m_anchor.center());
+    const QPoint near = m_anchor.isValid() ? m_anchor.center() : m_pointer;
+    const QScreen* screen = QGuiApplication::screenAt(near);
     if (!screen) screen = QGuiApplication::primaryScreen();
-    m_panel->move(popupPosition(m_panel->size(), m_anchor, screen->availableGeometry()));
-}
-
-bool ClipwrenPlusApp::eventFilter(QObject* watched, QEvent* event) {
-    // Without a tray the panel is an ordinary application window: closing it ends the
-    // program, which could not be reached again on a desktop without a task bar. The event
-    // type goes first: while the panel is being destroyed its filter still sees events, and
-    // reading m_panel then would cast an object that is no longer a ControlPanel.
-    if (event->type() == QEvent::Close && watched == m_panel) quit();
-    return QObject::eventFilter(watched, event);
+    const QRect area = screen->availableGeometry();
+    m_panel->move(m_anchor.isValid()
+                      ? popupPosition(m_panel->size(), m_anchor, area)
+                      : cornerPosition(m_panel->size(), m_pointer, screen->geometry(), area));
 }
 
 void ClipwrenPlusApp::quit() {

@@ -35,9 +35,12 @@ public:
 QPushButton* button(const QString& name, const QString& label = QString()) {
     auto* made = new QPushButton(label);
     made->setObjectName(name);
-    // Return in a field must do nothing, so no button may take it.
-    made->setAutoDefault(false);
+    // Return presses the button that has the focus; no button takes it from a field, which
+    // has its own Return.
+    made->setAutoDefault(true);
     made->setDefault(false);
+    // Tab reaches it on every platform, the Mac's default included.
+    made->setFocusPolicy(Qt::StrongFocus);
     return made;
 }
 
@@ -60,9 +63,12 @@ void showText(QLineEdit* edit, const QString& text) {
     if (edit->text() != text) edit->setText(text);
 }
 
-// A field the service refused wears a red frame until it is edited.
+// A field the service refused wears a red frame until it is edited. The borderless reveal
+// button draws no focus of its own in most styles: it gets a frame while it has the focus.
 const QString invalidFieldStyle = QStringLiteral(
-    "QLineEdit[invalid=\"true\"] { border: 2px solid #da4453; border-radius: 3px; }");
+    "QLineEdit[invalid=\"true\"] { border: 2px solid #da4453; border-radius: 3px; }"
+    "QPushButton#reveal { border: 1px solid transparent; border-radius: 3px; padding: 2px 6px; }"
+    "QPushButton#reveal:focus { border-color: palette(highlight); }");
 
 void markField(QLineEdit* edit, bool invalid) {
     if (edit->property("invalid").toBool() == invalid) return;
@@ -130,6 +136,7 @@ void ControlPanel::styleTexts() {
     for (QLabel* small : {m_status, m_fingerprintTitle, m_autostartError}) small->setFont(caption);
     m_status->setPalette(dimmed);
     m_reveal->setFlat(true);
+    for (QCheckBox* box : {m_reconnect, m_autostart}) box->setFocusPolicy(Qt::StrongFocus);
     m_autostartError->hide();
 }
 
@@ -192,7 +199,18 @@ void ControlPanel::wire() {
             [this] { m_state.setRevealToken(!m_state.revealToken()); });
     connect(m_connect, &QPushButton::clicked, this, &ControlPanel::pressConnect);
     connect(m_cancelWait, &QPushButton::clicked, &m_sync, &SyncService::cancelWait);
-    connect(m_trust, &QPushButton::clicked, &m_sync, &SyncService::trustNewCertificate);
+    connect(m_trust, &QPushButton::clicked, this, [this] {
+        // The trust button is about to go: the focus goes to the session's own button, rather
+        // than on to the address, where the next key would overwrite it.
+        m_connect->setFocus();
+        m_sync.trustNewCertificate();
+    });
+    // Return in a field presses "Connetti"; a session that is up is never ended by it.
+    for (QLineEdit* edit : {m_host, m_token}) {
+        connect(edit, &QLineEdit::returnPressed, this, [this] {
+            if (!m_sync.isConnected() && !m_sync.isReconnecting()) pressConnect();
+        });
+    }
     connect(m_reconnect, &QCheckBox::toggled, &m_sync, &SyncService::setReconnects);
     connect(m_generate, &QPushButton::clicked, &m_sync, &SyncService::generateToken);
     connect(m_copy, &QPushButton::clicked, &m_sync, &SyncService::copyToken);
@@ -204,6 +222,18 @@ void ControlPanel::wire() {
     connect(&m_sync, &SyncService::objectWillChange, this, &ControlPanel::redraw,
             Qt::QueuedConnection);
     connect(&m_state, &PanelState::revealTokenChanged, this, &ControlPanel::redraw);
+}
+
+void ControlPanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Typing goes where it is needed first.
+    if (m_host->text().isEmpty()) {
+        m_host->setFocus();
+    } else if (m_token->text().isEmpty()) {
+        m_token->setFocus();
+    } else {
+        m_connect->setFocus();
+    }
 }
 
 void ControlPanel::resizeEvent(QResizeEvent* event) {

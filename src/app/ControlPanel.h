@@ -33,6 +33,8 @@ Q_SIGNALS:
     void quitRequested();
 
 protected:
+    // Each opening puts the focus in the first empty field, or on the connect button.
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

@@ -3,38 +3,30 @@
 
 #include "TrayItem.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-
 #include "service/SyncService.h"
 
 namespace clipwren {
 
-TrayItem::TrayItem(const SyncService& sync, QObject* parent) : QObject(parent), m_sync(sync) {
+TrayItem::TrayItem(SyncService& sync, QObject* parent)
+    : QObject(parent), m_sync(sync), m_menu(sync) {
+    m_icon.setContextMenu(&m_menu);
+    connect(&m_menu, &TrayMenu::folderNotOpened, this, [this](const QString& folder) {
+        m_icon.showMessage(
+            QStringLiteral("Clipwren+"),
+            QStringLiteral("Non riesco ad aprire la cartella dei file ricevuti: ") + folder,
+            QSystemTrayIcon::Warning);
+    });
     connect(&m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                // A double click has already opened the panel with its first click.
-                if (reason != QSystemTrayIcon::DoubleClick) Q_EMIT clicked();
+                // A right click opens the menu, and only that; a double click has already
+                // opened the panel with its first click.
+                if (reason == QSystemTrayIcon::Trigger) Q_EMIT clicked();
             });
     // The notification comes before the assignment: read the service once it is in place.
     connect(&sync, &SyncService::objectWillChange, this, &TrayItem::redraw, Qt::QueuedConnection);
-    // A new theme (light to dark) draws the picture anew in its colour.
-    QCoreApplication::instance()->installEventFilter(this);
     m_look = icons::lookOf(m_sync);
-    drawIcon();
+    m_icon.setIcon(icons::forLook(m_look));
     redraw();
-}
-
-bool TrayItem::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == QCoreApplication::instance() &&
-        event->type() == QEvent::ApplicationPaletteChange) {
-        drawIcon();
-    }
-    return QObject::eventFilter(watched, event);
-}
-
-void TrayItem::drawIcon() {
-    m_icon.setIcon(icons::forLook(m_look, icons::themeColor()));
 }
 
 void TrayItem::redraw() {
@@ -42,7 +34,7 @@ void TrayItem::redraw() {
     const icons::Look look = icons::lookOf(m_sync);
     if (look != m_look) {
         m_look = look;
-        drawIcon();
+        m_icon.setIcon(icons::forLook(m_look));
     }
     // The status can be read by pointing at the icon, without opening the panel.
     const QString toolTip = QStringLiteral("Clipwren+\n") + m_sync.status();

@@ -47,8 +47,6 @@ int main(int argc, char* argv[]) {
     clipwren::returnLargeBlocksToSystem();
     clipwren::preferX11Platform();
     QApplication application(argc, argv);
-    // The program lives in the tray: closing its panel must not end it.
-    QApplication::setQuitOnLastWindowClosed(false);
     clipwren::installPlatformTranslation(application);
 
     QCommandLineParser parser;

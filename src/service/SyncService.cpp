@@ -24,7 +24,8 @@ namespace {
 const QString hostKey = QStringLiteral("host");
 const QString tokenKey = QStringLiteral("token");
 const QString reconnectKey = QStringLiteral("reconnect");
-const QString syncing = QStringLiteral("Connesso \u2022 sincronizzazione attiva");
+const QString activeStatus = QStringLiteral("Connesso \u2022 sincronizzazione attiva");
+const QString pausedStatus = QStringLiteral("Sincronizzazione sospesa");
 const QString invalidInput =
     QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri");
 
@@ -127,6 +128,28 @@ void SyncService::assignCodeRefused(bool value) {
 void SyncService::assignClipboardLost(bool value) {
     Q_EMIT objectWillChange();
     m_clipboardLost = value;
+}
+
+void SyncService::assignPaused(bool value) {
+    Q_EMIT objectWillChange();
+    m_paused = value;
+}
+
+void SyncService::setPaused(bool paused) {
+    if (paused == m_paused) return;
+    assignPaused(paused);
+    if (paused) {
+        m_bridge.end();
+        m_statusBeforePause = m_status;
+        // What only the user can mend stays on the line.
+        if (!needsUser()) assignStatus(pausedStatus);
+        return;
+    }
+    // What is on the clipboard now is known, not sent.
+    if (m_sessionReady) m_bridge.begin();
+    // A newer text (a failure, a retry) says more than the one from before the pause.
+    if (m_status != pausedStatus) return;
+    assignStatus(m_accepted ? activeStatus : m_statusBeforePause);
 }
 
 bool SyncService::needsUser() const {
@@ -417,7 +440,8 @@ void SyncService::becomeReady() {
     m_acceptance.start();
     assignPeerFingerprint(fingerprint);
     // What is on the clipboard now stays here; the hello goes before the first read and tick.
-    m_bridge.begin();
+    // A session that comes up while paused begins only on resuming.
+    if (!m_paused) m_bridge.begin();
     m_offeredCode = m_token;
     sendJSON(helloMessage(m_token, m_deviceID));
     if (m_connection) receive();
@@ -432,11 +456,11 @@ void SyncService::accept() {
     m_settings.setText(tokenKey, m_offeredCode);
     m_retry = 0;
     if (m_reconnecting) assignReconnecting(false);
-    assignStatus(syncing);
+    assignStatus(m_paused ? pausedStatus : activeStatus);
 }
 
 void SyncService::showSyncing() {
-    if (m_accepted && m_status != syncing) assignStatus(syncing);
+    if (m_accepted && !m_paused && m_status != activeStatus) assignStatus(activeStatus);
 }
 
 void SyncService::hear(SessionNotice notice) {
@@ -531,6 +555,10 @@ void SyncService::parseFrames() {
 void SyncService::apply(const QByteArray& body) {
     if (const auto notice = readNotice(body)) {
         hear(*notice);
+        return;
+    }
+    if (m_paused) {
+        qCDebug(lcService) << "paused: a message dropped";
         return;
     }
     m_bridge.receive(body);

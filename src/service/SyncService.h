@@ -113,6 +113,13 @@ public:
     void generateToken();
     void copyToken();
 
+    // "Sospendi sincronizzazione": the session stays up, but nothing is looked at or sent, and
+    // every clip message that arrives is dropped, not kept for later. On resuming, what was
+    // copied meanwhile stays here; only new copies cross. Never saved: every run starts
+    // unpaused.
+    bool isPaused() const { return m_paused; }
+    void setPaused(bool paused);
+
     // The bridge's private state, read-only, for diagnostics and tests.
     const QByteArray& receiveBuffer() const { return m_buffer; }
     const std::optional<QByteArray>& lastDigest() const { return m_bridge.lastDigest(); }
@@ -123,7 +130,7 @@ public:
 Q_SIGNALS:
     // Emitted immediately before every assignment to host, token, isConnected, status,
     // peerFingerprint, certificateChanged, reconnects, isReconnecting, waitLeft, invalidField,
-    // codeRefused and needsUser.
+    // codeRefused, needsUser and isPaused.
     void objectWillChange();
 
 private:
@@ -138,6 +145,7 @@ private:
     void assignInvalidField(Field value);
     void assignCodeRefused(bool value);
     void assignClipboardLost(bool value);
+    void assignPaused(bool value);
 
     bool validateInput(const QString& address);
     void open(const QString& address);
@@ -181,6 +189,8 @@ private:
     Field m_invalidField = Field::None;
     bool m_codeRefused = false;
     bool m_clipboardLost = false;
+    bool m_paused = false;
+    QString m_statusBeforePause;
     bool m_accepted = false;
     // The code the current session's hello carried: the one saved once it is taken.
     QString m_offeredCode;

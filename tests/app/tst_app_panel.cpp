@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <cmath>
 
 #include "Autostart.h"
 #include "ClipboardIcons.h"
@@ -34,7 +35,8 @@ const QString validCode = u"ABCDEFGHJKLMNPQR"_s;
 // press.
 struct Launched {
     explicit Launched(const LaunchOptions& options = {}, const QString& clipboardNotice = {})
-        : app(network.factory(), {std::make_unique<QtPasteboard>(), clipboardNotice}) {
+        : app(network.factory(), {std::make_unique<QtPasteboard>(), clipboardNotice},
+              [this] { return trayThere; }) {
         app.launch(options);
     }
 
@@ -56,13 +58,31 @@ struct Launched {
         const QSize size(32, 32);
         const QIcon& shown = app.trayItem()->icon().icon();
         return app.trayItem()->look() == look &&
-               shown.pixmap(size).toImage() ==
-                   icons::forLook(look, icons::themeColor()).pixmap(size).toImage();
+               shown.pixmap(size).toImage() == icons::forLook(look).pixmap(size).toImage();
+    }
+    QAction* menuItem(const char* name) const {
+        return app.trayItem()->menu().findChild<QAction*>(QString::fromLatin1(name));
     }
 
     test::FakeNetwork network;
+    bool trayThere = false;
     ClipwrenPlusApp app;
 };
+
+// WCAG's contrast between pixel, drawn over panel, and panel.
+double contrastOver(QRgb pixel, QRgb panel) {
+    const auto linear = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const double alpha = qAlpha(pixel) / 255.0;
+    double drawn = 0.05, under = 0.05;
+    for (const auto& [weight, shift] : {std::pair(0.2126, 16), {0.7152, 8}, {0.0722, 0}}) {
+        const double below = (panel >> shift & 0xff) / 255.0;
+        drawn += weight * linear(alpha * (pixel >> shift & 0xff) / 255.0 + (1 - alpha) * below);
+        under += weight * linear(below);
+    }
+    return std::max(drawn, under) / std::min(drawn, under);
+}
 
 }  // namespace
 
@@ -93,6 +113,7 @@ private Q_SLOTS:
         delete panel.app.panel();
         panel.app.openPanel();
         QCOMPARE(panel.field("host")->text(), u"127.0.0.1"_s);
+        QCOMPARE(panel.app.panel()->focusWidget(), panel.part("connect"));  // both fields filled
         QCOMPARE(panel.field("token")->echoMode(), QLineEdit::Normal);
         QCOMPARE(panel.text("reveal"), u"Nascondi"_s);
         QTest::keyClicks(panel.field("token"), u"def"_s);
@@ -143,22 +164,50 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(QFileInfo(path).path()));
     }
 
-    // Closing the window (there is no tray here) or "Esci" ends the program; "Esci" leaves the
-    // session as it is, with no stop.
+    // Closing the window (there is no tray here) ends nothing; "Esci", on the panel or in the
+    // tray's menu, ends the program and leaves the session as it is, with no stop.
     void theProgramEnds() {
         SettingsStore().setText(u"host"_s, u"127.0.0.1"_s);
         SettingsStore().setText(u"token"_s, validCode);
         for (const bool byButton : {false, true}) {
             Launched panel({.connect = true});
             QVERIFY(panel.ready());
-            QTimer::singleShot(0, &panel.app, [&panel, byButton] {
-                byButton ? panel.click("quit") : void(panel.app.panel()->close());
+            bool quitPressed = false;
+            QTimer::singleShot(0, &panel.app, [&] {
+                panel.app.panel()->close();  // would post its end of the loop before this:
+                QTimer::singleShot(0, &panel.app, [&] {
+                    quitPressed = true;
+                    byButton ? panel.click("quit") : panel.menuItem("quit")->trigger();
+                });
             });
             QTimer::singleShot(10000, &panel.app, [] { QCoreApplication::exit(1); });  // rescue
             QCOMPARE(QApplication::exec(), 0);
+            QVERIFY(quitPressed);
             QVERIFY(panel.app.sync().isConnected());
             QVERIFY(!panel.network.last()->abandoned);
         }
+    }
+
+    // A tray that comes after the start (at login) takes the icon; its menu follows the service.
+    void aTrayThatComesLateAndItsMenu() {
+        Launched panel;
+        QVERIFY(panel.app.isWindow() && !panel.app.trayItem()->icon().isVisible());
+        panel.trayThere = true;
+        QTRY_VERIFY(panel.app.trayItem()->icon().isVisible());
+        QVERIFY(!panel.app.isWindow() && !panel.app.panel());
+        QCOMPARE(panel.app.trayItem()->icon().contextMenu(), &panel.app.trayItem()->menu());
+        panel.app.sync().setHost(u"127.0.0.1"_s);
+        panel.app.sync().setToken(validCode);
+        panel.menuItem("connect")->trigger();
+        panel.network.last()->report(Connection::State::Ready);
+        QTRY_COMPARE(panel.menuItem("connect")->text(), u"Disconnetti"_s);
+        panel.menuItem("pause")->trigger();
+        QTRY_COMPARE(panel.menuItem("pause")->text(), u"Riprendi sincronizzazione"_s);
+        QTRY_VERIFY(panel.trayShows(icons::Look::Paused));
+        // This tray does not say where its icon is: the popup goes to the pointer's corner.
+        QCursor::setPos(1200, 10);
+        panel.app.openPanel();
+        QCOMPARE(panel.app.panel()->geometry().topRight(), QPoint(1279, 0));
     }
 
     // The real program, started again (with this test's settings and platform) against a first
@@ -247,8 +296,6 @@ private Q_SLOTS:
             << QRect(900, 1056, 24, 24) << fullHd << QPoint(761, 852);
         QTest::newRow("icon in the corner, kept on screen")
             << QRect(1896, 0, 24, 24) << fullHd << QPoint(1620, 28);
-        QTest::newRow("the point clicked, bar on the left")
-            << QRect(10, 500, 1, 1) << QRect(40, 0, 1880, 1080) << QPoint(40, 505);
         QTest::newRow("second screen, to the right")
             << QRect(3000, 0, 22, 22) << QRect(1920, 30, 1280, 770) << QPoint(2860, 30);
         QTest::newRow("taller than the screen: top-left kept")
@@ -259,6 +306,23 @@ private Q_SLOTS:
         QFETCH(QRect, area);
         QFETCH(QPoint, expected);
         QCOMPARE(popupPosition(QSize(300, 200), icon, area), expected);
+    }
+
+    // Without an icon position: the corner along the panel's edge, on the pointer's side.
+    void popupGoesToACornerWithoutAnIcon_data() {
+        QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("bar at the top, pointer stale, low left")
+            << QPoint(100, 900) << QRect(0, 32, 1920, 1048) << QPoint(0, 32);
+        QTest::newRow("dock on the left")
+            << QPoint(1800, 30) << QRect(64, 0, 1856, 1080) << QPoint(64, 0);
+    }
+    void popupGoesToACornerWithoutAnIcon() {
+        QFETCH(QPoint, pointer);
+        QFETCH(QRect, area);
+        QFETCH(QPoint, expected);
+        QCOMPARE(cornerPosition(QSize(300, 200), pointer, QRect(0, 0, 1920, 1080), area), expected);
     }
 
     // With the panel left open, every state it shows: it fits its content, stays on the
@@ -312,12 +376,9 @@ private Q_SLOTS:
         panel.field("host")->clear();
         QTest::keyClicks(panel.field("host"), u"127.0.0.1"_s);
         QTRY_VERIFY(!panel.field("host")->property("invalid").toBool());
-        // Return in a field presses no button either: only "Connetti" starts a session.
-        for (const char* name : {"host", "token"})
-            QTest::keyClick(panel.field(name), Qt::Key_Return);
-        QVERIFY(panel.network.made.isEmpty());
-
-        panel.click("connect");
+        // Return in a field presses "Connetti".
+        QTest::keyClick(panel.field("token"), Qt::Key_Return);
+        QCOMPARE(panel.network.made.size(), 1);
         shows("connecting", icons::Look::NotConnected);
         // A wait offers "Riprova ora", which tries at once, and "Annulla".
         panel.network.last()->report(Connection::State::Waiting, u"rifiutata"_s);
@@ -350,7 +411,8 @@ private Q_SLOTS:
         link->deliver(test::FakeBridge::noticeFrame(SessionNotice::Accepted));
         QTRY_VERIFY(panel.part("fingerprint")->isVisible());
         shows("connected", icons::Look::Connected);
-        // A new code, and the code copied, leave the session alone.
+        // A new code, the code copied and Return in a field leave the session alone.
+        QTest::keyClick(panel.field("host"), Qt::Key_Return);
         panel.click("generate");
         QTRY_COMPARE(panel.field("token")->text(), panel.app.sync().token());
         QVERIFY(panel.app.sync().token() != validCode);
@@ -390,6 +452,7 @@ private Q_SLOTS:
 
         panel.click("trust");
         QVERIFY(panel.ready());
+        QCOMPARE(popup->focusWidget(), panel.part("connect"));
         panel.network.last()->deliver(test::FakeBridge::noticeFrame(SessionNotice::WrongCode),
                                       true);
         QTRY_VERIFY(panel.text("status").contains(u"codice pairing"_s));
@@ -411,6 +474,61 @@ private Q_SLOTS:
         delete popup;
         panel.app.openPanelUnder(icon);
         QCOMPARE(panel.app.panel()->size(), size);
+    }
+
+    // On dark and light panels alike, at least 15 % of every look's pixels have 3:1 against both
+    // (WCAG's rule for graphics), at every common tray size; no two looks have one shape.
+    void iconsShowOnAnyPanel_data() {
+        QTest::addColumn<int>("look");
+        QTest::addRow("not connected") << int(icons::Look::NotConnected);
+        QTest::addRow("connected") << int(icons::Look::Connected);
+        QTest::addRow("needs the user") << int(icons::Look::NeedsUser);
+        QTest::addRow("paused") << int(icons::Look::Paused);
+    }
+    void iconsShowOnAnyPanel() {
+        QFETCH(int, look);
+        const auto image = [](int shown, int side) {
+            return icons::forLook(icons::Look(shown)).pixmap(side).toImage();
+        };
+        for (const int side : {16, 22, 24, 32}) {
+            const QImage drawn = image(look, side).convertToFormat(QImage::Format_ARGB32);
+            const auto* pixels = reinterpret_cast<const QRgb*>(drawn.constBits());
+            const auto standing = std::count_if(pixels, pixels + side * side, [](QRgb pixel) {
+                return contrastOver(pixel, 0x2b2b2b) >= 3 && contrastOver(pixel, 0xe8e8e8) >= 3;
+            });
+            QVERIFY2(standing >= 0.15 * side * side, qPrintable(QString::number(standing)));
+        }
+        for (int other = 0; other < look; ++other)
+            QVERIFY(image(look, 22).createAlphaMask() != image(other, 22).createAlphaMask());
+    }
+
+    // The panel opens with the focus in the first empty field; Tab reaches every control, and
+    // each shows that it has the focus.
+    void everyControlShowsItsFocus() {
+        Launched panel;
+        QVERIFY(QTest::qWaitForWindowActive(panel.app.panel()));
+        QStringList reached;
+        for (QWidget* focused = panel.app.panel()->focusWidget();
+             !reached.contains(focused->objectName()); focused = focused->window()->focusWidget()) {
+            reached << focused->objectName();
+            const QImage shown = focused->grab().toImage();
+            QTest::keyClick(focused, Qt::Key_Tab);
+            QVERIFY2(focused->grab().toImage() != shown, qPrintable(reached.last()));
+        }
+        QCOMPARE(reached.join(u' '),
+                 u"host token reveal connect generate copy reconnect autostart notify quit"_s);
+    }
+
+    // On the Mac the login entry is a LaunchAgent: launchd starts the program once, with --connect.
+    void launchAgentStartsTheProgramAtLogin() {
+        const Autostart agent(u"/Applications/A & <B>.app/Contents/MacOS/clipwren-plus"_s,
+                              u"/Agents"_s, Autostart::Kind::LaunchAgent);
+        QCOMPARE(agent.filePath(), u"/Agents/org.clipwren.ClipwrenPlus.plist"_s);
+        QVERIFY(
+            agent.entry().contains("<key>ProgramArguments</key>\n\t<array>\n\t\t<string>"
+                                   "/Applications/A &amp; &lt;B&gt;.app/Contents/MacOS/"
+                                   "clipwren-plus</string>\n\t\t<string>--connect</string>"));
+        QVERIFY(agent.entry().contains("<key>RunAtLoad</key>\n\t<true/>"));
     }
 
     void execArgumentIsQuotedForDesktopEntries_data() {

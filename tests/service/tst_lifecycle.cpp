@@ -425,6 +425,25 @@ private Q_SLOTS:
         // What crossed since is what the line tells.
         QCOMPARE(bridge.service.status(), ready);
     }
+
+    // Paused, nothing crosses, even on a new session; resumed, only what is copied afterwards.
+    void pauseStopsBothWays() {
+        test::FakeBridge bridge;
+        bridge.connect();
+        bridge.service.setPaused(true);
+        clipboard->setText(u"copied while paused"_s);
+        bridge.deliver(bridge.clipFrame(u"text"_s, "dropped"));
+        bridge.connect();
+        QCOMPARE(bridge.service.status(), u"Sincronizzazione sospesa"_s);
+        QVERIFY(bridge.service.isConnected() && !bridge.service.isWatching());
+        QCOMPARE(clipboard->text(), u"copied while paused"_s);
+        bridge.service.setPaused(false);
+        QCOMPARE(bridge.service.status(), ready);
+        QCOMPARE(bridge.service.lastDigest(),
+                 std::optional(contentDigest("text", "copied while paused")));
+        clipboard->setText(u"after"_s);
+        QTRY_COMPARE(bridge.connection->sent.size(), 2);  // the hello, then "after"
+    }
 };
 
 QTEST_MAIN(LifecycleTest)
