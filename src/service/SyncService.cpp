@@ -49,9 +49,7 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteb
           m_pasteboard, [this] { return m_token; }, m_deviceID, this) {
     m_reconnects = m_settings.text(reconnectKey) == u"true";
     setRetryDelay(std::make_unique<TimerDelay>());
-    m_acceptance.setSingleShot(true);
-    m_acceptance.setInterval(acceptanceGraceMs);
-    connect(&m_acceptance, &QTimer::timeout, this, &SyncService::accept);
+    setAcceptanceDelay(std::make_unique<TimerDelay>());
     connect(&m_bridge, &ClipboardBridge::frameReady, this, &SyncService::sendFrame);
     // Once per content: it is known now, so the next tick passes over it.
     connect(&m_bridge, &ClipboardBridge::secretKept, this, [this] {
@@ -159,6 +157,11 @@ void SyncService::setRetryDelay(std::unique_ptr<Delay> delay) {
     connect(m_retryDelay.get(), &Delay::elapsed, this, &SyncService::countDown);
 }
 
+void SyncService::setAcceptanceDelay(std::unique_ptr<Delay> delay) {
+    m_acceptance = std::move(delay);
+    connect(m_acceptance.get(), &Delay::elapsed, this, &SyncService::accept);
+}
+
 void SyncService::setHost(const QString& host) {
     assignHost(host);
     if (m_invalidField == Field::Host) assignInvalidField(Field::None);
@@ -238,7 +241,7 @@ void SyncService::stop() {
 
 void SyncService::close() {
     m_bridge.end();
-    m_acceptance.stop();
+    m_acceptance->stop();
     if (m_connection) m_connection.release()->cancel();  // it reports cancelled, then goes
     m_sessionReady = false;
     m_accepted = false;
@@ -414,7 +417,7 @@ void SyncService::becomeReady() {
     pinOnFirstUse(fingerprint);
     m_sessionReady = true;
     assignConnected(true);
-    m_acceptance.start();
+    m_acceptance->start(acceptanceGraceMs);
     assignPeerFingerprint(fingerprint);
     // What is on the clipboard now stays here; the hello goes before the first read and tick.
     m_bridge.begin();
@@ -426,7 +429,7 @@ void SyncService::becomeReady() {
 void SyncService::accept() {
     if (m_accepted || !m_sessionReady || !m_isConnected) return;
     m_accepted = true;
-    m_acceptance.stop();
+    m_acceptance->stop();
     // Only a code the Linux machine took replaces the saved one: a mistyped code must not
     // cost the user the code that works.
     m_settings.setText(tokenKey, m_offeredCode);

@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -92,6 +91,8 @@ public:
     bool isWaiting() const { return m_waitLeft > 0; }
     // Each second of a wait; a timer unless replaced (tests end each second by hand).
     void setRetryDelay(std::unique_ptr<Delay> delay);
+    // The grace an older companion gets to take the code; a timer unless replaced.
+    void setAcceptanceDelay(std::unique_ptr<Delay> delay);
 
     void start();
     void stop();
@@ -200,7 +201,7 @@ private:
     int m_retry = 0;
     std::unique_ptr<Delay> m_retryDelay;
     ConnectionFactory m_connectionFactory;
-    QTimer m_acceptance;
+    std::unique_ptr<Delay> m_acceptance;
     Pasteboard& m_pasteboard;
     ClipboardBridge m_bridge;
 };

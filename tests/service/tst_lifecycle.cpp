@@ -177,7 +177,8 @@ private Q_SLOTS:
         QCOMPARE(bridge.service.codeRefused(), status == wrongCode);
         QCOMPARE(bridge.service.needsUser(), bridge.service.codeRefused());
         if (!taken) {
-            QTest::qWait(SyncService::acceptanceGraceMs + 100);
+            bridge.acceptanceDelay->finish();  // the grace running out after the end
+            QCoreApplication::processEvents();
             QVERIFY2(!shown.contains(ready), qPrintable(shown.join(u" | "_s)));
         }
         bridge.endWait();
@@ -220,9 +221,8 @@ private Q_SLOTS:
         old->completeSend(Failure{u"old failure"_s});
         old->report(Connection::State::Failed, u"old failure"_s);
         bridge.connect();
-        QTest::qWait(50);
+        QTRY_VERIFY(old.isNull());  // gone after its queued work
         QCOMPARE(bridge.service.status(), ready);
-        QVERIFY(old.isNull());
         const QByteArray one = bridge.clipFrame(u"text"_s, "one");
         bridge.deliver(one.left(2));
         QCOMPARE(bridge.service.receiveBuffer(), one.left(2));
@@ -294,7 +294,9 @@ private Q_SLOTS:
         QTRY_VERIFY(bridge.retryDelay->isActive());
         bridge.endWait();
         bridge.network.last()->report(Connection::State::Ready);
-        QTRY_COMPARE(bridge.service.status(), ready);
+        QTRY_VERIFY(bridge.acceptanceDelay->isActive());  // a silent companion: the grace
+        bridge.acceptanceDelay->finish();
+        QCOMPARE(bridge.service.status(), ready);
         QVERIFY(!bridge.service.isReconnecting());
         bridge.network.last()->report(Connection::State::Failed, u"reset"_s);
         QTRY_COMPARE(bridge.service.waitLeft(), 2);
@@ -324,6 +326,7 @@ private Q_SLOTS:
     void certificatesArePinnedPerAddress() {
         test::FakeBridge bridge;
         bridge.network.certificateDigest = QByteArray(32, 'a');
+        bridge.service.setHost(u"127.0.0.1 "_s);
         bridge.connect();
         const QString first = bridge.service.peerFingerprint();
         QCOMPARE(bridge.service.pinnedFingerprint(u"127.0.0.1"_s), first);
@@ -415,9 +418,9 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(bridge.service.status(), status);
         QVERIFY(bridge.service.isConnected());
-        // Once: the next ticks pass over the known content, and the watch goes on.
+        // Once: the next looks pass over the known content, and the watch goes on.
         QSignalSpy notes(&bridge.service, &SyncService::objectWillChange);
-        QTest::qWait(500);
+        bridge.lookTwice();
         QCOMPARE(notes.count(), 0);
         QCOMPARE(bridge.connection->sent.size(), sent);
         clipboard->setText(u"next"_s);
