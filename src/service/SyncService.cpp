@@ -8,6 +8,7 @@
 
 #include "Logging.h"
 #include "clipboard/Announcer.h"
+#include "clipboard/SharedTexts.h"
 #include "platform/Crypto.h"
 #include "platform/Uuid.h"
 #include "platform/clipboard/Pasteboard.h"
@@ -26,7 +27,8 @@ const QString tokenKey = QStringLiteral("token");
 const QString reconnectKey = QStringLiteral("reconnect");
 const QString syncing = QStringLiteral("Connesso \u2022 sincronizzazione attiva");
 const QString invalidInput =
-    QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri");
+    QStringLiteral("Inserisci l'IP Linux e un codice di almeno %1 caratteri")
+        .arg(pairing::minimumLength);
 
 // One key per address; encoded, so that no character of an address (the colons of IPv6, a
 // slash) is taken for the settings file's own syntax.
@@ -50,6 +52,10 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteb
     m_reconnects = m_settings.text(reconnectKey) == u"true";
     setRetryDelay(std::make_unique<TimerDelay>());
     setAcceptanceDelay(std::make_unique<TimerDelay>());
+    m_settings.failed = [this] {
+        assignStatus(QStringLiteral("Non riesco a salvare le impostazioni in ") +
+                     SettingsStore::fileName());
+    };
     connect(&m_bridge, &ClipboardBridge::frameReady, this, &SyncService::sendFrame);
     // Once per content: it is known now, so the next tick passes over it.
     connect(&m_bridge, &ClipboardBridge::secretKept, this, [this] {
@@ -63,10 +69,12 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteb
     connect(&m_bridge, &ClipboardBridge::fileNotStored, this, [this](const QString& error) {
         assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + error);
     });
-    connect(&m_pasteboard, &Pasteboard::unavailable, this, [this](const QString& reason) {
-        assignClipboardLost(true);
-        assignStatus(QStringLiteral("Appunti non raggiungibili: ") + reason);
-    });
+    connect(&m_pasteboard, &Pasteboard::unavailable, this,
+            [this](Pasteboard::Loss loss, int error) {
+                assignClipboardLost(true);
+                assignStatus(QStringLiteral("Appunti non raggiungibili: ") +
+                             clipboardLossText(loss, error));
+            });
 }
 
 SyncService::~SyncService() = default;
@@ -430,12 +438,12 @@ void SyncService::accept() {
     if (m_accepted || !m_sessionReady || !m_isConnected) return;
     m_accepted = true;
     m_acceptance->stop();
-    // Only a code the Linux machine took replaces the saved one: a mistyped code must not
-    // cost the user the code that works.
-    m_settings.setText(tokenKey, m_offeredCode);
     m_retry = 0;
     if (m_reconnecting) assignReconnecting(false);
     assignStatus(syncing);
+    // Only a code the Linux machine took replaces the saved one: a mistyped code must not
+    // cost the user the code that works. Saved last, so that a failed save stays said.
+    m_settings.setText(tokenKey, m_offeredCode);
 }
 
 void SyncService::showSyncing() {

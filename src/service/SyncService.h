@@ -169,7 +169,14 @@ private:
     void apply(const QByteArray& body);
 
     // In the order the service is built.
-    SettingsStore m_settings;
+    // The saved settings; a save that fails is said on the status line, since what the user
+    // set would be gone at the next start.
+    struct Settings : SettingsStore {
+        std::function<void()> failed;
+        void setText(const QString& key, const QString& value) {
+            if (!SettingsStore::setText(key, value)) failed();
+        }
+    } m_settings;
     QString m_host;
     QString m_token;
     bool m_isConnected = false;

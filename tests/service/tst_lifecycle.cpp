@@ -357,6 +357,17 @@ private Q_SLOTS:
         QCOMPARE(bridge.service.pinnedFingerprint(u"127.0.0.1"_s), second);
     }
 
+    // A code taken but not saved would be gone at the next start: the line says so.
+    void aFailedSaveIsSaid() {
+        const QString folder = QFileInfo(SettingsStore::fileName()).path();
+        QVERIFY(test::blockWithFile(folder));
+        test::FakeBridge bridge;
+        bridge.connect();
+        QCOMPARE(bridge.service.status(),
+                 u"Non riesco a salvare le impostazioni in "_s + SettingsStore::fileName());
+        QVERIFY(QFile::remove(folder));
+    }
+
 #if CLIPWREN_LINUX_BACKENDS
     void resumeFromSuspendTriesAtOnce() {
         QDBusConnection bus = QDBusConnection::sessionBus();  // dbus-run-session gives its own
