@@ -5,12 +5,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include "platform/AtomicFile.h"
 #include "platform/net/SelfSignedCertificate.h"
 
 namespace clipwren::peer {
@@ -47,23 +47,11 @@ std::optional<PeerIdentity> readIdentity(const QString& folder) {
     return PeerIdentity{*certificate, *key, certificateFingerprint(*certificate), false};
 }
 
-// Created with owner-only permissions, so the key is never readable by others, not even
-// while it is being written.
-Result<void> writeKey(const QString& path, const QByteArray& pem) {
-    QFile::remove(path);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnlyFile) ||
-        file.write(pem) != pem.size() || !file.flush()) {
-        return Failure{path + QStringLiteral(": ") + file.errorString()};
-    }
-    return {};
-}
-
-Result<void> writeCertificate(const QString& path, const QByteArray& pem) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(pem) != pem.size() || !file.commit()) {
-        return Failure{path + QStringLiteral(": ") + file.errorString()};
-    }
+// The key is owner-only before it is written, so it is never readable by others.
+Result<void> writePem(const QString& path, const QByteArray& pem,
+                      QFile::Permissions permissions = {}) {
+    const auto written = writeAtomically(path, pem, permissions);
+    if (!written) return Failure{path + QStringLiteral(": ") + written.error()};
     return {};
 }
 
@@ -85,15 +73,14 @@ Result<PeerIdentity> loadOrCreateIdentity(const QString& folder) {
 
     const auto made = SelfSignedCertificate::generate(QStringLiteral("clipwren-peer ") +
                                                       QSysInfo::machineHostName());
-    if (!made) return Failure{made.error()};
+    if (!made) return Failure{QStringLiteral("non riesco a creare il certificato")};
     // The key first: a certificate without its key is never left behind as if complete.
     QFile::remove(certificatePath(folder));
-    if (const auto written = writeKey(keyPath(folder), made->privateKeyPem); !written) {
-        return Failure{written.error()};
+    if (auto written = writePem(keyPath(folder), made->privateKeyPem, ownerOnlyFile); !written) {
+        return written.failure();
     }
-    if (const auto written = writeCertificate(certificatePath(folder), made->certificatePem);
-        !written) {
-        return Failure{written.error()};
+    if (auto written = writePem(certificatePath(folder), made->certificatePem); !written) {
+        return written.failure();
     }
     return PeerIdentity{made->certificatePem, made->privateKeyPem,
                         certificateFingerprint(made->certificatePem), true};

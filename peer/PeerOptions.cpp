@@ -38,28 +38,31 @@ Result<QString> codeText(PeerOptions& options, const CodeInput& readCode,
 
 QString peerUsage() {
     return QStringLiteral(
-        "Uso: clipwren-peer [--token CODICE | --token-file FILE] [--listen INDIRIZZO]\n"
-        "                   [--port PORTA] [--quiet] [--no-file-notifications]\n"
-        "     clipwren-peer --save-token\n"
-        "\n"
-        "Tiene gli appunti di questo Linux allineati con quelli del computer dove gira\n"
-        "Clipwren+.\n"
-        "\n"
-        "Opzioni:\n"
-        "  --token CODICE      il codice pairing (da 16 a 1024 caratteri, senza spazi)\n"
-        "  --token-file FILE   legge il codice pairing dalla prima riga di FILE\n"
-        "                      (senza nessuno dei due: il codice salvato da --save-token,\n"
-        "                      se c'\u00e8, altrimenti quello scritto nell'input)\n"
-        "  --listen INDIRIZZO  ascolta solo su questo indirizzo (predefinito: tutti)\n"
-        "  --port PORTA        porta TCP (predefinita: 47832)\n"
-        "  --quiet             non scrive nulla sugli eventi\n"
-        "  --no-file-notifications\n"
-        "                      nessuna notifica per i file ricevuti (quello che non\n"
-        "                      passa si notifica sempre)\n"
-        "  --save-token        legge il codice pairing dall'input e lo salva, leggibile\n"
-        "                      solo dall'utente, in ~/.config/ClipwrenPlus/peer-token,\n"
-        "                      dove lo legge il servizio systemd; poi esce\n"
-        "  --help              mostra questo aiuto\n");
+               "Uso: clipwren-peer [--token CODICE | --token-file FILE] [--listen INDIRIZZO]\n"
+               "                   [--port PORTA] [--quiet] [--no-file-notifications]\n"
+               "     clipwren-peer --save-token\n"
+               "\n"
+               "Tiene gli appunti di questo Linux allineati con quelli del computer dove gira\n"
+               "Clipwren+.\n"
+               "\n"
+               "Opzioni:\n"
+               "  --token CODICE      il codice pairing (da %1 a %2 caratteri, senza spazi)\n"
+               "  --token-file FILE   legge il codice pairing dalla prima riga di FILE\n"
+               "                      (senza nessuno dei due: il codice salvato da --save-token,\n"
+               "                      se c'\u00e8, altrimenti quello scritto nell'input)\n"
+               "  --listen INDIRIZZO  ascolta solo su questo indirizzo (predefinito: tutti)\n"
+               "  --port PORTA        porta TCP (predefinita: %3)\n"
+               "  --quiet             non scrive nulla sugli eventi\n"
+               "  --no-file-notifications\n"
+               "                      nessuna notifica per i file ricevuti (quello che non\n"
+               "                      passa si notifica sempre)\n"
+               "  --save-token        legge il codice pairing dall'input e lo salva, leggibile\n"
+               "                      solo dall'utente, in ~/.config/ClipwrenPlus/peer-token,\n"
+               "                      dove lo legge il servizio systemd; poi esce\n"
+               "  --help              mostra questo aiuto\n")
+        .arg(pairing::minimumLength)
+        .arg(pairing::maximumLength)
+        .arg(peerPort);
 }
 
 Result<PeerOptions> parsePeerOptions(const QStringList& arguments) {

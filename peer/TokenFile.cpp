@@ -5,8 +5,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
+
+#include "platform/AtomicFile.h"
 
 namespace clipwren::peer {
 
@@ -19,14 +20,10 @@ Result<void> saveTokenFile(const QString& path, const QString& code) {
     const QString folder = QFileInfo(path).path();
     if (!QDir().mkpath(folder))
         return Failure{QStringLiteral("non riesco a creare la cartella ") + folder};
-    QSaveFile file(path);
-    // Owner-only before the code is in it; the new file replaces the old one only when whole.
-    const QByteArray bytes = code.toUtf8() + '\n';
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
-        file.write(bytes) != bytes.size() || !file.commit()) {
-        return Failure{path + QStringLiteral(": ") + file.errorString()};
-    }
+    // Owner-only before the code is in it.
+    const auto written = writeAtomically(path, QByteArray(code.toUtf8() + '\n'),
+                                         QFile::ReadOwner | QFile::WriteOwner);
+    if (!written) return Failure{path + QStringLiteral(": ") + written.error()};
     return {};
 }
 

@@ -25,6 +25,7 @@
 #include "clipboard/Announcer.h"
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
+#include "clipboard/SharedTexts.h"
 #include "platform/DBusNotifier.h"
 #include "platform/Memory.h"
 #include "platform/PlatformSetup.h"
@@ -197,8 +198,8 @@ int serve(const PeerOptions& options, Pasteboard& clipboard, const QString& clip
     if (!clipboardNotice.isEmpty()) log.line(clipboardNotice);
     // Without the clipboard the companion has nothing to do: it ends, saying why, so that a
     // service manager can start it again in the next session.
-    QObject::connect(&clipboard, &Pasteboard::unavailable, [](const QString& reason) {
-        printError(QStringLiteral("appunti non raggiungibili: ") + reason);
+    QObject::connect(&clipboard, &Pasteboard::unavailable, [](Pasteboard::Loss loss, int error) {
+        printError(QStringLiteral("appunti non raggiungibili: ") + clipboardLossText(loss, error));
         QCoreApplication::exit(exitNoClipboard);
     });
     ClipboardBridge bridge(

@@ -5,9 +5,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+
+#include "platform/AtomicFile.h"
 
 namespace clipwren {
 
@@ -86,10 +87,8 @@ Result<void> Autostart::setEnabled(bool enabled) const {
         return Failure{QStringLiteral("non riesco a creare la cartella ") + m_folder};
     }
     // Whole or not at all: a half-written entry could start something else at login.
-    QSaveFile file(filePath());
-    const QByteArray bytes = entry();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return Failure{filePath() + QStringLiteral(": ") + file.errorString()};
+    if (const auto written = writeAtomically(filePath(), entry()); !written) {
+        return Failure{filePath() + QStringLiteral(": ") + written.error()};
     }
     return {};
 }

@@ -5,13 +5,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
-#include "platform/SystemError.h"
+#include "clipboard/SharedTexts.h"
+#include "platform/AtomicFile.h"
 #include "platform/Utf8.h"
 #include "platform/Uuid.h"
 
@@ -65,21 +64,11 @@ Result<QString> ReceivedFiles::store(const QString& name, QByteArrayView content
     if (error) return Failure{systemErrorText(error.value())};
 
     const QString path = fileFolder + u'/' + storedName(name);
-    std::optional<Failure> failure;
-    {
-        QSaveFile file(path);
-        // Unbuffered, so that a failing write fails at once and its reason is still errno.
-        errno = 0;
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-            file.write(contents.data(), contents.size()) != contents.size() || !file.commit()) {
-            const int reason = errno;
-            failure = Failure{reason != 0 ? systemErrorText(reason) : file.errorString()};
-        }
-    }  // uncommitted, it takes its temporary file away here
-    if (failure) {
+    if (const auto written = writeAtomically(path, contents); !written) {
         // Nothing half-written stays, not even the folder made for this file.
         QDir().rmdir(fileFolder);
-        return *failure;
+        const Failure why = written.failure();
+        return Failure{why.code != 0 ? systemErrorText(why.code) : why.reason};
     }
     return path;
 }

@@ -10,9 +10,12 @@
 
 namespace clipwren {
 
-// Why something could not be done, in the words the caller shows or logs.
+// Why something could not be done: a reason the caller may log, and for the layers that word
+// it for the user, a code of the layer that failed (an error number, an enum's value); 0 when
+// the reason says all.
 struct Failure {
     QString reason;
+    int code = 0;
 };
 
 // What a call that can fail for a reason returns: its value, or the reason there is none.
@@ -21,20 +24,21 @@ template <typename T>
 class [[nodiscard]] Result {
 public:
     Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    Result(Failure failure) : m_state(std::in_place_index<1>, std::move(failure.reason)) {}
+    Result(Failure failure) : m_state(std::in_place_index<1>, std::move(failure)) {}
 
     explicit operator bool() const { return m_state.index() == 0; }
     T& value() { return std::get<0>(m_state); }
     const T& value() const { return std::get<0>(m_state); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
-    QString error() const {
-        const QString* reason = std::get_if<1>(&m_state);
-        return reason ? *reason : QString();
+    QString error() const { return failure().reason; }
+    Failure failure() const {
+        const Failure* failure = std::get_if<1>(&m_state);
+        return failure ? *failure : Failure();
     }
 
 private:
-    std::variant<T, QString> m_state;
+    std::variant<T, Failure> m_state;
 };
 
 // Done, or the reason it was not.
@@ -42,13 +46,14 @@ template <>
 class [[nodiscard]] Result<void> {
 public:
     Result() = default;
-    Result(Failure failure) : m_error(std::move(failure.reason)) {}
+    Result(Failure failure) : m_error(std::move(failure)) {}
 
     explicit operator bool() const { return !m_error; }
-    QString error() const { return m_error.value_or(QString()); }
+    QString error() const { return failure().reason; }
+    Failure failure() const { return m_error.value_or(Failure()); }
 
 private:
-    std::optional<QString> m_error;
+    std::optional<Failure> m_error;
 };
 
 }  // namespace clipwren

@@ -38,12 +38,14 @@ QString SettingsStore::text(const QString& key) const {
     return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 
-void SettingsStore::setText(const QString& key, const QString& value) {
+bool SettingsStore::setText(const QString& key, const QString& value) {
     QSettings settings = openSettings();
     prepareOwnerOnlyFile(settings.fileName());
     settings.setValue(key, value);
+    // sync() says nothing itself of a write that failed; status() does.
     settings.sync();
     QFile::setPermissions(settings.fileName(), ownerOnly);
+    return settings.status() == QSettings::NoError;
 }
 
 }  // namespace clipwren

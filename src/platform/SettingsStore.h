@@ -13,7 +13,9 @@ class SettingsStore {
 public:
     // The text stored under key, or the empty text when the key holds none.
     QString text(const QString& key) const;
-    void setText(const QString& key, const QString& value);
+    // False when the file could not be written (a full disk, a folder not ours): the value
+    // holds only until the program ends.
+    bool setText(const QString& key, const QString& value);
 
     // Where the settings live (for diagnostics and tests).
     static QString fileName();

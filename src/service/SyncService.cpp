@@ -8,6 +8,7 @@
 
 #include "Logging.h"
 #include "clipboard/Announcer.h"
+#include "clipboard/SharedTexts.h"
 #include "platform/Crypto.h"
 #include "platform/Uuid.h"
 #include "platform/clipboard/Pasteboard.h"
@@ -27,7 +28,8 @@ const QString reconnectKey = QStringLiteral("reconnect");
 const QString activeStatus = QStringLiteral("Connesso \u2022 sincronizzazione attiva");
 const QString pausedStatus = QStringLiteral("Sincronizzazione sospesa");
 const QString invalidInput =
-    QStringLiteral("Inserisci l'IP Linux e un codice di almeno 16 caratteri");
+    QStringLiteral("Inserisci l'IP Linux e un codice di almeno %1 caratteri")
+        .arg(pairing::minimumLength);
 
 // One key per address; encoded, so that no character of an address (the colons of IPv6, a
 // slash) is taken for the settings file's own syntax.
@@ -50,9 +52,11 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteb
           m_pasteboard, [this] { return m_token; }, m_deviceID, this) {
     m_reconnects = m_settings.text(reconnectKey) == u"true";
     setRetryDelay(std::make_unique<TimerDelay>());
-    m_acceptance.setSingleShot(true);
-    m_acceptance.setInterval(acceptanceGraceMs);
-    connect(&m_acceptance, &QTimer::timeout, this, &SyncService::accept);
+    setAcceptanceDelay(std::make_unique<TimerDelay>());
+    m_settings.failed = [this] {
+        assignStatus(QStringLiteral("Non riesco a salvare le impostazioni in ") +
+                     SettingsStore::fileName());
+    };
     connect(&m_bridge, &ClipboardBridge::frameReady, this, &SyncService::sendFrame);
     // Once per content: it is known now, so the next tick passes over it.
     connect(&m_bridge, &ClipboardBridge::secretKept, this, [this] {
@@ -66,10 +70,12 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteb
     connect(&m_bridge, &ClipboardBridge::fileNotStored, this, [this](const QString& error) {
         assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + error);
     });
-    connect(&m_pasteboard, &Pasteboard::unavailable, this, [this](const QString& reason) {
-        assignClipboardLost(true);
-        assignStatus(QStringLiteral("Appunti non raggiungibili: ") + reason);
-    });
+    connect(&m_pasteboard, &Pasteboard::unavailable, this,
+            [this](Pasteboard::Loss loss, int error) {
+                assignClipboardLost(true);
+                assignStatus(QStringLiteral("Appunti non raggiungibili: ") +
+                             clipboardLossText(loss, error));
+            });
 }
 
 SyncService::~SyncService() = default;
@@ -182,6 +188,11 @@ void SyncService::setRetryDelay(std::unique_ptr<Delay> delay) {
     connect(m_retryDelay.get(), &Delay::elapsed, this, &SyncService::countDown);
 }
 
+void SyncService::setAcceptanceDelay(std::unique_ptr<Delay> delay) {
+    m_acceptance = std::move(delay);
+    connect(m_acceptance.get(), &Delay::elapsed, this, &SyncService::accept);
+}
+
 void SyncService::setHost(const QString& host) {
     assignHost(host);
     if (m_invalidField == Field::Host) assignInvalidField(Field::None);
@@ -261,7 +272,7 @@ void SyncService::stop() {
 
 void SyncService::close() {
     m_bridge.end();
-    m_acceptance.stop();
+    m_acceptance->stop();
     if (m_connection) m_connection.release()->cancel();  // it reports cancelled, then goes
     m_sessionReady = false;
     m_accepted = false;
@@ -437,7 +448,7 @@ void SyncService::becomeReady() {
     pinOnFirstUse(fingerprint);
     m_sessionReady = true;
     assignConnected(true);
-    m_acceptance.start();
+    m_acceptance->start(acceptanceGraceMs);
     assignPeerFingerprint(fingerprint);
     // What is on the clipboard now stays here; the hello goes before the first read and tick.
     // A session that comes up while paused begins only on resuming.
@@ -450,13 +461,13 @@ void SyncService::becomeReady() {
 void SyncService::accept() {
     if (m_accepted || !m_sessionReady || !m_isConnected) return;
     m_accepted = true;
-    m_acceptance.stop();
-    // Only a code the Linux machine took replaces the saved one: a mistyped code must not
-    // cost the user the code that works.
-    m_settings.setText(tokenKey, m_offeredCode);
+    m_acceptance->stop();
     m_retry = 0;
     if (m_reconnecting) assignReconnecting(false);
     assignStatus(m_paused ? pausedStatus : activeStatus);
+    // Only a code the Linux machine took replaces the saved one: a mistyped code must not
+    // cost the user the code that works. Saved last, so that a failed save stays said.
+    m_settings.setText(tokenKey, m_offeredCode);
 }
 
 void SyncService::showSyncing() {

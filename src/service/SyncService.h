@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -92,6 +91,8 @@ public:
     bool isWaiting() const { return m_waitLeft > 0; }
     // Each second of a wait; a timer unless replaced (tests end each second by hand).
     void setRetryDelay(std::unique_ptr<Delay> delay);
+    // The grace an older companion gets to take the code; a timer unless replaced.
+    void setAcceptanceDelay(std::unique_ptr<Delay> delay);
 
     void start();
     void stop();
@@ -176,7 +177,14 @@ private:
     void apply(const QByteArray& body);
 
     // In the order the service is built.
-    SettingsStore m_settings;
+    // The saved settings; a save that fails is said on the status line, since what the user
+    // set would be gone at the next start.
+    struct Settings : SettingsStore {
+        std::function<void()> failed;
+        void setText(const QString& key, const QString& value) {
+            if (!SettingsStore::setText(key, value)) failed();
+        }
+    } m_settings;
     QString m_host;
     QString m_token;
     bool m_isConnected = false;
@@ -210,7 +218,7 @@ private:
     int m_retry = 0;
     std::unique_ptr<Delay> m_retryDelay;
     ConnectionFactory m_connectionFactory;
-    QTimer m_acceptance;
+    std::unique_ptr<Delay> m_acceptance;
     Pasteboard& m_pasteboard;
     ClipboardBridge m_bridge;
 };

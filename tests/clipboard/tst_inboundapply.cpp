@@ -229,12 +229,12 @@ private Q_SLOTS:
         QTRY_COMPARE(bridge.connection->sent.size(), 2);  // the hello, then "before"
         // A clip that is not written does not send back what the user had either.
         bridge.deliver(bridge.clipFrame(u"rtf"_s, "{\\rtf1}"));
-        QTest::qWait(500);
+        bridge.lookTwice();
         QCOMPARE(bridge.connection->sent.size(), 2);
         const QByteArray message = "a.txt\0"_ba + contents;
         bridge.deliver(bridge.clipFrame(u"file"_s, message));
         QCOMPARE(clipboard->text(), u"before"_s);
-        QTest::qWait(500);
+        bridge.lookTwice();
         QCOMPARE(bridge.connection->sent.size(), 2);
         const QString prefix = u"Non riesco a salvare il file ricevuto: "_s;
         const QString status = bridge.service.status();

@@ -114,8 +114,9 @@ struct IdleService {
 
 // A service on a fake connection that has reported ready, as after "Connetti".
 struct FakeBridge : IdleService {
-    FakeBridge() : retryDelay(new ManualDelay) {
+    FakeBridge() : retryDelay(new ManualDelay), acceptanceDelay(new ManualDelay) {
         service.setRetryDelay(std::unique_ptr<Delay>(retryDelay));
+        service.setAcceptanceDelay(std::unique_ptr<Delay>(acceptanceDelay));
         service.setHost(QStringLiteral("127.0.0.1"));
         service.setToken(QStringLiteral("ABCDEFGHJKLMNPQR"));
     }
@@ -142,12 +143,17 @@ struct FakeBridge : IdleService {
         const auto* bridge = service.findChild<ClipboardBridge*>();
         QTRY_VERIFY_WITH_TIMEOUT(!bridge || !bridge->isWorking(), 10000);
     }
+    // Two looks at the clipboard, as two ticks of the watch would make.
+    void lookTwice() {
+        for (int look = 0; look < 2; ++look) service.findChild<ClipboardBridge*>()->poll();
+    }
     QByteArray clipFrame(const QString& kind, const QByteArray& bytes) {
         return *clipMessage(kind, bytes, service.token(), QStringLiteral("linux-peer")).toFrame();
     }
 
     FakeConnection* connection = nullptr;
-    ManualDelay* retryDelay;  // owned by the service
+    ManualDelay* retryDelay;  // owned by the service, as is the next
+    ManualDelay* acceptanceDelay;
 };
 
 }  // namespace clipwren::test

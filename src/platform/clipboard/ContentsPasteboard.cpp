@@ -82,13 +82,13 @@ void ContentsPasteboard::settle(ClipboardContents contents) {
     m_reading = false;
 }
 
-void ContentsPasteboard::lose(const QString& reason) {
+void ContentsPasteboard::lose(Loss loss, int error) {
     if (m_lost) return;
     m_lost = true;
     dropReading();
     abandon();
     settle({});
-    Q_EMIT unavailable(reason);
+    Q_EMIT unavailable(loss, error);
 }
 
 }  // namespace clipwren

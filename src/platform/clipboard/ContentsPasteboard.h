@@ -48,7 +48,7 @@ protected:
     // Nobody owns the selection: it is empty, and settled.
     void settleEmpty();
     // The clipboard cannot be reached any more: everything is dropped, once.
-    void lose(const QString& reason);
+    void lose(Loss loss, int error = 0);
 
 private:
     // Takes the selection with contents; false when it could not be taken.

@@ -25,6 +25,10 @@ public:
         Image,  // the first image of another type that Qt reads (TIFF, JPEG, GIF, BMP, WebP…)
         HTML,   // text/html, as offered
     };
+    // Why the clipboard went out of reach: its display server or compositor went away, or the
+    // compositor withdrew our access.
+    enum class Loss { DisplayServerGone, CompositorGone, AccessWithdrawn };
+    Q_ENUM(Loss)
 
     using QObject::QObject;
     ~Pasteboard() override = default;
@@ -60,8 +64,9 @@ public:
 Q_SIGNALS:
     // The content may have changed: a watcher can look now instead of at its next tick.
     void changed();
-    // The clipboard can no longer be reached (its session went away); reason is Italian.
-    void unavailable(const QString& reason);
+    // The clipboard can no longer be reached; error is the system's error number when one is
+    // known. The programs say why in their own words.
+    void unavailable(clipwren::Pasteboard::Loss loss, int error);
 };
 
 }  // namespace clipwren

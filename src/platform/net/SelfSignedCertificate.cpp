@@ -25,7 +25,7 @@ QByteArray drain(BIO* bio) {
 }
 
 Failure notCreated() {
-    return Failure{QStringLiteral("non riesco a creare il certificato")};
+    return Failure{QStringLiteral("certificate not made")};
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "platform/PlatformSetup.h"
 #include "platform/clipboard/ClipboardBackend.h"
 #include "platform/clipboard/wayland/PipeTransfer.h"
+#include "platform/clipboard/x11/XcbConnection.h"
 #include "protocol/ClipMessageReader.h"
 #include "service/SyncService.h"
 #include "support/DesktopSession.h"
@@ -193,17 +194,41 @@ private Q_SLOTS:
     }
 
     void contentPresentAtStartIsKnownNotNew() {
-        m_session->copyText(u"già qui"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->string(), deadlineMs);
-        // A program starting now reads it in the background; meanwhile it is not settled.
-        const std::unique_ptr<Pasteboard> starting = pasteboardOf(*m_session);
-        QVERIFY(!starting->isSettled());
-        ChangeWatcher watcher(*starting);
+        const QByteArray present = "già qui";
         std::optional<QByteArray> lastDigest;
-        watcher.recordPresentContent(lastDigest);
-        QTRY_VERIFY_WITH_TIMEOUT(starting->isSettled(), deadlineMs);
-        QVERIFY(!watcher.takeNewContent(lastDigest));
-        QCOMPARE(lastDigest, contentDigest("text", QByteArray("già qui")));
+        // As for the watcher above: a starved xclip may answer after the read's time limit,
+        // and the program starting then holds nothing; it is started again.
+        for (int tries = 3; tries > 0 && lastDigest != contentDigest("text", present); --tries) {
+            m_session->copyText(QString::fromUtf8(present));
+            QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->isSettled() && m_pasteboard->string() == present,
+                                     deadlineMs);
+            // A program starting now reads it in the background; meanwhile it is not settled.
+            const std::unique_ptr<Pasteboard> starting = pasteboardOf(*m_session);
+            QVERIFY(!starting->isSettled());
+            ChangeWatcher watcher(*starting);
+            lastDigest.reset();
+            watcher.recordPresentContent(lastDigest);
+            QTRY_VERIFY_WITH_TIMEOUT(starting->isSettled(), deadlineMs);
+            if (starting->string() == present) QVERIFY(!watcher.takeNewContent(lastDigest));
+        }
+        QCOMPARE(lastDigest, contentDigest("text", present));
+    }
+
+    // A SelectionClear can be older than our last write (another program took the clipboard
+    // just before it): only the server says whether the clipboard is still ours.
+    void aStaleSelectionClearKeepsTheClipboardOurs() {
+        if (!m_pasteboard->inherits("clipwren::x11::X11Pasteboard")) QSKIP("X11's own event");
+        m_pasteboard->setString("ricevuto");
+        auto other = x11::XcbConnection::open();
+        QVERIFY(other);
+        xcb_selection_clear_event_t clear{};
+        clear.response_type = XCB_SELECTION_CLEAR;
+        clear.owner = other.value()->clipboardOwner();
+        clear.selection = other.value()->clipboard();
+        xcb_send_event(other.value()->connection(), false, clear.owner, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&clear));
+        other.value()->clipboardOwner();  // a round trip: the clear reaches us before xclip
+        QCOMPARE(m_session->text(), u"ricevuto"_s);
     }
 
     void passwordManagerHintIsSeen() {

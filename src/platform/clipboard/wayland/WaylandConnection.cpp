@@ -143,8 +143,7 @@ void WaylandConnection::fail() {
     if (m_notifier) m_notifier->setEnabled(false);
     const int error = wl_display_get_error(m_display);
     qCInfo(lcWayland) << "connection to the compositor lost:" << error;
-    Q_EMIT lost(QStringLiteral("connessione al compositore Wayland perduta") +
-                (error != 0 ? QStringLiteral(" (") + systemError(error) + u')' : QString()));
+    Q_EMIT lost(error);
 }
 
 }  // namespace clipwren::wayland

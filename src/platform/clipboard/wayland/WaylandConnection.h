@@ -47,7 +47,7 @@ public:
 
 Q_SIGNALS:
     // The compositor went away or broke the connection; nothing works on it any more.
-    void lost(const QString& reason);
+    void lost(int error);
 
 private:
     explicit WaylandConnection(wl_display* display);

@@ -12,7 +12,8 @@ namespace clipwren::wayland {
 WaylandPasteboard::WaylandPasteboard(std::unique_ptr<WaylandConnection> connection, qint64 readCap,
                                      QObject* parent)
     : ContentsPasteboard(readCap, parent), m_connection(std::move(connection)) {
-    connect(m_connection.get(), &WaylandConnection::lost, this, &WaylandPasteboard::lose);
+    connect(m_connection.get(), &WaylandConnection::lost, this,
+            [this](int error) { lose(Loss::CompositorGone, error); });
     m_device = m_connection->protocol().getDevice(m_connection->manager(), m_connection->seat());
     m_connection->protocol().listenToDevice(m_device, this);
     // The compositor names the present selection at once: its reading starts before anyone
@@ -45,7 +46,7 @@ void WaylandPasteboard::onPrimarySelection(wl_proxy* offer) {
 }
 
 void WaylandPasteboard::onFinished() {
-    lose(QStringLiteral("il compositore Wayland ha ritirato l'accesso agli appunti"));
+    lose(Loss::AccessWithdrawn);
 }
 
 void WaylandPasteboard::readOffer() {

@@ -22,7 +22,8 @@ constexpr int sendStallLimitMs = 10'000;
 X11Pasteboard::X11Pasteboard(std::unique_ptr<XcbConnection> connection, qint64 readCap,
                              QObject* parent)
     : ContentsPasteboard(readCap, parent), m_connection(std::move(connection)) {
-    connect(m_connection.get(), &XcbConnection::lost, this, &X11Pasteboard::lose);
+    connect(m_connection.get(), &XcbConnection::lost, this,
+            [this] { lose(Loss::DisplayServerGone); });
     m_connection->setEventHandler([this](const xcb_generic_event_t& event) { handle(event); });
     // What is there already starts being read before anyone looks, so that it is known as
     // present, never taken for new.

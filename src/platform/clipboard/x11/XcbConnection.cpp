@@ -30,7 +30,7 @@ Result<std::unique_ptr<XcbConnection>> XcbConnection::open() {
     xcb_connection_t* connection = xcb_connect(nullptr, &screen);
     if (xcb_connection_has_error(connection)) {
         xcb_disconnect(connection);
-        return Failure{QStringLiteral("non raggiungo il server X")};
+        return Failure{QStringLiteral("X server out of reach")};
     }
     std::unique_ptr<XcbConnection> opened(new XcbConnection(connection, screen));
     if (const Result<void> setUp = opened->setUp(); !setUp) return Failure{setUp.error()};
@@ -51,7 +51,7 @@ Result<void> XcbConnection::setUp() {
     const xcb_query_extension_reply_t* xfixes =
         xcb_get_extension_data(m_connection, &xcb_xfixes_id);
     if (!xfixes || !xfixes->present) {
-        return Failure{QStringLiteral("il server X non ha l'estensione XFixes")};
+        return Failure{QStringLiteral("no XFixes extension")};
     }
     m_xfixesEventBase = xfixes->first_event;
     // XFixes answers only clients that said which version they speak.
@@ -60,7 +60,7 @@ Result<void> XcbConnection::setUp() {
 
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
     for (int i = 0; i < m_screen && screens.rem; ++i) xcb_screen_next(&screens);
-    if (!screens.rem) return Failure{QStringLiteral("il server X non ha uno schermo")};
+    if (!screens.rem) return Failure{QStringLiteral("no screen")};
     m_window = xcb_generate_id(m_connection);
     const quint32 events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screens.data->root, 0, 0, 1, 1,
@@ -182,7 +182,7 @@ bool XcbConnection::checkAlive() {
     m_lost = true;
     if (m_notifier) m_notifier->setEnabled(false);
     qCInfo(lcX11) << "connection to the X server lost";
-    Q_EMIT lost(QStringLiteral("connessione al server X perduta"));
+    Q_EMIT lost();
     return false;
 }
 

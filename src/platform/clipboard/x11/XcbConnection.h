@@ -56,7 +56,7 @@ public:
 
 Q_SIGNALS:
     // The X server went away; nothing works on it any more.
-    void lost(const QString& reason);
+    void lost();
 
 private:
     explicit XcbConnection(xcb_connection_t* connection, int screen);

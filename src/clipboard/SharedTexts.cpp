@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 The Clipwren+ developers
 
-#include "platform/SystemError.h"
+#include "clipboard/SharedTexts.h"
 
 #include <cerrno>
 #include <cstring>
@@ -37,6 +37,21 @@ QString systemErrorText(int error) {
         default:
             return QString::fromLocal8Bit(std::strerror(error));
     }
+}
+
+QString clipboardLossText(Pasteboard::Loss loss, int error) {
+    switch (loss) {
+        case Pasteboard::Loss::DisplayServerGone:
+            return QStringLiteral("connessione al server X perduta");
+        case Pasteboard::Loss::CompositorGone:
+            return QStringLiteral("connessione al compositore Wayland perduta") +
+                   (error != 0
+                        ? QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(error)) + u')'
+                        : QString());
+        case Pasteboard::Loss::AccessWithdrawn:
+            return QStringLiteral("il compositore Wayland ha ritirato l'accesso agli appunti");
+    }
+    return QString();
 }
 
 }  // namespace clipwren
