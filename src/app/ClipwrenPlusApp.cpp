@@ -28,7 +28,7 @@ ClipwrenPlusApp::ClipwrenPlusApp(ConnectionFactory connectionFactory, ClipboardB
     : QObject(parent),
       m_clipboard(std::move(clipboard)),
       m_sync(std::move(connectionFactory), *m_clipboard.pasteboard),
-      m_panelState(m_clipboard.notice, Autostart(QCoreApplication::applicationFilePath())) {
+      m_panelState(m_clipboard, Autostart(QCoreApplication::applicationFilePath())) {
 #if CLIPWREN_LINUX_BACKENDS
     connect(&m_sleepWatcher, &SleepWatcher::resumed, &m_sync, &SyncService::resumeFromSleep);
 #endif
