@@ -21,6 +21,9 @@ using namespace Qt::StringLiterals;
 namespace clipwren::test {
 
 constexpr int deadlineMs = 15000;
+// Its Xwayland starts for the first X client.
+const QString mutterCommand =
+    u"dbus-run-session -- mutter --headless --wayland --virtual-monitor 1280x800 -- sh -c"_s;
 
 DesktopSession::Kind DesktopSession::chosenKind() {
     const QString chosen = qEnvironmentVariable("CLIPWREN_TEST_SESSION");
@@ -53,16 +56,14 @@ bool DesktopSession::start() {
 bool DesktopSession::startCompositor() {
     // The native window opens once Xwayland admits our user (it admits only the compositor's
     // own unless told) and tells where the session is once it has the focus.
-    // On mutter it first gives the seat its keyboard: without one no window takes the focus.
-    const QString script = u"xhost +SI:localuser:%1 >/dev/null 2>&1; exec %2%3"_s.arg(
+    const QString script = u"xhost +SI:localuser:%1 >/dev/null 2>&1; exec %2"_s.arg(
         QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name),
-        QStringLiteral(NATIVE_WINDOW_PATH),
-        m_kind == Kind::Gnome ? u" --press-a-key"_s : QString());
+        QStringLiteral(NATIVE_WINDOW_PATH));
     const QString window = u"sh -c '"_s + script + u'\'';
     const QString root = m_root.path();
-    QStringList command = m_kind == Kind::Sway   ? swayCommand(window)
-                          : m_kind == Kind::KWin ? kwinCommand(window)
-                                                 : gnomeCommand(script);
+    QStringList command = m_kind == Kind::Gnome  ? mutterCommand.split(u' ') << script
+                          : m_kind == Kind::Sway ? swayCommand(window)
+                                                 : kwinCommand(window);
     if (command.isEmpty()) return false;
     command = QStringList{u"env"_s, u"-i"_s, u"PATH=/usr/bin:/bin"_s, u"HOME="_s + root,
                           u"XDG_RUNTIME_DIR="_s + root} +
@@ -114,13 +115,6 @@ QStringList DesktopSession::kwinCommand(const QString& window) const {
            << u"--virtual --xwayland --no-lockscreen --no-global-shortcuts --no-kactivities"_s
                   .split(u' ')
            << window;
-}
-
-QStringList DesktopSession::gnomeCommand(const QString& script) const {
-    // Xwayland starts when the first X client (the script's xhost) connects.
-    return u"dbus-run-session -- mutter --headless --wayland --virtual-monitor 1280x800 -- sh -c"_s
-               .split(u' ')
-           << script;
 }
 
 void DesktopSession::stop() {

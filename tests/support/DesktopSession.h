@@ -28,8 +28,7 @@ public:
     // CLIPWREN_TEST_SESSION=sway, kwin or gnome; X otherwise.
     static Kind chosenKind();
     static bool waylandChosen() { return chosenKind() != Kind::X11; }
-    // A compositor whose clipboard programs in the background reach through data-control.
-    static bool dataControlChosen() { return waylandChosen() && chosenKind() != Kind::Gnome; }
+    static bool mutterChosen() { return chosenKind() == Kind::Gnome; }
     static std::unique_ptr<DesktopSession> chosen() {
         return std::make_unique<DesktopSession>(chosenKind());
     }
@@ -63,7 +62,6 @@ private:
     bool startCompositor();
     QStringList swayCommand(const QString& window) const;
     QStringList kwinCommand(const QString& window) const;
-    QStringList gnomeCommand(const QString& script) const;
     QProcessEnvironment environment() const;
     // Runs a tool of the session to its end while the caller's event loop goes on serving;
     // a tool that serves a copy leaves a part behind, which must inherit none of our pipes.
