@@ -134,6 +134,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(Bytes, types);
         QFETCH(Bytes, served);
+        if (kind == u"image" && test::DesktopSession::mutterChosen())
+            QSKIP("12 MiB from an X owner takes 8 s or more to reach Wayland through mutter");
         if (kind == u"text") m_pasteboard->setString(bytes);
         if (kind == u"image") m_pasteboard->setPNG(bytes);
         if (kind == u"file") m_pasteboard->writeFileURL(QString::fromUtf8(bytes));
