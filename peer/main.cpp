@@ -175,9 +175,9 @@ std::variant<ClipboardBackend, int> reachClipboard() {
     // display of Qt's own it would be a clipboard of this process alone.
     if (qobject_cast<QtPasteboard*>(clipboard.pasteboard.get()) &&
         QGuiApplication::platformName() == u"offscreen") {
-        const QString notice = clipboardNotice(clipboard);
-        printError(QStringLiteral("non raggiungo gli appunti di ") + displayDescription() +
-                   (notice.isEmpty() ? QString() : QStringLiteral(": ") + notice));
+        printError(
+            QStringLiteral("non raggiungo gli appunti di ") + displayDescription() +
+            (clipboard.detail.isEmpty() ? QString() : QStringLiteral(": ") + clipboard.detail));
         return exitNoClipboard;
     }
     return clipboard;
