@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <variant>
 
 #include "PeerAddresses.h"
 #include "PeerIdentity.h"
@@ -39,7 +40,11 @@ using namespace clipwren::peer;
 namespace {
 
 constexpr int exitUsage = 1;
+// Worth trying again: the session may not be up yet, or may come back.
 constexpr int exitNoClipboard = 2;
+// Not worth trying again in this session: its compositor offers no clipboard to the
+// background, and it has no Xwayland. The systemd unit does not restart on it.
+constexpr int exitNoXwayland = 3;
 
 void printError(const QString& text) {
     std::fputs((QStringLiteral("clipwren-peer: ") + text + u'\n').toLocal8Bit().constData(),
@@ -133,21 +138,48 @@ bool hasGraphicalSession() {
     return false;
 }
 
-// The clipboard of the user's session, or nothing (said why) where it cannot be reached.
-std::optional<ClipboardBackend> reachClipboard() {
+// What the way the clipboard is reached means for the user; empty when it means nothing.
+QString clipboardNotice(const ClipboardBackend& clipboard) {
+    switch (clipboard.reach) {
+        case ClipboardReach::Own:
+            return {};
+        case ClipboardReach::ThroughXwayland:
+            return QStringLiteral(
+                "Questa sessione Wayland non offre data-control: le copie si vedono tramite "
+                "Xwayland, e un'applicazione Wayland incolla ciò che arriva solo mentre ha il "
+                "focus, come sempre.");
+        case ClipboardReach::WaylandUnreached:
+            return QStringLiteral("Compositore Wayland non raggiungibile (") + clipboard.detail +
+                   QStringLiteral("): uso gli appunti di ") + displayDescription();
+        case ClipboardReach::NoDataControlNoXwayland:
+            return QStringLiteral("il compositore Wayland non offre data-control e ") +
+                   (qEnvironmentVariableIsEmpty("DISPLAY")
+                        ? QStringLiteral("la sessione non ha Xwayland (DISPLAY non impostato)")
+                        : QStringLiteral("Xwayland non risponde (") + displayDescription() + u')');
+    }
+    return {};
+}
+
+// The clipboard of the user's session; or, said why where it cannot be reached, the status
+// to end with.
+std::variant<ClipboardBackend, int> reachClipboard() {
     if (!QGuiApplication::clipboard()) {
         printError(QStringLiteral("non raggiungo gli appunti di ") + displayDescription());
-        return std::nullopt;
+        return exitNoClipboard;
     }
     ClipboardBackend clipboard = chooseClipboardBackend(maxBytes + 1);
+    if (clipboard.reach == ClipboardReach::NoDataControlNoXwayland) {
+        printError(QStringLiteral("non raggiungo gli appunti: ") + clipboardNotice(clipboard));
+        return exitNoXwayland;
+    }
     // Qt's own clipboard is left only where neither display could be reached; without a
     // display of Qt's own it would be a clipboard of this process alone.
     if (qobject_cast<QtPasteboard*>(clipboard.pasteboard.get()) &&
         QGuiApplication::platformName() == u"offscreen") {
         printError(
             QStringLiteral("non raggiungo gli appunti di ") + displayDescription() +
-            (clipboard.notice.isEmpty() ? QString() : QStringLiteral(": ") + clipboard.notice));
-        return std::nullopt;
+            (clipboard.detail.isEmpty() ? QString() : QStringLiteral(": ") + clipboard.detail));
+        return exitNoClipboard;
     }
     return clipboard;
 }
@@ -242,7 +274,8 @@ int main(int argc, char* argv[]) {
     qInstallMessageHandler(previousHandler);
     QGuiApplication::setQuitOnLastWindowClosed(false);
     installPlatformTranslation(app);
-    const std::optional<ClipboardBackend> clipboard = reachClipboard();
-    if (!clipboard) return exitNoClipboard;
-    return serve(parsed.value(), *clipboard->pasteboard, clipboard->notice);
+    std::variant<ClipboardBackend, int> reached = reachClipboard();
+    if (const int* status = std::get_if<int>(&reached)) return *status;
+    const ClipboardBackend& clipboard = std::get<ClipboardBackend>(reached);
+    return serve(parsed.value(), *clipboard.pasteboard, clipboardNotice(clipboard));
 }

@@ -11,7 +11,7 @@ CLIPWREN_PACKAGES=(
     libssl-dev libsimdjson-dev
     xvfb xclip fonts-dejavu-core dbus-daemon
     libwayland-dev libwayland-bin libxcb1-dev libxcb-xfixes0-dev
-    sway kwin-wayland xwayland x11-xserver-utils wl-clipboard qt6-wayland
+    sway kwin-wayland mutter xwayland x11-xserver-utils wl-clipboard qt6-wayland
     dpkg-dev file desktop-file-utils appstream systemd lintian help2man locales man-db
     clang libclang-rt-14-dev
 )

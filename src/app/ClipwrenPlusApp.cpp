@@ -28,7 +28,7 @@ ClipwrenPlusApp::ClipwrenPlusApp(ConnectionFactory connectionFactory, ClipboardB
     : QObject(parent),
       m_clipboard(std::move(clipboard)),
       m_sync(std::move(connectionFactory), *m_clipboard.pasteboard),
-      m_panelState(m_clipboard.notice, Autostart(QCoreApplication::applicationFilePath())),
+      m_panelState(m_clipboard, Autostart(QCoreApplication::applicationFilePath())),
       m_trayAvailable(std::move(trayAvailable)) {
     m_trayCheck.setInterval(trayCheckIntervalMs);
     connect(&m_trayCheck, &QTimer::timeout, this, &ClipwrenPlusApp::dockWhenTrayAppears);

@@ -7,12 +7,32 @@ namespace clipwren {
 
 namespace {
 const QString notifyKey = QStringLiteral("notify");
+
+// What the way the clipboard is reached means for the user; empty when it means nothing.
+QString noticeFor(const ClipboardBackend& clipboard) {
+    switch (clipboard.reach) {
+        case ClipboardReach::Own:
+            return {};
+        case ClipboardReach::ThroughXwayland:
+            return QStringLiteral(
+                "Le copie si vedono tramite Xwayland (questa sessione Wayland non offre "
+                "data-control); un'applicazione Wayland incolla ciò che arriva solo mentre ha il "
+                "focus, come sempre.");
+        case ClipboardReach::WaylandUnreached:
+            return QStringLiteral("Appunti Wayland non raggiungibili (") + clipboard.detail +
+                   QStringLiteral("): si usano quelli di X11.");
+        case ClipboardReach::NoDataControlNoXwayland:
+            return QStringLiteral(
+                "Questa sessione Wayland non offre data-control e non ha Xwayland: gli appunti si "
+                "sincronizzano solo mentre una finestra di Clipwren+ ha il focus.");
+    }
+    return {};
 }
 
-PanelState::PanelState(QString clipboardNotice, Autostart autostart, QObject* parent)
-    : QObject(parent),
-      m_clipboardNotice(std::move(clipboardNotice)),
-      m_autostart(std::move(autostart)) {}
+}  // namespace
+
+PanelState::PanelState(const ClipboardBackend& clipboard, Autostart autostart, QObject* parent)
+    : QObject(parent), m_clipboardNotice(noticeFor(clipboard)), m_autostart(std::move(autostart)) {}
 
 void PanelState::setRevealToken(bool reveal) {
     m_revealToken = reveal;

@@ -8,6 +8,7 @@
 
 #include "Autostart.h"
 #include "platform/SettingsStore.h"
+#include "platform/clipboard/ClipboardBackend.h"
 
 namespace clipwren {
 
@@ -19,7 +20,7 @@ class PanelState : public QObject {
     Q_OBJECT
 
 public:
-    PanelState(QString clipboardNotice, Autostart autostart, QObject* parent = nullptr);
+    PanelState(const ClipboardBackend& clipboard, Autostart autostart, QObject* parent = nullptr);
 
     bool revealToken() const { return m_revealToken; }
     void setRevealToken(bool reveal);

@@ -223,6 +223,22 @@ private Q_SLOTS:
         QCOMPARE(m_mac.process->state(), QProcess::Running);
     }
 
+    // Without data-control and Xwayland there is nothing to sync, now or on a retry: the status
+    // is one that the unit does not restart on.
+    void withoutXwaylandThePeerEndsForGood() {
+        if (!test::DesktopSession::mutterChosen()) QSKIP("only mutter offers no data-control");
+        QProcess peer;
+        QProcessEnvironment environment = m_linux.desktop->environmentWithFolders(m_linux.root);
+        environment.remove(u"DISPLAY"_s);
+        peer.setProcessEnvironment(environment);
+        peer.start(QStringLiteral(CLIPWREN_PEER_PATH), {u"--token"_s, code});
+        QVERIFY(peer.waitForFinished(deadlineMs) && peer.exitCode() == 3);
+        QCOMPARE(peer.readAllStandardError(),
+                 "clipwren-peer: non raggiungo gli appunti: il compositore "
+                 "Wayland non offre data-control e la sessione non ha Xwayland (DISPLAY non "
+                 "impostato)\n");
+    }
+
     // Ended as a service manager does, it says so; started again, it keeps its certificate;
     // its display server gone, it ends saying why.
     void peerEndsCleanlyAndSaysWhy() {

@@ -85,7 +85,7 @@ changes=$(gzip -dc "$root/usr/share/doc/clipwren-plus/changelog.gz" | head -1)
 # The code the unit reads is where --save-token puts it, private to the user.
 finds x "the unit" "$(<"$unit")" PartOf=graphical-session.target After=graphical-session.target \
     'ExecStart=clipwren-peer --token-file %E/ClipwrenPlus/peer-token' Restart=on-failure \
-    WantedBy=graphical-session.target
+    RestartPreventExitStatus=3 WantedBy=graphical-session.target
 printf 'ABCDEFGHJKLMNPQR\n' | XDG_CONFIG_HOME=$work/config "$root/usr/bin/clipwren-peer" \
     --save-token >/dev/null || fail "clipwren-peer --save-token"
 [ "$(stat -c %a "$work/config/ClipwrenPlus/peer-token" 2>/dev/null)" = 600 ] ||

@@ -21,11 +21,15 @@ using namespace Qt::StringLiterals;
 namespace clipwren::test {
 
 constexpr int deadlineMs = 15000;
+// Its Xwayland starts for the first X client.
+const QString mutterCommand =
+    u"dbus-run-session -- mutter --headless --wayland --virtual-monitor 1280x800 -- sh -c"_s;
 
 DesktopSession::Kind DesktopSession::chosenKind() {
     const QString chosen = qEnvironmentVariable("CLIPWREN_TEST_SESSION");
     if (chosen == u"sway") return Kind::Sway;
     if (chosen == u"kwin") return Kind::KWin;
+    if (chosen == u"gnome") return Kind::Gnome;
     return Kind::X11;
 }
 
@@ -52,11 +56,14 @@ bool DesktopSession::start() {
 bool DesktopSession::startCompositor() {
     // The native window opens once Xwayland admits our user (it admits only the compositor's
     // own unless told) and tells where the session is once it has the focus.
-    const QString window = u"sh -c 'xhost +SI:localuser:%1 >/dev/null 2>&1; exec %2'"_s.arg(
+    const QString script = u"xhost +SI:localuser:%1 >/dev/null 2>&1; exec %2"_s.arg(
         QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name),
         QStringLiteral(NATIVE_WINDOW_PATH));
+    const QString window = u"sh -c '"_s + script + u'\'';
     const QString root = m_root.path();
-    QStringList command = m_kind == Kind::Sway ? swayCommand(window) : kwinCommand(window);
+    QStringList command = m_kind == Kind::Gnome  ? mutterCommand.split(u' ') << script
+                          : m_kind == Kind::Sway ? swayCommand(window)
+                                                 : kwinCommand(window);
     if (command.isEmpty()) return false;
     command = QStringList{u"env"_s, u"-i"_s, u"PATH=/usr/bin:/bin"_s, u"HOME="_s + root,
                           u"XDG_RUNTIME_DIR="_s + root} +
@@ -185,7 +192,8 @@ std::optional<QByteArray> DesktopSession::run(const QString& command, const QByt
 }
 
 std::shared_ptr<void> DesktopSession::offer(const ClipboardContents& contents, bool answers) const {
-    if (!wayland()) {
+    // mutter offers no data-control: an X program's copy reaches Wayland through Xwayland.
+    if (!wayland() || m_kind == Kind::Gnome) {
         QStringList arguments;
         for (const QByteArray& type : offeredTypes(contents)) {
             arguments << QString::fromLatin1(type)
@@ -196,7 +204,9 @@ std::shared_ptr<void> DesktopSession::offer(const ClipboardContents& contents, b
             held->waitForFinished();
             delete held;
         });
-        helper->setProcessEnvironment(environment());
+        QProcessEnvironment x11 = environment();
+        x11.remove(u"WAYLAND_DISPLAY"_s);
+        helper->setProcessEnvironment(x11);
         helper->start(QStringLiteral(OFFER_CLIPBOARD_PATH), arguments);
         if (!helper->waitForReadyRead(deadlineMs)) return nullptr;  // "ready": it owns it
         if (!answers) ::kill(pid_t(helper->processId()), SIGSTOP);

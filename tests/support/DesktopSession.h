@@ -13,20 +13,22 @@
 namespace clipwren::test {
 
 // A desktop of a test's own, started by start() and stopped when destroyed: a private X
-// server with xclip as the other programs, or a headless Wayland compositor (sway or KWin) with
-// Xwayland where a native window has the focus, so the clipboard is out of Xwayland's reach,
-// with wl-copy and wl-paste as the other programs. Both compositors refuse root: as root they
-// run as nobody.
+// server with xclip as the other programs, or a headless Wayland compositor (sway, KWin or
+// GNOME's mutter) with Xwayland where a native window has the focus, with wl-copy and wl-paste
+// as the other programs. sway and KWin keep the clipboard out of Xwayland's reach then; mutter
+// offers no data-control but keeps Xwayland's clipboard in step. sway and KWin refuse root: as
+// root every compositor runs as nobody.
 class DesktopSession {
 public:
-    enum class Kind { X11, Sway, KWin };
+    enum class Kind { X11, Sway, KWin, Gnome };
 
     explicit DesktopSession(Kind kind) : m_kind(kind) {}
     ~DesktopSession() { stop(); }
 
-    // CLIPWREN_TEST_SESSION=sway or kwin; X otherwise.
+    // CLIPWREN_TEST_SESSION=sway, kwin or gnome; X otherwise.
     static Kind chosenKind();
     static bool waylandChosen() { return chosenKind() != Kind::X11; }
+    static bool mutterChosen() { return chosenKind() == Kind::Gnome; }
     static std::unique_ptr<DesktopSession> chosen() {
         return std::make_unique<DesktopSession>(chosenKind());
     }
@@ -45,7 +47,8 @@ public:
     std::optional<QByteArray> paste(const QString& type) const;
     QString textType() const;
     // Until the returned object goes: contents under all their types (a text and a password
-    // hint), or unanswered as a hung program's. On Wayland this process offers it, entering.
+    // hint), or unanswered as a hung program's. On sway and KWin this process offers it, entering;
+    // elsewhere an X program does.
     std::shared_ptr<void> offer(const ClipboardContents& contents, bool answers = true) const;
 
     void copyText(const QString& text) const { copy(textType(), text.toUtf8()); }

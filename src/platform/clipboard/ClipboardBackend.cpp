@@ -15,40 +15,38 @@
 namespace clipwren {
 
 ClipboardBackend chooseClipboardBackend(qint64 readCap) {
-    QString notice;
+    ClipboardReach reach = ClipboardReach::Own;
+    QString detail;
 #if CLIPWREN_LINUX_BACKENDS
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        auto opened = wayland::WaylandConnection::open();
+        bool lacksDataControl = false;
+        auto opened = wayland::WaylandConnection::open(&lacksDataControl);
         if (opened) {
             qCDebug(lcClipboard) << "Wayland data-control";
             return {
                 std::make_unique<wayland::WaylandPasteboard>(std::move(opened.value()), readCap),
-                QString()};
+                reach, detail};
         }
         qCDebug(lcClipboard) << "no Wayland clipboard:" << opened.error();
-        const QString limit = QStringLiteral(
-            ": gli appunti passano da Xwayland e si sincronizzano solo mentre è attiva una "
-            "finestra X11, non mentre lavori in un'applicazione Wayland.");
-        notice =
-            (opened.error() == wayland::WaylandConnection::withoutDataControl()
-                 ? QStringLiteral("Questa sessione Wayland non offre data-control")
-                 : QStringLiteral("Appunti Wayland non raggiungibili (") + opened.error() + u')') +
-            limit;
+        reach =
+            lacksDataControl ? ClipboardReach::ThroughXwayland : ClipboardReach::WaylandUnreached;
+        if (!lacksDataControl) detail = opened.error();
     }
     if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
         auto opened = x11::XcbConnection::open();
         if (opened) {
             qCDebug(lcClipboard) << "X11 on a connection of its own";
-            return {std::make_unique<x11::X11Pasteboard>(std::move(opened.value()), readCap),
-                    notice};
+            return {std::make_unique<x11::X11Pasteboard>(std::move(opened.value()), readCap), reach,
+                    detail};
         }
         qCDebug(lcClipboard) << "no X11 clipboard:" << opened.error();
     }
+    if (reach == ClipboardReach::ThroughXwayland) reach = ClipboardReach::NoDataControlNoXwayland;
 #else
     Q_UNUSED(readCap)  // Qt's clipboard hands over each content whole
 #endif
     qCDebug(lcClipboard) << "Qt's clipboard";
-    return {std::make_unique<QtPasteboard>(), notice};
+    return {std::make_unique<QtPasteboard>(), reach, detail};
 }
 
 }  // namespace clipwren

@@ -10,15 +10,31 @@
 
 namespace clipwren {
 
+// Which clipboard a backend reaches, for the programs to tell their users in their own words.
+enum class ClipboardReach {
+    // The session's own, in every focus state: data-control, X11, or Qt's where neither exists.
+    Own,
+    // The compositor offers no data-control: Xwayland's clipboard, which the compositor keeps
+    // in step with its own (mutter does in every focus state). A Wayland application still
+    // pastes only while it has the focus, as it always does.
+    ThroughXwayland,
+    // The compositor did not answer (the detail says why): X11's clipboard, where one answers.
+    WaylandUnreached,
+    // The compositor offers no data-control and no X display answers: only Qt's clipboard,
+    // which a Wayland compositor gives a program only while one of its windows has the focus.
+    NoDataControlNoXwayland,
+};
+
 // The clipboard backend of this run, chosen once at start.
 struct ClipboardBackend {
     std::unique_ptr<Pasteboard> pasteboard;
-    // Empty, or one plain Italian sentence on what the choice means for the user.
-    QString notice;
+    ClipboardReach reach = ClipboardReach::Own;
+    // Why the compositor did not answer, with WaylandUnreached; empty otherwise.
+    QString detail;
 };
 
 // In a Wayland session whose compositor offers data-control, the session's own clipboard
-// through it: compositors give Xwayland the clipboard only while an X window has the focus,
+// through it: sway and KWin give Xwayland the clipboard only while an X window has the focus,
 // which a program in the background never has. Otherwise the X11 clipboard (X11, or Xwayland
 // where nothing better exists), each on a connection of its own, so that neither depends on
 // Qt's platform. Qt's clipboard where there is neither. Needs the application object.

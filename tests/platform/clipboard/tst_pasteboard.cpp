@@ -26,11 +26,15 @@ namespace {
 constexpr int deadlineMs = 15000;
 using Bytes = QList<QByteArray>;
 
-// The clipboard a program in session chooses; nothing if it had to fall back (a notice).
+// The clipboard a program in session chooses; nothing if it had to fall back (mutter offers
+// only Xwayland's).
 std::unique_ptr<Pasteboard> pasteboardOf(const test::DesktopSession& session) {
     session.enter();
     ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
-    return backend.notice.isEmpty() ? std::move(backend.pasteboard) : nullptr;
+    const bool mutter = test::DesktopSession::mutterChosen();
+    return backend.reach == (mutter ? ClipboardReach::ThroughXwayland : ClipboardReach::Own)
+               ? std::move(backend.pasteboard)
+               : nullptr;
 }
 
 }  // namespace
@@ -108,14 +112,16 @@ private Q_SLOTS:
         QTest::addColumn<Bytes>("types");
         QTest::addColumn<Bytes>("served");
         const QByteArray text("caff\xc3\xa8 \xe2\x80\xa2 ok");
+        // mutter answers a Wayland program's text/plain with an X owner's STRING, in Latin-1.
+        const bool mutter = test::DesktopSession::mutterChosen();
         QTest::addRow("text") << "text" << text
                               << Bytes{"text/plain;charset=utf-8", "text/plain", "UTF8_STRING",
                                        "TEXT"}
-                              << Bytes(4, text);
+                              << Bytes{text, mutter ? "caff\xe8 ? ok" : text, text, text};
         const QByteArray latin("caff\xc3\xa8");
         QTest::addRow("text as STRING")
             << "text" << latin << Bytes{"STRING"}
-            << Bytes{test::DesktopSession::waylandChosen() ? latin : "caff\xe8"};
+            << Bytes{test::DesktopSession::waylandChosen() && !mutter ? latin : "caff\xe8"};
         const QString path = makeFile(u"ricevuto.txt"_s, "ok");
         const QByteArray url = QUrl::fromLocalFile(path).toEncoded();
         QTest::addRow("file") << "file" << path.toUtf8()
@@ -129,6 +135,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(Bytes, types);
         QFETCH(Bytes, served);
+        if (kind == u"image" && test::DesktopSession::mutterChosen())
+            QSKIP("12 MiB from an X owner takes 8 s or more to reach Wayland through mutter");
         if (kind == u"text") m_pasteboard->setString(bytes);
         if (kind == u"image") m_pasteboard->setPNG(bytes);
         if (kind == u"file") m_pasteboard->writeFileURL(QString::fromUtf8(bytes));
@@ -136,8 +144,10 @@ private Q_SLOTS:
         const auto expected = snapshot();
         QVERIFY(expected);
         QCOMPARE(expected->kind, kind);
+        // mutter offers an X owner's content to Wayland once it has its types.
         for (qsizetype i = 0; i < types.size(); ++i) {
-            QCOMPARE(m_session->paste(QString::fromLatin1(types[i])), served[i]);
+            QTRY_COMPARE_WITH_TIMEOUT(m_session->paste(QString::fromLatin1(types[i])), served[i],
+                                      deadlineMs);
         }
         QCOMPARE(snapshot()->bytes, expected->bytes);
     }
@@ -276,12 +286,13 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(written.count(), 1, deadlineMs);
     }
 
-    void withoutDataControlTheXwaylandPathIsChosenAndNamed() {
+    void withoutTheCompositorTheXwaylandPathIsChosenAndSaysWhy() {
         m_session->enter();
         qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_files.filePath(u"nessuno"_s)));
         const ClipboardBackend backend = chooseClipboardBackend(maxBytes + 1);
         QVERIFY(backend.pasteboard->inherits("clipwren::x11::X11Pasteboard"));
-        QVERIFY2(backend.notice.contains(u"Xwayland"_s), qPrintable(backend.notice));
+        QCOMPARE(backend.reach, ClipboardReach::WaylandUnreached);
+        QVERIFY(!backend.detail.isEmpty());
     }
 
     void displayServerGoingAwayIsReportedAndTheConnectionStays() {

@@ -47,19 +47,18 @@ QString systemError(int error) {
 
 }  // namespace
 
-Result<std::unique_ptr<WaylandConnection>> WaylandConnection::open() {
+Result<std::unique_ptr<WaylandConnection>> WaylandConnection::open(bool* lacksDataControl) {
     wl_display* display = wl_display_connect(nullptr);
     if (!display) {
         return Failure{QStringLiteral("non raggiungo il compositore Wayland: ") +
                        systemError(errno)};
     }
     std::unique_ptr<WaylandConnection> connection(new WaylandConnection(display));
-    if (const Result<void> bound = connection->bindGlobals(); !bound) return Failure{bound.error()};
+    if (const Result<void> bound = connection->bindGlobals(); !bound) {
+        if (lacksDataControl) *lacksDataControl = connection->m_lacksDataControl;
+        return Failure{bound.error()};
+    }
     return connection;
-}
-
-QString WaylandConnection::withoutDataControl() {
-    return QStringLiteral("il compositore Wayland non offre data-control");
 }
 
 WaylandConnection::WaylandConnection(wl_display* display) : m_display(display) {}
@@ -90,7 +89,8 @@ Result<void> WaylandConnection::bindGlobals() {
             wl_registry_bind(m_registry, globals.wlrName, m_protocol->managerInterface,
                              std::min(globals.wlrVersion, m_protocol->highestVersion)));
     } else {
-        return Failure{withoutDataControl()};
+        m_lacksDataControl = true;
+        return Failure{QStringLiteral("il compositore Wayland non offre data-control")};
     }
     if (globals.seatName == 0)
         return Failure{QStringLiteral("il compositore Wayland non ha un seat")};

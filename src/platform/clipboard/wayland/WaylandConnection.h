@@ -25,11 +25,9 @@ public:
     // Connects to the compositor that WAYLAND_DISPLAY names and finds what the backend needs,
     // or says why not: no compositor to reach, or no data-control or seat offered. Works
     // before the application object exists, so a program can look before choosing Qt's
-    // platform.
-    static Result<std::unique_ptr<WaylandConnection>> open();
-    // The reason open() gives when the compositor answered but offers no data-control: the
-    // session's own clipboard cannot be reached from the background.
-    static QString withoutDataControl();
+    // platform. lacksDataControl, if given, is set when the compositor answered but offers no
+    // data-control: the session's own clipboard cannot be reached from the background.
+    static Result<std::unique_ptr<WaylandConnection>> open(bool* lacksDataControl = nullptr);
     ~WaylandConnection() override;
 
     const DataControlProtocol& protocol() const { return *m_protocol; }
@@ -63,6 +61,7 @@ private:
     const DataControlProtocol* m_protocol = nullptr;
     std::unique_ptr<QSocketNotifier> m_notifier;
     bool m_lost = false;
+    bool m_lacksDataControl = false;
 };
 
 }  // namespace clipwren::wayland

@@ -6,6 +6,7 @@
 #include <xcb/xfixes.h>
 
 #include <QAbstractEventDispatcher>
+#include <QHash>
 #include <QSocketNotifier>
 #include <cstdlib>
 
@@ -96,16 +97,18 @@ QByteArray XcbConnection::atomName(xcb_atom_t atom) {
 }
 
 QList<QByteArray> XcbConnection::atomNames(const QList<xcb_atom_t>& atoms) {
-    QList<xcb_get_atom_name_cookie_t> cookies;
+    // An atom may come twice (mutter lists a Wayland source's text type twice): it is asked for
+    // once, and each answer stays with its own atom.
+    QHash<xcb_atom_t, xcb_get_atom_name_cookie_t> cookies;
     for (xcb_atom_t atom : atoms) {
-        if (!m_names.contains(atom)) cookies.append(xcb_get_atom_name(m_connection, atom));
+        if (!m_names.contains(atom) && !cookies.contains(atom))
+            cookies.insert(atom, xcb_get_atom_name(m_connection, atom));
     }
-    qsizetype next = 0;
     QList<QByteArray> names;
     for (xcb_atom_t atom : atoms) {
         if (!m_names.contains(atom)) {
             const auto reply =
-                owned(xcb_get_atom_name_reply(m_connection, cookies[next++], nullptr));
+                owned(xcb_get_atom_name_reply(m_connection, cookies.value(atom), nullptr));
             const QByteArray name = reply ? QByteArray(xcb_get_atom_name_name(reply.get()),
                                                        xcb_get_atom_name_name_length(reply.get()))
                                           : QByteArray();
