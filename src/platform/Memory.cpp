@@ -3,12 +3,12 @@
 
 #include "platform/Memory.h"
 
-#include <QCoreApplication>
-#include <QTimer>
+#include <cstdint>
 #include <cstdlib>  // defines __GLIBC__ where it applies
 
 #if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__)
 #include <malloc.h>
+#include <sys/mman.h>
 #endif
 
 namespace clipwren {
@@ -29,19 +29,14 @@ void releaseFreedMemory() {
 #endif
 }
 
-void releaseFreedMemorySoon() {
-    QCoreApplication* const application = QCoreApplication::instance();
-    if (!application) return releaseFreedMemory();
-    // One timer for the process, restarted by each large content; it goes with the application.
-    static QTimer* timer = nullptr;
-    if (!timer) {
-        timer = new QTimer(application);
-        timer->setSingleShot(true);
-        timer->setInterval(releaseDelayMs);
-        QObject::connect(timer, &QTimer::timeout, &releaseFreedMemory);
-        QObject::connect(timer, &QObject::destroyed, [] { timer = nullptr; });
-    }
-    timer->start();
+void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
+#if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t hugePage = 2 << 20;
+    const auto start = (reinterpret_cast<std::uintptr_t>(data) + hugePage - 1) & ~(hugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(hugePage - 1);
+    // Advice only: a kernel without huge pages refuses it, and nothing changes.
+    if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#endif
 }
 
 }  // namespace clipwren
