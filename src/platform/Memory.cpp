@@ -15,10 +15,12 @@ namespace clipwren {
 
 void returnLargeBlocksToSystem() {
 #if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__)
-    // Blocks up to the largest the allocator keeps in its heap (above every frame) are reused:
-    // a fresh mapping costs a page fault for every 4 KiB, more than hashing and encoding
-    // them. Nothing is trimmed on free; releaseFreedMemory gives it all back at once.
-    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    // Blocks of 1 MiB and more (frames, payloads, their Base64) get mappings of their own,
+    // which go back to the system the moment they are freed: nothing large stays mapped for a
+    // content that may never come. Asked for huge pages (adviseHugePages), a fresh one costs
+    // a fault for every 2 MiB, little enough to pay for each large content. What the heap
+    // frees stays until releaseFreedMemory.
+    ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
     ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
 }

@@ -7,9 +7,9 @@
 
 namespace clipwren {
 
-// Large blocks (frames, payloads) come from the allocator's heap, where the next large content
-// finds them already mapped, and are given back to the system when whoever moved a large
-// content asks for it (releaseFreedMemory). Called once at start.
+// Large blocks (frames, payloads) get mappings of their own, given back as they are freed;
+// what the heap frees is given back when whoever moved a large content asks for it
+// (releaseFreedMemory). Called once at start.
 void returnLargeBlocksToSystem();
 
 // Gives back what the allocator still holds free.
@@ -21,8 +21,8 @@ void releaseFreedMemory();
 // they are.
 void adviseHugePages(void* data, std::size_t size);
 
-// How long the bridge waits after a large content before giving memory back: a burst of large
-// contents reuses the same mapped memory instead of paying for fresh pages each time.
+// How long the bridge waits after a large content before giving the heap's free memory back:
+// a burst of contents reuses it instead of paying for fresh pages each time.
 inline constexpr int releaseDelayMs = 1000;
 
 }  // namespace clipwren
