@@ -8,7 +8,9 @@
 // the bytes itself) and watches both clipboards' owners with XFixes on those connections.
 // Meanwhile a probe asks the receiving program's clipboard for TARGETS every 5 ms: its longest
 // wait is that program's stall, looked at until a tick after the content has landed.
-// bench_end_to_end [-n copies] [text|image|300kB|3MB|12MiB]...: those contents only.
+// Each copy is made 2 s after the one before landed, as a user copies (isolated); --burst
+// copies as soon as the stall has been looked at, and by default both are run and printed.
+// bench_end_to_end [-n copies] [--burst|--isolated] [text|image|300kB|3MB|12MiB]...
 #include <poll.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -50,6 +52,8 @@ constexpr auto probeInterval = std::chrono::milliseconds(5);
 // The stall is looked at until one tick (0.45 s) of the receiver after the landing.
 constexpr auto settle = std::chrono::milliseconds(600);
 constexpr auto arrivalLimit = std::chrono::seconds(20);
+// A user's pause between one copy landing and the next copy.
+constexpr auto userPause = std::chrono::seconds(2);
 
 double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -401,6 +405,7 @@ bool gives(const Side& to, const Content& content) {
 }
 
 struct Row {
+    QString pace;
     QString what;
     QString direction;
     std::vector<double> ms;
@@ -415,12 +420,13 @@ double percentile(const std::vector<double>& sorted, double p) {
 }
 
 void print(const std::vector<Row>& rows) {
-    std::printf("\n%-14s %-14s %9s %9s %9s %12s\n", "what", "from -> to", "median", "p95", "max",
-                "stall (to)");
+    std::printf("\n%-9s %-14s %-14s %9s %9s %9s %12s\n", "pace", "what", "from -> to", "median",
+                "p95", "max", "stall (to)");
     std::map<QString, std::pair<double, QString>> stalls;
     for (Row row : rows) {
         std::sort(row.ms.begin(), row.ms.end());
-        std::printf("%-14s %-14s", qPrintable(row.what), qPrintable(row.direction));
+        std::printf("%-9s %-14s %-14s", qPrintable(row.pace), qPrintable(row.what),
+                    qPrintable(row.direction));
         if (row.ms.empty()) {
             std::printf(" %9s %9s %9s", "-", "-", "-");
         } else {
@@ -430,7 +436,7 @@ void print(const std::vector<Row>& rows) {
         std::printf(" %9.1f ms", row.stallMs);
         if (row.missed) std::printf("   %d not arrived or not the same", row.missed);
         std::printf("\n");
-        auto& longest = stalls[row.receiver];
+        auto& longest = stalls[row.receiver + u", "_s + row.pace];
         if (row.stallMs >= longest.first) longest = {row.stallMs, row.what};
     }
     std::printf("\n");
@@ -438,6 +444,52 @@ void print(const std::vector<Row>& rows) {
         std::printf("longest stall of %s: %.1f ms (receiving %s)\n", qPrintable(program),
                     longest.first, qPrintable(longest.second));
     }
+}
+
+// One content kind one way, copies times after one not counted: each copy 2 s after the one
+// before landed when isolated, at once after the stall has been looked at otherwise.
+Row measure(Desktops& desktops, Side* const sides[2], const Kind& kind, size_t from, int copies,
+            bool isolated, const QString& folder) {
+    const size_t to = 1 - from;
+    Row row{isolated ? u"isolated"_s : u"burst"_s,
+            kind.name,
+            (from == 0 ? u"plus -> peer"_s : u"peer -> plus"_s),
+            {},
+            0,
+            0,
+            sides[to]->name};
+    std::optional<Clock::time_point> lastLanded;
+    for (int n = 0; n <= copies; ++n) {
+        const Content content = makeContent(kind, folder, int(from) * 1000 + n);
+        const xcb_atom_t type = desktops.atom(from, content.type);
+        if (isolated && lastLanded) std::this_thread::sleep_until(*lastLanded + userPause);
+        const int before = desktops.othersOwnerships(to);
+        desktops.startProbe(to);
+        const auto copied = desktops.copy(from, type, content.offered);
+        const auto landed = desktops.awaitOther(to, before);
+        if (landed) std::this_thread::sleep_until(*landed + settle);
+        lastLanded = landed;
+        const double stall = ms(desktops.stopProbe(to));
+        const bool same = copied && landed && gives(*sides[to], content);
+        if (!same) {
+            std::fprintf(stderr, "%s %s #%d: %s\n", qPrintable(kind.name),
+                         qPrintable(row.direction), n,
+                         !copied   ? "never owned the clipboard"
+                         : !landed ? "did not arrive"
+                                   : "arrived with other bytes");
+        }
+        if (!content.path.isEmpty()) QFile::remove(content.path);
+        if (n == 0) continue;  // the receiver now owns its clipboard, for the probe
+        row.stallMs = std::max(row.stallMs, stall);
+        if (same) {
+            row.ms.push_back(ms(*landed - *copied));
+        } else {
+            ++row.missed;
+        }
+    }
+    std::fprintf(stderr, "%s %s %s done\n", qPrintable(row.pace), qPrintable(row.what),
+                 qPrintable(row.direction));
+    return row;
 }
 
 }  // namespace
@@ -450,6 +502,9 @@ int main(int argc, char** argv) {
         copies = std::max(1, chosen[1].toInt());
         chosen = chosen.mid(2);
     }
+    std::vector<bool> paces{true, false};  // isolated, then burst
+    if (chosen.removeAll(u"--burst"_s) > 0) paces = {false};
+    if (chosen.removeAll(u"--isolated"_s) > 0) paces = {true};
     const std::vector<Kind> kinds{{u"text"_s, 0},
                                   {u"image"_s, 0},
                                   {u"300kB"_s, 300'000},
@@ -484,41 +539,13 @@ int main(int argc, char** argv) {
         copies, double(picture(0).size()) / 1000, load[0], load[1], load[2],
         sysconf(_SC_NPROCESSORS_ONLN));
     std::vector<Row> rows;
-    for (const Kind& kind : kinds) {
-        if (!chosen.isEmpty() && !chosen.contains(kind.name)) continue;
-        for (size_t from = 0; from < 2; ++from) {
-            const size_t to = 1 - from;
-            Row row{kind.name,      (from == 0 ? u"plus -> peer"_s : u"peer -> plus"_s), {}, 0, 0,
-                    sides[to]->name};
-            const QString folder = root.filePath(u"copied/"_s + kind.name);
-            for (int n = 0; n <= copies; ++n) {
-                const Content content = makeContent(kind, folder, int(from) * 1000 + n);
-                const xcb_atom_t type = desktops.atom(from, content.type);
-                const int before = desktops.othersOwnerships(to);
-                desktops.startProbe(to);
-                const auto copied = desktops.copy(from, type, content.offered);
-                const auto landed = desktops.awaitOther(to, before);
-                if (landed) std::this_thread::sleep_until(*landed + settle);
-                const double stall = ms(desktops.stopProbe(to));
-                const bool same = copied && landed && gives(*sides[to], content);
-                if (!same) {
-                    std::fprintf(stderr, "%s %s #%d: %s\n", qPrintable(kind.name),
-                                 qPrintable(row.direction), n,
-                                 !copied   ? "never owned the clipboard"
-                                 : !landed ? "did not arrive"
-                                           : "arrived with other bytes");
-                }
-                if (!content.path.isEmpty()) QFile::remove(content.path);
-                if (n == 0) continue;  // the receiver now owns its clipboard, for the probe
-                row.stallMs = std::max(row.stallMs, stall);
-                if (same) {
-                    row.ms.push_back(ms(*landed - *copied));
-                } else {
-                    ++row.missed;
-                }
+    for (const bool isolated : paces) {
+        for (const Kind& kind : kinds) {
+            if (!chosen.isEmpty() && !chosen.contains(kind.name)) continue;
+            for (size_t from = 0; from < 2; ++from) {
+                rows.push_back(measure(desktops, sides, kind, from, copies, isolated,
+                                       root.filePath(u"copied/"_s + kind.name)));
             }
-            std::fprintf(stderr, "%s %s done\n", qPrintable(row.what), qPrintable(row.direction));
-            rows.push_back(std::move(row));
         }
     }
     print(rows);

@@ -10,8 +10,10 @@
 namespace clipwren {
 
 QByteArray ChangeWatcher::digestOf(const ClipboardPayload& payload) {
-    // The same buffer (a cached read, a file not read again) has the same bytes: it is held
-    // here, so its address cannot have been reused for others.
+    // A file's is kept by its identity instead, without holding its bytes.
+    if (payload.kind == u"file") return contentDigest("file", payload.bytes);
+    // The same buffer (the backend's cached read) has the same bytes: it is held here, so its
+    // address cannot have been reused for others.
     const bool same = payload.kind == m_hashed.kind &&
                       payload.bytes.constData() == m_hashed.bytes.constData() &&
                       payload.bytes.size() == m_hashed.bytes.size();
@@ -25,11 +27,22 @@ QByteArray ChangeWatcher::digestOf(const ClipboardPayload& payload) {
 // A content that crosses whole is known by its payload's digest, as the other side knows it.
 // One that does not cross at all, by what tells it apart; one that crosses in part, by both.
 QByteArray ChangeWatcher::digestOf(const ClipboardSnapshot& snapshot) {
-    if (!snapshot.notSent) return digestOf(*snapshot.payload);
-    if (!snapshot.payload) {
+    QByteArray payloadDigest;
+    if (snapshot.knownPayloadDigest) {
+        payloadDigest = *snapshot.knownPayloadDigest;
+    } else if (snapshot.payload) {
+        payloadDigest = digestOf(*snapshot.payload);
+        if (snapshot.file) m_cache.keep(*snapshot.file, payloadDigest);
+    }
+    if (!snapshot.notSent) return payloadDigest;
+    if (payloadDigest.isEmpty()) {
         return digestOf(ClipboardPayload{QStringLiteral("notSent"), snapshot.notSentIdentity});
     }
-    return sha256({digestOf(*snapshot.payload), snapshot.notSentIdentity});
+    return sha256({payloadDigest, snapshot.notSentIdentity});
+}
+
+bool ChangeWatcher::isEmpty(const ClipboardSnapshot& snapshot) {
+    return !snapshot.payload && !snapshot.notSent && !snapshot.knownPayloadDigest;
 }
 
 std::optional<NewContent> ChangeWatcher::takeNewContent(std::optional<QByteArray>& lastDigest) {
@@ -39,9 +52,17 @@ std::optional<NewContent> ChangeWatcher::takeNewContent(std::optional<QByteArray
         return std::nullopt;
     }
     ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
-    if (!snapshot.payload && !snapshot.notSent) return std::nullopt;
+    if (isEmpty(snapshot)) return std::nullopt;
     QByteArray digest = digestOf(snapshot);
     if (lastDigest == digest || m_kept == digest) return std::nullopt;
+    if (snapshot.knownPayloadDigest) {
+        // A file known by its digest is new again (copied anew after another content): its
+        // bytes are needed now.
+        snapshot = clipboardSnapshot(m_pasteboard);
+        if (isEmpty(snapshot)) return std::nullopt;
+        digest = digestOf(snapshot);
+        if (lastDigest == digest || m_kept == digest) return std::nullopt;
+    }
     m_kept.reset();
     lastDigest = std::move(digest);
     // Asked only of a new content, so an unchanged clipboard costs no extra look.
@@ -51,24 +72,18 @@ std::optional<NewContent> ChangeWatcher::takeNewContent(std::optional<QByteArray
 
 void ChangeWatcher::keepPresentContent() {
     const ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
-    m_kept =
-        snapshot.payload || snapshot.notSent ? std::optional(digestOf(snapshot)) : std::nullopt;
+    m_kept = isEmpty(snapshot) ? std::nullopt : std::optional(digestOf(snapshot));
 }
 
-void ChangeWatcher::knowStoredFile(const QString& path, const QByteArray& payload,
-                                   const QByteArray& digest) {
-    const auto identity = fileIdentity(path);
-    if (!identity) return;
-    m_cache.keep(*identity, payload);
-    m_hashed = ClipboardPayload{QStringLiteral("file"), payload};
-    m_hashedDigest = digest;
+void ChangeWatcher::knowStoredFile(const QString& path, const QByteArray& digest) {
+    if (const auto identity = fileIdentity(path)) m_cache.keep(*identity, digest);
 }
 
 void ChangeWatcher::recordPresentContent(std::optional<QByteArray>& lastDigest) {
     m_recordPending = !m_pasteboard.isSettled();
     if (m_recordPending) return;
     const ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
-    if (snapshot.payload || snapshot.notSent) lastDigest = digestOf(snapshot);
+    if (!isEmpty(snapshot)) lastDigest = digestOf(snapshot);
 }
 
 }  // namespace clipwren

@@ -42,19 +42,21 @@ public:
     // user had is not taken for a new copy and sent back; until the next new content.
     void keepPresentContent();
 
-    // A received file just stored at path and offered, with its payload and digest: the next
+    // A received file just stored at path and offered, with its payload's digest: the next
     // look finds it known without reading or hashing it again.
-    void knowStoredFile(const QString& path, const QByteArray& payload, const QByteArray& digest);
+    void knowStoredFile(const QString& path, const QByteArray& digest);
 
 private:
     QByteArray digestOf(const ClipboardPayload& payload);
     QByteArray digestOf(const ClipboardSnapshot& snapshot);
+    static bool isEmpty(const ClipboardSnapshot& snapshot);
 
     const Pasteboard& m_pasteboard;
     SnapshotCache m_cache;
     bool m_recordPending = false;
     std::optional<QByteArray> m_kept;
-    // The last bytes hashed, held so that the same buffer can be told again by its address.
+    // The last image or text hashed, held so that the same buffer can be told again by its
+    // address (the backend's, so holding it costs nothing).
     ClipboardPayload m_hashed;
     QByteArray m_hashedDigest;
 };

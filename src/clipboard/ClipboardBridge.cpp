@@ -11,6 +11,7 @@
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
 #include "clipboard/InboundApply.h"
+#include "platform/Memory.h"
 #include "platform/clipboard/Pasteboard.h"
 #include "protocol/Message.h"
 #include "protocol/SessionNotice.h"
@@ -29,6 +30,9 @@ ClipboardBridge::ClipboardBridge(Pasteboard& pasteboard, TokenSource token, QStr
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(pollIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &ClipboardBridge::poll);
+    m_release.setSingleShot(true);
+    m_release.setInterval(releaseDelayMs);
+    connect(&m_release, &QTimer::timeout, this, &releaseFreedMemory);
     // A change leaves at once; the tick stays for backends that miss one. Queued, so that a
     // change made by applying a message is looked at afterwards.
     connect(
@@ -124,6 +128,7 @@ void ClipboardBridge::buildNext() {
                 sendFrame(frame, kind, size);
                 if (partly) sendNotSent(*partly);
             }
+            m_release.start();
             buildNext();
         };
     });
@@ -158,7 +163,7 @@ void ClipboardBridge::receiveNext() {
 void ClipboardBridge::receiveLarge(const QByteArray& body) {
     m_receiving = true;
     onWorker([this, body, token = m_token(), device = m_deviceID] {
-        auto clip = m_reader.read(body, token, device);
+        auto clip = m_workerReader.read(body, token, device);
         QByteArray digest = clip ? contentDigest(clip->kind, clip->data) : QByteArray();
         return
             [this, clip = std::move(clip), digest = std::move(digest)] { applyRead(clip, digest); };
@@ -168,6 +173,7 @@ void ClipboardBridge::receiveLarge(const QByteArray& body) {
 void ClipboardBridge::applyRead(const std::optional<ClipMessage>& clip, const QByteArray& digest) {
     const auto done = [this] {
         m_receiving = false;
+        m_release.start();
         receiveNext();
     };
     if (!clip) return done();
@@ -191,7 +197,7 @@ void ClipboardBridge::applyRead(const std::optional<ClipMessage>& clip, const QB
             // What the clipboard offers now is known, bytes and digest: the next look reads
             // nothing.
             if (stored.applied.outcome == Applied::Outcome::Written && !stored.renamedDigest) {
-                m_watcher.knowStoredFile(stored.applied.detail, clip->data, digest);
+                m_watcher.knowStoredFile(stored.applied.detail, digest);
             }
             report(QStringLiteral("file"), clip->data.size(), stored.applied);
             done();

@@ -31,7 +31,8 @@ class Pasteboard;
 // and the clipboard change together, in one step, as for a small content. At most one large
 // content is worked on each way. A content taken from the clipboard while an earlier one's
 // message is still being built supersedes it: the earlier one is never sent; and one taken
-// while a received file is being written supersedes the file: it is never offered.
+// while a received file is being written supersedes the file: it is never offered. Once large
+// contents have stopped moving for a while, the memory they took is given back.
 class ClipboardBridge : public QObject {
     Q_OBJECT
 
@@ -105,8 +106,10 @@ private:
     std::optional<QByteArray> m_lastDigest;
     ChangeWatcher m_watcher;
     std::optional<RenamedFile> m_renamed;
-    ClipMessageReader m_reader;
-    QTimer m_timer{this};  // a child, so it can be found while it runs
+    ClipMessageReader m_reader;        // on this thread
+    ClipMessageReader m_workerReader;  // on the worker
+    QTimer m_timer{this};              // a child, so it can be found while it runs
+    QTimer m_release{this};
     bool m_watching = false;
     FileStore m_fileStore = &ReceivedFiles::store;
     // Counts contents taken and sessions begun or ended: a message built for an earlier count

@@ -13,6 +13,7 @@
 #include <QTextDocumentFragment>
 #include <algorithm>
 
+#include "platform/Memory.h"
 #include "platform/clipboard/ClipboardContents.h"
 #include "platform/clipboard/Pasteboard.h"
 
@@ -27,6 +28,7 @@ std::optional<QByteArray> readFilePayload(const QUrl& url, qint64 size) {
     QByteArray bytes = url.fileName().toUtf8();
     const qsizetype start = bytes.size() + 1;
     bytes.resize(start + size);
+    if (size > (1 << 20)) adviseHugePages(bytes.data(), size_t(bytes.size()));
     bytes[start - 1] = '\0';
     const qint64 got = file.read(bytes.data() + start, size);
     if (got < 0) return std::nullopt;
@@ -36,21 +38,6 @@ std::optional<QByteArray> readFilePayload(const QUrl& url, qint64 size) {
     const qsizetype total = bytes.size() - start;
     if (total < 1 || total > maxBytes || file.error() != QFile::NoError) return std::nullopt;
     return bytes;
-}
-
-// The first file, read unless its identity shows the cached read is still true.
-std::optional<ClipboardPayload> filePayload(const QUrl& url,
-                                            const SnapshotCache::FileIdentity& identity,
-                                            SnapshotCache* cache) {
-    if (cache) {
-        if (const QByteArray* bytes = cache->find(identity)) {
-            return ClipboardPayload{QStringLiteral("file"), *bytes};
-        }
-    }
-    auto bytes = readFilePayload(url, identity.size);
-    if (!bytes) return std::nullopt;
-    if (cache) cache->keep(identity, *bytes);
-    return ClipboardPayload{QStringLiteral("file"), std::move(*bytes)};
 }
 
 QByteArray identityBytes(const SnapshotCache::FileIdentity& identity) {
@@ -77,7 +64,12 @@ std::optional<ClipboardSnapshot> filesSnapshot(const QList<QUrl>& urls, Snapshot
                 NotSent::tooLarge(QStringLiteral("file"), name, identity->size, maxBytes);
             snapshot.notSentIdentity = identityBytes(*identity);
         } else if (identity->size > 0) {
-            snapshot.payload = filePayload(urls.first(), *identity, cache);
+            if (const QByteArray* digest = cache ? cache->find(*identity) : nullptr) {
+                snapshot.knownPayloadDigest = *digest;
+            } else if (auto bytes = readFilePayload(urls.first(), identity->size)) {
+                snapshot.payload = ClipboardPayload{QStringLiteral("file"), std::move(*bytes)};
+            }
+            if (snapshot.payload || snapshot.knownPayloadDigest) snapshot.file = *identity;
         }
     } else if (QFileInfo(path).isDir()) {
         snapshot.notSent = NotSent::folder(name);
@@ -85,10 +77,11 @@ std::optional<ClipboardSnapshot> filesSnapshot(const QList<QUrl>& urls, Snapshot
     }
     if (urls.size() > 1) {
         // One file crosses at a time: the user learns which, if any, did.
-        snapshot.notSent = NotSent::severalFiles(urls.size(), snapshot.payload ? name : QString());
+        const bool crosses = snapshot.payload || snapshot.knownPayloadDigest;
+        snapshot.notSent = NotSent::severalFiles(urls.size(), crosses ? name : QString());
         for (const QUrl& url : urls) snapshot.notSentIdentity += url.toEncoded() + '\n';
     }
-    if (!snapshot.payload && !snapshot.notSent) return std::nullopt;
+    if (!snapshot.payload && !snapshot.notSent && !snapshot.knownPayloadDigest) return std::nullopt;
     return snapshot;
 }
 
@@ -181,9 +174,8 @@ ClipboardSnapshot clipboardSnapshot(const Pasteboard& pasteboard, SnapshotCache*
     return urls.isEmpty() ? unknownKind(pasteboard.formats()) : ClipboardSnapshot();
 }
 
-std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard,
-                                                 SnapshotCache* cache) {
-    return clipboardSnapshot(pasteboard, cache).payload;
+std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard) {
+    return clipboardSnapshot(pasteboard).payload;
 }
 
 }  // namespace clipwren

@@ -14,9 +14,10 @@ namespace clipwren {
 
 class Pasteboard;
 
-// What the snapshot keeps between looks: the payload of the last file it read, with the
-// file's identity (path, device, inode, size, modification time). While that identity stays
-// the same the file is not read again, and the payload is the very same bytes.
+// What the watcher keeps between looks: the digest of the last file's payload, with the file's
+// identity (path, device, inode, size, modification time). While that identity stays the same
+// the file is not read again, and its digest stands for its bytes; 12 MiB of them need not
+// stay in memory for that.
 class SnapshotCache {
 public:
     struct FileIdentity {
@@ -28,17 +29,18 @@ public:
         bool operator==(const FileIdentity&) const = default;
     };
 
+    // The kept digest of the payload of the file with that identity.
     const QByteArray* find(const FileIdentity& identity) const {
-        return m_identity == identity ? &m_bytes : nullptr;
+        return m_identity == identity ? &m_digest : nullptr;
     }
-    void keep(FileIdentity identity, QByteArray bytes) {
+    void keep(FileIdentity identity, QByteArray digest) {
         m_identity = std::move(identity);
-        m_bytes = std::move(bytes);
+        m_digest = std::move(digest);
     }
 
 private:
     std::optional<FileIdentity> m_identity;
-    QByteArray m_bytes;
+    QByteArray m_digest;
 };
 
 // A regular file's identity; nothing when it is not one.
@@ -52,16 +54,21 @@ struct ClipboardSnapshot {
     // What tells one content that does not cross from another, when there is no payload to:
     // its own bytes, a file's identity, a folder's path, the list of files, the types offered.
     QByteArray notSentIdentity;
+    // The first file's identity, when its payload was read or is known.
+    std::optional<SnapshotCache::FileIdentity> file;
+    // The cached digest of a file unchanged since: its payload was not read, and this stands
+    // for it.
+    std::optional<QByteArray> knownPayloadDigest;
 };
 
 // The clipboard's content now: the first file of the URL list (1 to maxBytes bytes of
 // contents), else PNG data as stored, else an image of another type converted to PNG, else
 // non-empty text, else HTML as its text. A file list that cannot cross whole, a content over
 // maxBytes, and a clipboard that offers only what none of these is, are named in notSent.
+// A file the cache knows is not read: knownPayloadDigest stands for its payload.
 ClipboardSnapshot clipboardSnapshot(const Pasteboard& pasteboard, SnapshotCache* cache = nullptr);
 
-// Only what crosses.
-std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard,
-                                                 SnapshotCache* cache = nullptr);
+// Only what crosses, read in full.
+std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard);
 
 }  // namespace clipwren

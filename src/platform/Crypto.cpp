@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/Memory.h"
+
 namespace clipwren {
 
 namespace {
@@ -80,6 +82,7 @@ std::optional<QByteArray> base64DecodeStrict(QByteArrayView text) {
     }
 
     QByteArray decoded(length / 4 * 3, Qt::Uninitialized);
+    adviseHugePages(decoded.data(), size_t(decoded.size()));
     const int written =
         EVP_DecodeBlock(reinterpret_cast<unsigned char*>(decoded.data()), bytes, int(length));
     if (written < 0) return std::nullopt;

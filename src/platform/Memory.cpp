@@ -3,22 +3,24 @@
 
 #include "platform/Memory.h"
 
-#include <QCoreApplication>
-#include <QTimer>
+#include <cstdint>
 #include <cstdlib>  // defines __GLIBC__ where it applies
 
 #if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__)
 #include <malloc.h>
+#include <sys/mman.h>
 #endif
 
 namespace clipwren {
 
 void returnLargeBlocksToSystem() {
 #if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__)
-    // Blocks up to the largest the allocator keeps in its heap (above every frame) are reused:
-    // a fresh mapping costs a page fault for every 4 KiB, more than hashing and encoding
-    // them. Nothing is trimmed on free; releaseFreedMemory gives it all back at once.
-    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    // Blocks of 1 MiB and more (frames, payloads, their Base64) get mappings of their own,
+    // which go back to the system the moment they are freed: nothing large stays mapped for a
+    // content that may never come. Asked for huge pages (adviseHugePages), a fresh one costs
+    // a fault for every 2 MiB, little enough to pay for each large content. What the heap
+    // frees stays until releaseFreedMemory.
+    ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
     ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
 }
@@ -29,19 +31,14 @@ void releaseFreedMemory() {
 #endif
 }
 
-void releaseFreedMemorySoon() {
-    QCoreApplication* const application = QCoreApplication::instance();
-    if (!application) return releaseFreedMemory();
-    // One timer for the process, restarted by each large content; it goes with the application.
-    static QTimer* timer = nullptr;
-    if (!timer) {
-        timer = new QTimer(application);
-        timer->setSingleShot(true);
-        timer->setInterval(releaseDelayMs);
-        QObject::connect(timer, &QTimer::timeout, &releaseFreedMemory);
-        QObject::connect(timer, &QObject::destroyed, [] { timer = nullptr; });
-    }
-    timer->start();
+void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
+#if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t hugePage = 2 << 20;
+    const auto start = (reinterpret_cast<std::uintptr_t>(data) + hugePage - 1) & ~(hugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(hugePage - 1);
+    // Advice only: a kernel without huge pages refuses it, and nothing changes.
+    if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#endif
 }
 
 }  // namespace clipwren

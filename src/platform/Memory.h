@@ -3,20 +3,26 @@
 
 #pragma once
 
+#include <cstddef>
+
 namespace clipwren {
 
-// Large blocks (frames, payloads) come from the allocator's heap, where the next large content
-// finds them already mapped, and are given back to the system once large contents have
-// stopped moving for a while (releaseFreedMemorySoon). Called once at start.
+// Large blocks (frames, payloads) get mappings of their own, given back as they are freed;
+// what the heap frees is given back when whoever moved a large content asks for it
+// (releaseFreedMemory). Called once at start.
 void returnLargeBlocksToSystem();
 
 // Gives back what the allocator still holds free.
 void releaseFreedMemory();
 
-// Gives it back once no large content has been done with for releaseDelayMs: a burst of
-// large contents reuses the same mapped memory instead of paying for fresh pages each time.
-// On the thread of the application object; at once without one.
+// Asks the kernel to back the whole 2 MiB pages inside [data, data + size) with huge pages,
+// where it offers them on request: a large buffer first touched then costs a fault for every
+// 2 MiB instead of every 4 KiB. Called before the buffer is written; small ones are left as
+// they are.
+void adviseHugePages(void* data, std::size_t size);
+
+// How long the bridge waits after a large content before giving the heap's free memory back:
+// a burst of contents reuses it instead of paying for fresh pages each time.
 inline constexpr int releaseDelayMs = 1000;
-void releaseFreedMemorySoon();
 
 }  // namespace clipwren

@@ -17,7 +17,11 @@ CutResult cutFrames(QByteArray& buffer, const std::function<void(QByteArray body
         const qsizetype frameSize = frameHeaderSize + qsizetype(length);
         if (buffer.size() < frameSize) {
             // Grow once for the whole frame instead of at every read, with room for the slack.
-            if (buffer.capacity() < frameSize + bodySlack) buffer.reserve(frameSize + bodySlack);
+            if (buffer.capacity() < frameSize + bodySlack) {
+                buffer.reserve(frameSize + bodySlack);
+                if (frameSize > largeFrame)
+                    adviseHugePages(buffer.data(), size_t(buffer.capacity()));
+            }
             return CutResult::NeedMore;
         }
         if (frameSize <= largeFrame) {
@@ -35,7 +39,6 @@ CutResult cutFrames(QByteArray& buffer, const std::function<void(QByteArray body
         body.truncate(frameSize);
         body.remove(0, frameHeaderSize);
         onFrame(std::move(body));
-        releaseFreedMemorySoon();
     }
 }
 

@@ -19,7 +19,7 @@ inline constexpr qsizetype bodySlack = 64;
 
 enum class CutResult { NeedMore, Corrupt };
 
-// Frames above this are handed over without a copy, and memory is given back after them.
+// Frames above this are handed over without a copy, and their buffer asks for huge pages.
 inline constexpr qsizetype largeFrame = 1 << 20;
 
 // Cuts every complete frame off the front of buffer, in stream order, and hands each body to

@@ -6,6 +6,7 @@
 #include <QtEndian>
 
 #include "platform/Crypto.h"
+#include "platform/Memory.h"
 #include "platform/Uuid.h"
 #include "protocol/FrameCodec.h"
 
@@ -71,6 +72,7 @@ std::optional<QByteArray> Message::write(qsizetype headroom) const {
     }
     QByteArray json;
     json.reserve(size + 256);
+    adviseHugePages(json.data(), size_t(json.capacity()));
     json.fill('\0', headroom);
     json.append('{');
     for (const auto& [key, value] : m_entries) {

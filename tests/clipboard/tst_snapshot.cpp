@@ -166,16 +166,31 @@ private Q_SLOTS:
         lastDigest = contentDigest("file", "not written");
         QCOMPARE(next({{text, "C"}}), "nothing");
         QCOMPARE(next({{text, "D"}}), "text:D");
+        // A file known by its digest alone is read again once it is new again.
+        const QUrl url = makeFile(u"di nuovo.txt"_s, "contenuto");
+        const auto nextFile = [&] {
+            offer({}, {url});
+            const auto content = watcher.takeNewContent(lastDigest);
+            return content ? content->payload->bytes : QByteArray("nothing");
+        };
+        const QByteArray payload("di nuovo.txt\0contenuto", 22);
+        QCOMPARE(nextFile(), payload);
+        QCOMPARE(nextFile(), "nothing");
+        QCOMPARE(next({{text, "E"}}), "text:E");
+        QCOMPARE(nextFile(), payload);
     }
 
     void anUnchangedFileIsNotReadAgain() {
         const QUrl url = makeFile(u"stesso.txt"_s, "primo");
         offer({}, {url});
         SnapshotCache cache;
-        const auto first = clipboardPayload(m_pasteboard, &cache);
-        // The very same bytes: nothing was read (or hashed by the watcher) a second time.
-        QCOMPARE(clipboardPayload(m_pasteboard, &cache)->bytes.constData(),
-                 first->bytes.constData());
+        const ClipboardSnapshot first = clipboardSnapshot(m_pasteboard, &cache);
+        QVERIFY(first.payload && first.file);
+        cache.keep(*first.file, "digest");
+        // Known by its digest: not read a second time.
+        const ClipboardSnapshot again = clipboardSnapshot(m_pasteboard, &cache);
+        QVERIFY(!again.payload);
+        QCOMPARE(again.knownPayloadDigest, "digest");
 
         // Rewritten in place with the same size: a new identity, read again.
         QFile file(url.toLocalFile());
@@ -185,7 +200,7 @@ private Q_SLOTS:
         QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(5),
                                  QFileDevice::FileModificationTime));
         file.close();
-        QCOMPARE(clipboardPayload(m_pasteboard, &cache)->bytes,
+        QCOMPARE(clipboardSnapshot(m_pasteboard, &cache).payload->bytes,
                  QByteArray("stesso.txt\0altro", 16));
     }
 };

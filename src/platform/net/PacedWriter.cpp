@@ -5,8 +5,6 @@
 
 #include <QSslSocket>
 
-#include "platform/Memory.h"
-
 namespace clipwren {
 
 PacedWriter::PacedWriter(QSslSocket& socket) : QObject(&socket), m_socket(socket) {
@@ -30,10 +28,8 @@ void PacedWriter::pump() {
         if (m_socket.write(front.constData() + m_offset, size) != size) return;
         m_offset += size;
         if (m_offset == front.size()) {
-            const bool large = front.size() >= largeWrite;
             m_queue.pop_front();
             m_offset = 0;
-            if (large) releaseFreedMemorySoon();
         }
     }
 }

@@ -19,8 +19,6 @@ class PacedWriter final : public QObject {
 
 public:
     static constexpr qsizetype slice = 256 * 1024;
-    // Once a write this large has left, the memory it held is given back soon.
-    static constexpr qsizetype largeWrite = 1 << 20;
 
     // A child of socket: it goes with it.
     explicit PacedWriter(QSslSocket& socket);
