@@ -4,11 +4,9 @@
 #include "service/SyncService.h"
 
 #include <QPointer>
-#include <QUrl>
 
 #include "Logging.h"
 #include "clipboard/Announcer.h"
-#include "clipboard/SharedTexts.h"
 #include "platform/Crypto.h"
 #include "platform/Uuid.h"
 #include "platform/clipboard/Pasteboard.h"
@@ -17,6 +15,7 @@
 #include "protocol/Message.h"
 #include "protocol/PairingCode.h"
 #include "service/PeerAddress.h"
+#include "service/StatusTexts.h"
 
 namespace clipwren {
 
@@ -25,17 +24,6 @@ namespace {
 const QString hostKey = QStringLiteral("host");
 const QString tokenKey = QStringLiteral("token");
 const QString reconnectKey = QStringLiteral("reconnect");
-const QString activeStatus = QStringLiteral("Connesso \u2022 sincronizzazione attiva");
-const QString pausedStatus = QStringLiteral("Sincronizzazione sospesa");
-const QString invalidInput =
-    QStringLiteral("Inserisci l'IP Linux e un codice di almeno %1 caratteri")
-        .arg(pairing::minimumLength);
-
-// One key per address; encoded, so that no character of an address (the colons of IPv6, a
-// slash) is taken for the settings file's own syntax.
-QString pinKey(const QString& address) {
-    return QStringLiteral("pins/") + QString::fromLatin1(QUrl::toPercentEncoding(address));
-}
 
 }  // namespace
 
@@ -44,7 +32,8 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteb
     : QObject(parent),
       m_host(m_settings.text(hostKey)),
       m_token(m_settings.text(tokenKey)),
-      m_status(QStringLiteral("Inserisci IP e token per avviare")),
+      m_status(statusText::idle()),
+      m_pins([this] { m_settings.failed(); }),
       m_deviceID(QStringLiteral("mac-") + newUuidText()),
       m_connectionFactory(std::move(connectionFactory)),
       m_pasteboard(pasteboard),
@@ -53,109 +42,42 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteb
     m_reconnects = m_settings.text(reconnectKey) == u"true";
     setRetryDelay(std::make_unique<TimerDelay>());
     setAcceptanceDelay(std::make_unique<TimerDelay>());
-    m_settings.failed = [this] {
-        assignStatus(QStringLiteral("Non riesco a salvare le impostazioni in ") +
-                     SettingsStore::fileName());
-    };
+    m_settings.failed = [this] { assign(m_status, statusText::settingsNotSaved()); };
     connect(&m_bridge, &ClipboardBridge::frameReady, this, &SyncService::sendFrame);
     // Once per content: it is known now, so the next tick passes over it.
-    connect(&m_bridge, &ClipboardBridge::secretKept, this, [this] {
-        assignStatus(QStringLiteral("Password non inviata: copiata da un gestore di password"));
-    });
+    connect(&m_bridge, &ClipboardBridge::secretKept, this,
+            [this] { assign(m_status, statusText::secretKept()); });
     connect(&m_bridge, &ClipboardBridge::notSent, this,
-            [this](const NotSent& notSent) { assignStatus(notSentHere(notSent)); });
+            [this](const NotSent& notSent) { assign(m_status, notSentHere(notSent)); });
     // A content that crosses after one that did not: the line says what is true now.
     connect(&m_bridge, &ClipboardBridge::sent, this, &SyncService::showSyncing);
     connect(&m_bridge, &ClipboardBridge::applied, this, &SyncService::showSyncing);
-    connect(&m_bridge, &ClipboardBridge::fileNotStored, this, [this](const QString& error) {
-        assignStatus(QStringLiteral("Non riesco a salvare il file ricevuto: ") + error);
-    });
+    connect(&m_bridge, &ClipboardBridge::fileNotStored, this,
+            [this](const QString& error) { assign(m_status, statusText::fileNotStored(error)); });
     connect(&m_pasteboard, &Pasteboard::unavailable, this,
             [this](Pasteboard::Loss loss, int error) {
-                assignClipboardLost(true);
-                assignStatus(QStringLiteral("Appunti non raggiungibili: ") +
-                             clipboardLossText(loss, error));
+                assign(m_clipboardLost, true);
+                assign(m_status, statusText::clipboardUnreachable(loss, error));
             });
 }
 
 SyncService::~SyncService() = default;
 
-// Every assignment announces itself first, even when the value does not change.
-void SyncService::assignHost(const QString& value) {
-    Q_EMIT objectWillChange();
-    m_host = value;
-}
-
-void SyncService::assignToken(const QString& value) {
-    Q_EMIT objectWillChange();
-    m_token = value;
-}
-
-void SyncService::assignConnected(bool value) {
-    Q_EMIT objectWillChange();
-    m_isConnected = value;
-}
-
-void SyncService::assignStatus(const QString& value) {
-    Q_EMIT objectWillChange();
-    m_status = value;
-}
-
-void SyncService::assignPeerFingerprint(const QString& value) {
-    Q_EMIT objectWillChange();
-    m_peerFingerprint = value;
-}
-
-void SyncService::assignChangedCertificate(std::optional<QString> value) {
-    Q_EMIT objectWillChange();
-    m_changedCertificate = std::move(value);
-}
-
-void SyncService::assignReconnecting(bool value) {
-    Q_EMIT objectWillChange();
-    m_reconnecting = value;
-}
-
-void SyncService::assignWaitLeft(int value) {
-    Q_EMIT objectWillChange();
-    m_waitLeft = value;
-}
-
-void SyncService::assignInvalidField(Field value) {
-    Q_EMIT objectWillChange();
-    m_invalidField = value;
-}
-
-void SyncService::assignCodeRefused(bool value) {
-    Q_EMIT objectWillChange();
-    m_codeRefused = value;
-}
-
-void SyncService::assignClipboardLost(bool value) {
-    Q_EMIT objectWillChange();
-    m_clipboardLost = value;
-}
-
-void SyncService::assignPaused(bool value) {
-    Q_EMIT objectWillChange();
-    m_paused = value;
-}
-
 void SyncService::setPaused(bool paused) {
     if (paused == m_paused) return;
-    assignPaused(paused);
+    assign(m_paused, paused);
     if (paused) {
         m_bridge.end();
         m_statusBeforePause = m_status;
         // What only the user can mend stays on the line.
-        if (!needsUser()) assignStatus(pausedStatus);
+        if (!needsUser()) assign(m_status, statusText::paused());
         return;
     }
     // What is on the clipboard now is known, not sent.
     if (m_sessionReady) m_bridge.begin();
     // A newer text (a failure, a retry) says more than the one from before the pause.
-    if (m_status != pausedStatus) return;
-    assignStatus(m_accepted ? activeStatus : m_statusBeforePause);
+    if (m_status != statusText::paused()) return;
+    assign(m_status, m_accepted ? statusText::syncing() : m_statusBeforePause);
 }
 
 bool SyncService::needsUser() const {
@@ -163,20 +85,15 @@ bool SyncService::needsUser() const {
     return certificateChanged() || m_codeRefused || m_clipboardLost || keepsFailing;
 }
 
-QString SyncService::pinnedFingerprint(const QString& address) const {
-    return m_settings.text(pinKey(address));
-}
-
 void SyncService::setReconnects(bool enabled) {
-    Q_EMIT objectWillChange();
-    m_reconnects = enabled;
+    assign(m_reconnects, enabled);
     m_settings.setText(reconnectKey, enabled ? QStringLiteral("true") : QStringLiteral("false"));
     if (enabled || !m_reconnecting) return;
     // Unticked while trying again: no more tries. An attempt under way goes on as one the
     // user started; between attempts, the line says the session is over.
     const bool betweenAttempts = !m_connection;
     stopRetrying();
-    if (betweenAttempts) assignStatus(QStringLiteral("Connessione fallita: ") + m_endReason);
+    if (betweenAttempts) assign(m_status, statusText::failed(m_endReason));
 }
 
 int SyncService::retryDelayMs(int retry) {
@@ -194,13 +111,13 @@ void SyncService::setAcceptanceDelay(std::unique_ptr<Delay> delay) {
 }
 
 void SyncService::setHost(const QString& host) {
-    assignHost(host);
-    if (m_invalidField == Field::Host) assignInvalidField(Field::None);
+    assign(m_host, host);
+    if (m_invalidField == Field::Host) assign(m_invalidField, Field::None);
 }
 
 void SyncService::setToken(const QString& token) {
-    assignToken(token);
-    if (m_invalidField == Field::Token) assignInvalidField(Field::None);
+    assign(m_token, token);
+    if (m_invalidField == Field::Token) assign(m_invalidField, Field::None);
 }
 
 void SyncService::generateToken() {
@@ -211,38 +128,32 @@ void SyncService::generateToken() {
 void SyncService::copyToken() {
     if (m_token.isEmpty()) return;
     m_pasteboard.setString(m_token.toUtf8());
-    assignStatus(QStringLiteral("Token copiato: incollalo nel comando su Kubuntu"));
+    assign(m_status, statusText::tokenCopied());
 }
 
 // Marks the field at fault and says why; nothing is saved and no attempt is touched.
 bool SyncService::validateInput(const QString& address) {
+    const pairing::Fault fault = pairing::faultOf(m_token);
     Field field = Field::None;
-    QString why = invalidInput;
     if (!isValidPeerAddress(address)) {
         field = Field::Host;
-    } else if (const pairing::Fault fault = pairing::faultOf(m_token);
-               fault != pairing::Fault::None) {
+    } else if (fault != pairing::Fault::None) {
         field = Field::Token;
-        if (fault == pairing::Fault::TooLong) {
-            why = QStringLiteral("Codice pairing troppo lungo: al massimo %1 caratteri")
-                      .arg(pairing::maximumLength);
-        } else if (fault == pairing::Fault::BlankInside) {
-            why = QStringLiteral("Il codice pairing non pu\u00f2 contenere spazi");
-        }
     }
-    if (m_invalidField != field) assignInvalidField(field);
+    if (m_invalidField != field) assign(m_invalidField, field);
     if (field == Field::None) return true;
     // A wait would go on trying what the user is now mending, and its countdown would hide
     // why the new text was refused.
     if (isWaiting()) stopRetrying();
-    assignStatus(why);
+    assign(m_status,
+           field == Field::Host ? statusText::invalidInput() : statusText::codeFault(fault));
     return false;
 }
 
 void SyncService::start() {
     const QString address = m_host.trimmed();
     // Blanks around a pasted code are no part of it; the field shows the code as it is used.
-    if (const QString code = m_token.trimmed(); code != m_token) assignToken(code);
+    if (const QString code = m_token.trimmed(); code != m_token) assign(m_token, code);
     if (!validateInput(address)) return;
     m_settings.setText(hostKey, address);
     stop();
@@ -251,7 +162,7 @@ void SyncService::start() {
 
 void SyncService::open(const QString& address) {
     m_address = address;
-    assignStatus(QStringLiteral("Connessione a ") + address + QChar(0x2026));
+    assign(m_status, statusText::connecting(address));
 
     m_connection = m_connectionFactory(address, peerPort);
     const quint64 generation = ++m_generation;
@@ -266,8 +177,8 @@ void SyncService::open(const QString& address) {
 void SyncService::stop() {
     stopRetrying();
     close();
-    if (m_changedCertificate) assignChangedCertificate(std::nullopt);
-    if (m_codeRefused) assignCodeRefused(false);
+    if (m_changedCertificate) assign(m_changedCertificate, std::nullopt);
+    if (m_codeRefused) assign(m_codeRefused, false);
 }
 
 void SyncService::close() {
@@ -276,15 +187,15 @@ void SyncService::close() {
     if (m_connection) m_connection.release()->cancel();  // it reports cancelled, then goes
     m_sessionReady = false;
     m_accepted = false;
-    assignConnected(false);
+    assign(m_isConnected, false);
     m_buffer = QByteArray();
-    if (!m_peerFingerprint.isEmpty()) assignPeerFingerprint(QString());
+    if (!m_peerFingerprint.isEmpty()) assign(m_peerFingerprint, QString());
 }
 
 void SyncService::trustNewCertificate() {
     if (!m_changedCertificate) return;
     // The fingerprint the user was shown, not whatever the next session presents.
-    m_settings.setText(pinKey(m_address), *m_changedCertificate);
+    m_pins.pin(m_address, *m_changedCertificate);
     start();
 }
 
@@ -299,43 +210,41 @@ void SyncService::retryLater(const QString& reason) {
     m_endReason = reason;
     const int delay = retryDelayMs(m_retry++);
     qCDebug(lcService) << "trying again in" << delay << "ms:" << reason;
-    if (!m_reconnecting) assignReconnecting(true);
-    assignWaitLeft(delay / 1000);
+    if (!m_reconnecting) assign(m_reconnecting, true);
+    assign(m_waitLeft, delay / 1000);
     showWait();
     m_retryDelay->start(1000);
 }
 
 void SyncService::countDown() {
     if (!isWaiting()) return;
-    assignWaitLeft(m_waitLeft - 1);
+    assign(m_waitLeft, m_waitLeft - 1);
     if (!isWaiting()) return retryNow();
     showWait();
     m_retryDelay->start(1000);
 }
 
 void SyncService::showWait() {
-    assignStatus(QStringLiteral("In attesa: ") + m_endReason +
-                 QStringLiteral(", nuovo tentativo tra ") + QString::number(m_waitLeft) +
-                 QStringLiteral(" s"));
+    assign(m_status, statusText::retrying(m_endReason, m_waitLeft));
 }
 
 void SyncService::retryNow() {
     m_retryDelay->stop();
-    if (isWaiting()) assignWaitLeft(0);
+    if (isWaiting()) assign(m_waitLeft, 0);
     if (m_reconnecting) open(m_address);
 }
 
 void SyncService::stopRetrying() {
     m_retryDelay->stop();
-    if (isWaiting()) assignWaitLeft(0);
+    if (isWaiting()) assign(m_waitLeft, 0);
     m_retry = 0;
-    if (m_reconnecting) assignReconnecting(false);
+    if (m_reconnecting) assign(m_reconnecting, false);
 }
 
 void SyncService::cancelWait() {
     if (!isWaiting()) return;
     stopRetrying();
-    assignStatus(QStringLiteral("Connessione fallita: ") + m_endReason);
+    assign(m_status, statusText::failed(m_endReason));
 }
 
 void SyncService::networkReturned() {
@@ -349,14 +258,14 @@ void SyncService::resumeFromSleep() {
     qCDebug(lcService) << "resumed from suspend: trying again now";
     stopRetrying();
     close();
-    assignReconnecting(true);
+    assign(m_reconnecting, true);
     open(m_address);
 }
 
 void SyncService::stopByUser() {
     stop();
     // Otherwise the line would go on claiming that sync is active.
-    assignStatus(QStringLiteral("Disconnesso"));
+    assign(m_status, statusText::disconnected());
 }
 
 void SyncService::connectOrDisconnect() {
@@ -381,7 +290,7 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
     if (state == Connection::State::Cancelled) {
         // A cancelled connection follows a stop; once a newer connection exists, its late
         // report must not mark that one disconnected.
-        if (!replaced) assignConnected(false);
+        if (!replaced) assign(m_isConnected, false);
         return;
     }
     // A connection replaced since it reported has nothing more to say.
@@ -391,7 +300,7 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
             // An unreachable peer is one attempt: the next comes after a wait of ours, which
             // the user sees counted down and can cut short.
             if (m_sessionReady) {
-                assignStatus(QStringLiteral("In attesa: ") + error);
+                assign(m_status, statusText::waiting(error));
             } else {
                 retryLater(error);
             }
@@ -401,10 +310,10 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
                 retryLater(error);
                 break;
             }
-            assignConnected(false);
+            assign(m_isConnected, false);
             // A link that broke under a read (a dead link found by keepalive) has said so
             // already; the failure that follows names the same loss in vaguer words.
-            if (!m_streamBroken) assignStatus(QStringLiteral("Connessione fallita: ") + error);
+            if (!m_streamBroken) assign(m_status, statusText::failed(error));
             break;
         case Connection::State::Ready:
             becomeReady();
@@ -416,25 +325,13 @@ void SyncService::handle(quint64 generation, Connection::State state, const QStr
     }
 }
 
-// The first certificate seen at an address is the one trusted there from then on.
-bool SyncService::isTrusted(const QString& fingerprint) const {
-    const QString pinned = pinnedFingerprint(m_address);
-    return pinned.isEmpty() || pinned == fingerprint;
-}
-
-void SyncService::pinOnFirstUse(const QString& fingerprint) {
-    if (pinnedFingerprint(m_address).isEmpty() && !fingerprint.isEmpty()) {
-        m_settings.setText(pinKey(m_address), fingerprint);
-    }
-}
-
 // The session ends and is not tried again by itself: only the user can tell a new certificate
 // from somebody else's.
 void SyncService::refuseChangedCertificate(const QString& fingerprint) {
     stop();
-    assignPeerFingerprint(fingerprint);
-    assignChangedCertificate(fingerprint);
-    assignStatus(QStringLiteral("Il certificato del Linux \u00e8 cambiato: verifica l'impronta"));
+    assign(m_peerFingerprint, fingerprint);
+    assign(m_changedCertificate, fingerprint);
+    assign(m_status, statusText::certificateChanged());
 }
 
 // The link is up, but the session is not yet: the companion has still to take the code. Until
@@ -444,12 +341,12 @@ void SyncService::refuseChangedCertificate(const QString& fingerprint) {
 // hello carries the code.
 void SyncService::becomeReady() {
     const QString fingerprint = fingerprintText(m_connection->peerCertificateDigest());
-    if (!isTrusted(fingerprint)) return refuseChangedCertificate(fingerprint);
-    pinOnFirstUse(fingerprint);
+    if (!m_pins.isTrusted(m_address, fingerprint)) return refuseChangedCertificate(fingerprint);
+    m_pins.pinOnFirstUse(m_address, fingerprint);
     m_sessionReady = true;
-    assignConnected(true);
+    assign(m_isConnected, true);
     m_acceptance->start(acceptanceGraceMs);
-    assignPeerFingerprint(fingerprint);
+    assign(m_peerFingerprint, fingerprint);
     // What is on the clipboard now stays here; the hello goes before the first read and tick.
     // A session that comes up while paused begins only on resuming.
     if (!m_paused) m_bridge.begin();
@@ -463,15 +360,16 @@ void SyncService::accept() {
     m_accepted = true;
     m_acceptance->stop();
     m_retry = 0;
-    if (m_reconnecting) assignReconnecting(false);
-    assignStatus(m_paused ? pausedStatus : activeStatus);
+    if (m_reconnecting) assign(m_reconnecting, false);
+    assign(m_status, m_paused ? statusText::paused() : statusText::syncing());
     // Only a code the Linux machine took replaces the saved one: a mistyped code must not
     // cost the user the code that works. Saved last, so that a failed save stays said.
     m_settings.setText(tokenKey, m_offeredCode);
 }
 
 void SyncService::showSyncing() {
-    if (m_accepted && !m_paused && m_status != activeStatus) assignStatus(activeStatus);
+    const QString syncing = statusText::syncing();
+    if (m_accepted && !m_paused && m_status != syncing) assign(m_status, syncing);
 }
 
 void SyncService::hear(SessionNotice notice) {
@@ -482,14 +380,11 @@ void SyncService::hear(SessionNotice notice) {
         case SessionNotice::WrongCode:
             // Trying again with the same code cannot help.
             stop();
-            assignCodeRefused(true);
-            assignStatus(QStringLiteral(
-                "Il Linux ha rifiutato il codice pairing: controlla che sia quello salvato sul "
-                "Linux, poi premi Connetti"));
+            assign(m_codeRefused, true);
+            assign(m_status, statusText::codeRefused());
             break;
         case SessionNotice::TooManyStrangers:
-            endSession(QStringLiteral(
-                "il Linux \u00e8 occupato da troppe connessioni sconosciute, riprova tra poco"));
+            endSession(statusText::peerBusy());
             break;
     }
 }
@@ -501,7 +396,7 @@ void SyncService::endSession(const QString& reason) {
         return;
     }
     close();
-    assignStatus(QStringLiteral("Connessione fallita: ") + reason);
+    assign(m_status, statusText::failed(reason));
 }
 
 void SyncService::sendJSON(const Message& message) {
@@ -515,7 +410,7 @@ void SyncService::sendFrame(const QByteArray& frame) {
         if (!self || sent) return;
         self->onMain([self, generation, error = sent.error()] {
             if (self->isCurrent(generation))
-                self->assignStatus(QStringLiteral("Invio fallito: ") + error);
+                self->assign(self->m_status, statusText::sendFailed(error));
         });
     });
 }
@@ -539,8 +434,7 @@ void SyncService::received(quint64 generation, Connection::Received chunk) {
     parseFrames();
     // What was in the chunk may have ended the session (a refusal, a corrupt frame).
     if (!isCurrent(generation)) return;
-    const QString reason =
-        chunk.status ? QStringLiteral("il Linux ha chiuso la connessione") : chunk.status.error();
+    const QString reason = chunk.status ? statusText::peerClosed() : chunk.status.error();
     if (chunk.status && !chunk.isComplete) {
         receive();
     } else if (willRetry()) {
@@ -550,7 +444,7 @@ void SyncService::received(quint64 generation, Connection::Received chunk) {
         endSession(reason);
     } else if (!chunk.status) {
         m_streamBroken = true;
-        assignStatus(QStringLiteral("Connessione interrotta"));
+        assign(m_status, statusText::interrupted());
     }
 }
 
@@ -559,7 +453,7 @@ void SyncService::parseFrames() {
     if (result == CutResult::Corrupt) {
         stop();
         // Otherwise the panel would go on claiming that sync is active.
-        assignStatus(QStringLiteral("Connessione interrotta"));
+        assign(m_status, statusText::interrupted());
     }
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
@@ -16,6 +17,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/net/Connection.h"
 #include "protocol/SessionNotice.h"
+#include "service/PinStore.h"
 
 namespace clipwren {
 
@@ -66,7 +68,7 @@ public:
     // for it: nothing was sent, and peerFingerprint shows the new one.
     bool certificateChanged() const { return m_changedCertificate.has_value(); }
     // The fingerprint pinned for a trimmed address; empty before its first session.
-    QString pinnedFingerprint(const QString& address) const;
+    QString pinnedFingerprint(const QString& address) const { return m_pins.pinned(address); }
 
     // The field at fault in the last start(); None once a start passes or the field is edited.
     Field invalidField() const { return m_invalidField; }
@@ -135,24 +137,16 @@ Q_SIGNALS:
     void objectWillChange();
 
 private:
-    void assignHost(const QString& value);
-    void assignToken(const QString& value);
-    void assignConnected(bool value);
-    void assignStatus(const QString& value);
-    void assignPeerFingerprint(const QString& value);
-    void assignChangedCertificate(std::optional<QString> value);
-    void assignReconnecting(bool value);
-    void assignWaitLeft(int value);
-    void assignInvalidField(Field value);
-    void assignCodeRefused(bool value);
-    void assignClipboardLost(bool value);
-    void assignPaused(bool value);
+    // Every assignment announces itself first, even when the value does not change.
+    template <class T>
+    void assign(T& member, std::type_identity_t<T> value) {
+        Q_EMIT objectWillChange();
+        member = std::move(value);
+    }
 
     bool validateInput(const QString& address);
     void open(const QString& address);
     void close();
-    bool isTrusted(const QString& fingerprint) const;
-    void pinOnFirstUse(const QString& fingerprint);
     void refuseChangedCertificate(const QString& fingerprint);
     bool willRetry() const;
     void retryLater(const QString& reason);
@@ -202,6 +196,7 @@ private:
     bool m_accepted = false;
     // The code the current session's hello carried: the one saved once it is taken.
     QString m_offeredCode;
+    PinStore m_pins;
     std::unique_ptr<Connection> m_connection;
     QByteArray m_buffer;
 
