@@ -3,16 +3,11 @@
 
 #include "service/SyncService.h"
 
-#include <QPointer>
-
 #include "Logging.h"
 #include "clipboard/Announcer.h"
 #include "platform/Crypto.h"
 #include "platform/Uuid.h"
 #include "platform/clipboard/Pasteboard.h"
-#include "platform/net/SelfSignedCertificate.h"
-#include "protocol/FrameCodec.h"
-#include "protocol/Message.h"
 #include "protocol/PairingCode.h"
 #include "service/PeerAddress.h"
 #include "service/StatusTexts.h"
@@ -34,16 +29,54 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteb
       m_token(m_settings.text(tokenKey)),
       m_status(statusText::idle()),
       m_pins([this] { m_settings.failed(); }),
+      m_session(std::move(connectionFactory), this),
       m_deviceID(QStringLiteral("mac-") + newUuidText()),
-      m_connectionFactory(std::move(connectionFactory)),
       m_pasteboard(pasteboard),
       m_bridge(
           m_pasteboard, [this] { return m_token; }, m_deviceID, this) {
     m_reconnects = m_settings.text(reconnectKey) == u"true";
-    setRetryDelay(std::make_unique<TimerDelay>());
-    setAcceptanceDelay(std::make_unique<TimerDelay>());
     m_settings.failed = [this] { assign(m_status, statusText::settingsNotSaved()); };
-    connect(&m_bridge, &ClipboardBridge::frameReady, this, &SyncService::sendFrame);
+    connect(&m_wait, &RetryCountdown::secondsLeftWillChange, this, &SyncService::objectWillChange);
+    connect(&m_wait, &RetryCountdown::ticked, this, &SyncService::showWait);
+    connect(&m_wait, &RetryCountdown::elapsed, this, &SyncService::retryNow);
+    listenToSession();
+    listenToClipboard();
+}
+
+SyncService::~SyncService() = default;
+
+void SyncService::listenToSession() {
+    connect(&m_session, &ClientSession::cancelled, this, [this] { assign(m_isConnected, false); });
+    // An unreachable peer is one attempt: the next comes after a wait of ours, which the user
+    // sees counted down and can cut short.
+    connect(&m_session, &ClientSession::waiting, this, [this](const QString& error) {
+        if (!m_session.isReady()) return retryLater(error);
+        assign(m_status, statusText::waiting(error));
+    });
+    connect(&m_session, &ClientSession::failed, this, &SyncService::linkFailed);
+    connect(&m_session, &ClientSession::ready, this, &SyncService::becomeReady);
+    connect(&m_session, &ClientSession::accepted, this, &SyncService::accept);
+    connect(&m_session, &ClientSession::codeRefused, this, &SyncService::refuseCode);
+    connect(&m_session, &ClientSession::busy, this, [this] { endSession(statusText::peerBusy()); });
+    connect(&m_session, &ClientSession::bodyReceived, this, [this](const QByteArray& body) {
+        if (!m_paused) return m_bridge.receive(body);
+        qCDebug(lcService) << "paused: a message dropped";
+    });
+    connect(&m_session, &ClientSession::sendFailed, this,
+            [this](const QString& error) { assign(m_status, statusText::sendFailed(error)); });
+    connect(&m_session, &ClientSession::peerClosed, this,
+            [this] { streamEnded(statusText::peerClosed(), false); });
+    connect(&m_session, &ClientSession::readFailed, this,
+            [this](const QString& error) { streamEnded(error, true); });
+    connect(&m_session, &ClientSession::corrupt, this, [this] {
+        stop();
+        // Otherwise the panel would go on claiming that sync is active.
+        assign(m_status, statusText::interrupted());
+    });
+}
+
+void SyncService::listenToClipboard() {
+    connect(&m_bridge, &ClipboardBridge::frameReady, &m_session, &ClientSession::send);
     // Once per content: it is known now, so the next tick passes over it.
     connect(&m_bridge, &ClipboardBridge::secretKept, this,
             [this] { assign(m_status, statusText::secretKept()); });
@@ -61,8 +94,6 @@ SyncService::SyncService(ConnectionFactory connectionFactory, Pasteboard& pasteb
             });
 }
 
-SyncService::~SyncService() = default;
-
 void SyncService::setPaused(bool paused) {
     if (paused == m_paused) return;
     assign(m_paused, paused);
@@ -74,14 +105,14 @@ void SyncService::setPaused(bool paused) {
         return;
     }
     // What is on the clipboard now is known, not sent.
-    if (m_sessionReady) m_bridge.begin();
+    if (m_session.isReady()) m_bridge.begin();
     // A newer text (a failure, a retry) says more than the one from before the pause.
     if (m_status != statusText::paused()) return;
     assign(m_status, m_accepted ? statusText::syncing() : m_statusBeforePause);
 }
 
 bool SyncService::needsUser() const {
-    const bool keepsFailing = m_reconnecting && m_retry >= failuresBeforeAttention;
+    const bool keepsFailing = m_reconnecting && m_wait.failures() >= failuresBeforeAttention;
     return certificateChanged() || m_codeRefused || m_clipboardLost || keepsFailing;
 }
 
@@ -91,23 +122,9 @@ void SyncService::setReconnects(bool enabled) {
     if (enabled || !m_reconnecting) return;
     // Unticked while trying again: no more tries. An attempt under way goes on as one the
     // user started; between attempts, the line says the session is over.
-    const bool betweenAttempts = !m_connection;
+    const bool betweenAttempts = !m_session.isOpen();
     stopRetrying();
     if (betweenAttempts) assign(m_status, statusText::failed(m_endReason));
-}
-
-int SyncService::retryDelayMs(int retry) {
-    return std::min(longestRetryDelayMs, firstRetryDelayMs << std::clamp(retry, 0, 10));
-}
-
-void SyncService::setRetryDelay(std::unique_ptr<Delay> delay) {
-    m_retryDelay = std::move(delay);
-    connect(m_retryDelay.get(), &Delay::elapsed, this, &SyncService::countDown);
-}
-
-void SyncService::setAcceptanceDelay(std::unique_ptr<Delay> delay) {
-    m_acceptance = std::move(delay);
-    connect(m_acceptance.get(), &Delay::elapsed, this, &SyncService::accept);
 }
 
 void SyncService::setHost(const QString& host) {
@@ -163,15 +180,7 @@ void SyncService::start() {
 void SyncService::open(const QString& address) {
     m_address = address;
     assign(m_status, statusText::connecting(address));
-
-    m_connection = m_connectionFactory(address, peerPort);
-    const quint64 generation = ++m_generation;
-    m_streamBroken = false;
-    connect(m_connection.get(), &Connection::stateChanged, this,
-            [this, generation](Connection::State state, const QString& error) {
-                onMain([this, generation, state, error] { handle(generation, state, error); });
-            });
-    m_connection->start();
+    m_session.open(address);
 }
 
 void SyncService::stop() {
@@ -183,12 +192,9 @@ void SyncService::stop() {
 
 void SyncService::close() {
     m_bridge.end();
-    m_acceptance->stop();
-    if (m_connection) m_connection.release()->cancel();  // it reports cancelled, then goes
-    m_sessionReady = false;
+    m_session.close();
     m_accepted = false;
     assign(m_isConnected, false);
-    m_buffer = QByteArray();
     if (!m_peerFingerprint.isEmpty()) assign(m_peerFingerprint, QString());
 }
 
@@ -200,7 +206,7 @@ void SyncService::trustNewCertificate() {
 }
 
 bool SyncService::willRetry() const {
-    return m_reconnecting || (m_reconnects && m_sessionReady);
+    return m_reconnecting || (m_reconnects && m_session.isReady());
 }
 
 // Every wait is the same: the reason and the seconds left, counted down on the status line,
@@ -208,36 +214,23 @@ bool SyncService::willRetry() const {
 void SyncService::retryLater(const QString& reason) {
     close();
     m_endReason = reason;
-    const int delay = retryDelayMs(m_retry++);
-    qCDebug(lcService) << "trying again in" << delay << "ms:" << reason;
     if (!m_reconnecting) assign(m_reconnecting, true);
-    assign(m_waitLeft, delay / 1000);
+    m_wait.start();
+    qCDebug(lcService) << "trying again in" << waitLeft() * 1000 << "ms:" << reason;
     showWait();
-    m_retryDelay->start(1000);
-}
-
-void SyncService::countDown() {
-    if (!isWaiting()) return;
-    assign(m_waitLeft, m_waitLeft - 1);
-    if (!isWaiting()) return retryNow();
-    showWait();
-    m_retryDelay->start(1000);
 }
 
 void SyncService::showWait() {
-    assign(m_status, statusText::retrying(m_endReason, m_waitLeft));
+    assign(m_status, statusText::retrying(m_endReason, waitLeft()));
 }
 
 void SyncService::retryNow() {
-    m_retryDelay->stop();
-    if (isWaiting()) assign(m_waitLeft, 0);
+    m_wait.stop();
     if (m_reconnecting) open(m_address);
 }
 
 void SyncService::stopRetrying() {
-    m_retryDelay->stop();
-    if (isWaiting()) assign(m_waitLeft, 0);
-    m_retry = 0;
+    m_wait.reset();
     if (m_reconnecting) assign(m_reconnecting, false);
 }
 
@@ -276,53 +269,12 @@ void SyncService::connectOrDisconnect() {
     }
 }
 
-bool SyncService::isCurrent(quint64 generation) const {
-    return m_connection && generation == m_generation;
-}
-
-void SyncService::onMain(std::function<void()> task) {
-    // Queued with the service as context: a task whose service is gone never runs.
-    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
-}
-
-void SyncService::handle(quint64 generation, Connection::State state, const QString& error) {
-    const bool replaced = m_connection && generation != m_generation;
-    if (state == Connection::State::Cancelled) {
-        // A cancelled connection follows a stop; once a newer connection exists, its late
-        // report must not mark that one disconnected.
-        if (!replaced) assign(m_isConnected, false);
-        return;
-    }
-    // A connection replaced since it reported has nothing more to say.
-    if (!isCurrent(generation)) return;
-    switch (state) {
-        case Connection::State::Waiting:
-            // An unreachable peer is one attempt: the next comes after a wait of ours, which
-            // the user sees counted down and can cut short.
-            if (m_sessionReady) {
-                assign(m_status, statusText::waiting(error));
-            } else {
-                retryLater(error);
-            }
-            break;
-        case Connection::State::Failed:
-            if (willRetry()) {
-                retryLater(error);
-                break;
-            }
-            assign(m_isConnected, false);
-            // A link that broke under a read (a dead link found by keepalive) has said so
-            // already; the failure that follows names the same loss in vaguer words.
-            if (!m_streamBroken) assign(m_status, statusText::failed(error));
-            break;
-        case Connection::State::Ready:
-            becomeReady();
-            break;
-        case Connection::State::Setup:
-        case Connection::State::Preparing:
-        case Connection::State::Cancelled:  // handled above
-            break;
-    }
+void SyncService::linkFailed(const QString& error) {
+    if (willRetry()) return retryLater(error);
+    assign(m_isConnected, false);
+    // A link that broke under a read (a dead link found by keepalive) has said so already; the
+    // failure that follows names the same loss in vaguer words.
+    if (!m_session.isBroken()) assign(m_status, statusText::failed(error));
 }
 
 // The session ends and is not tried again by itself: only the user can tell a new certificate
@@ -340,26 +292,22 @@ void SyncService::refuseChangedCertificate(const QString& fingerprint) {
 // A peer whose certificate differs from the one pinned for the address gets nothing: the
 // hello carries the code.
 void SyncService::becomeReady() {
-    const QString fingerprint = fingerprintText(m_connection->peerCertificateDigest());
+    const QString fingerprint = m_session.peerFingerprint();
     if (!m_pins.isTrusted(m_address, fingerprint)) return refuseChangedCertificate(fingerprint);
     m_pins.pinOnFirstUse(m_address, fingerprint);
-    m_sessionReady = true;
     assign(m_isConnected, true);
-    m_acceptance->start(acceptanceGraceMs);
     assign(m_peerFingerprint, fingerprint);
     // What is on the clipboard now stays here; the hello goes before the first read and tick.
     // A session that comes up while paused begins only on resuming.
     if (!m_paused) m_bridge.begin();
     m_offeredCode = m_token;
-    sendJSON(helloMessage(m_token, m_deviceID));
-    if (m_connection) receive();
+    m_session.greet(m_token, m_deviceID);
 }
 
 void SyncService::accept() {
-    if (m_accepted || !m_sessionReady || !m_isConnected) return;
+    if (m_accepted || !m_session.isReady() || !m_isConnected) return;
     m_accepted = true;
-    m_acceptance->stop();
-    m_retry = 0;
+    m_wait.reset();
     if (m_reconnecting) assign(m_reconnecting, false);
     assign(m_status, m_paused ? statusText::paused() : statusText::syncing());
     // Only a code the Linux machine took replaces the saved one: a mistyped code must not
@@ -372,101 +320,25 @@ void SyncService::showSyncing() {
     if (m_accepted && !m_paused && m_status != syncing) assign(m_status, syncing);
 }
 
-void SyncService::hear(SessionNotice notice) {
-    switch (notice) {
-        case SessionNotice::Accepted:
-            accept();
-            break;
-        case SessionNotice::WrongCode:
-            // Trying again with the same code cannot help.
-            stop();
-            assign(m_codeRefused, true);
-            assign(m_status, statusText::codeRefused());
-            break;
-        case SessionNotice::TooManyStrangers:
-            endSession(statusText::peerBusy());
-            break;
-    }
+// Trying again with the same code cannot help.
+void SyncService::refuseCode() {
+    stop();
+    assign(m_codeRefused, true);
+    assign(m_status, statusText::codeRefused());
 }
 
 // The session is over, not by the user's hand: tried again when asked, said otherwise.
 void SyncService::endSession(const QString& reason) {
-    if (willRetry()) {
-        retryLater(reason);
-        return;
-    }
+    if (willRetry()) return retryLater(reason);
     close();
     assign(m_status, statusText::failed(reason));
 }
 
-void SyncService::sendJSON(const Message& message) {
-    if (const auto frame = message.toFrame()) sendFrame(*frame);
-}
-
-void SyncService::sendFrame(const QByteArray& frame) {
-    if (!m_connection) return;
-    const quint64 generation = m_generation;
-    m_connection->send(frame, [self = QPointer(this), generation](Result<void> sent) {
-        if (!self || sent) return;
-        self->onMain([self, generation, error = sent.error()] {
-            if (self->isCurrent(generation))
-                self->assign(self->m_status, statusText::sendFailed(error));
-        });
-    });
-}
-
-void SyncService::receive() {
-    if (!m_connection) return;
-    const quint64 generation = m_generation;
-    m_connection->receive(1, readMaximum,
-                          [self = QPointer(this), generation](Connection::Received chunk) {
-                              if (!self) return;
-                              self->onMain([self, generation, chunk = std::move(chunk)] {
-                                  self->received(generation, chunk);
-                              });
-                          });
-}
-
-void SyncService::received(quint64 generation, Connection::Received chunk) {
-    // Bytes of an earlier stream must never reach this connection's buffer.
-    if (!isCurrent(generation)) return;
-    m_buffer.append(chunk.bytes);
-    parseFrames();
-    // What was in the chunk may have ended the session (a refusal, a corrupt frame).
-    if (!isCurrent(generation)) return;
-    const QString reason = chunk.status ? statusText::peerClosed() : chunk.status.error();
-    if (chunk.status && !chunk.isComplete) {
-        receive();
-    } else if (willRetry()) {
-        retryLater(reason);
-    } else if (!m_accepted) {
-        // Closed before it took the code: whatever the companion is, this is no session.
-        endSession(reason);
-    } else if (!chunk.status) {
-        m_streamBroken = true;
-        assign(m_status, statusText::interrupted());
-    }
-}
-
-void SyncService::parseFrames() {
-    const CutResult result = cutFrames(m_buffer, [this](const QByteArray& body) { apply(body); });
-    if (result == CutResult::Corrupt) {
-        stop();
-        // Otherwise the panel would go on claiming that sync is active.
-        assign(m_status, statusText::interrupted());
-    }
-}
-
-void SyncService::apply(const QByteArray& body) {
-    if (const auto notice = readNotice(body)) {
-        hear(*notice);
-        return;
-    }
-    if (m_paused) {
-        qCDebug(lcService) << "paused: a message dropped";
-        return;
-    }
-    m_bridge.receive(body);
+// The companion closed the stream, or a read of it failed. Closed before it took the code:
+// whatever the companion is, this is no session.
+void SyncService::streamEnded(const QString& reason, bool broken) {
+    if (willRetry() || !m_accepted) return endSession(reason);
+    if (broken) assign(m_status, statusText::interrupted());
 }
 
 }  // namespace clipwren
