@@ -183,6 +183,11 @@ private Q_SLOTS:
         }
         bridge.endWait();
         QCOMPARE(bridge.network.made.size(), retried ? 2 : 1);
+        if (!retried) return;
+        // "Connetti" during the attempt that follows ends the reconnection, starting nothing.
+        bridge.service.connectOrDisconnect();
+        QCOMPARE(bridge.network.made.size(), 2);
+        QCOMPARE(bridge.service.status(), u"Disconnesso"_s);
     }
 
     void readyReportsAndStop() {
