@@ -9,23 +9,25 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
 #include "platform/Delay.h"
 #include "platform/SettingsStore.h"
 #include "platform/net/Connection.h"
-#include "protocol/SessionNotice.h"
+#include "service/ClientSession.h"
+#include "service/PinStore.h"
+#include "service/RetryCountdown.h"
 
 namespace clipwren {
 
-class Message;
 class Pasteboard;
 
 // The program's one service object: the settings the user edits, what the panel shows, and
-// the bridge to the peer (connection, watcher timer, receive buffer, last known content).
-// Everything runs on the main thread; every platform callback queues its work there and
-// holds the service weakly.
+// the policy of the sync: when to try again and for how long, which certificate to trust,
+// when a session counts as taken, and what a pause holds back. The session with the peer and
+// the bridge to the clipboard do the work. Everything runs on the main thread.
 class SyncService : public QObject {
     Q_OBJECT
 
@@ -34,16 +36,8 @@ public:
     enum class Field { None, Host, Token };
     Q_ENUM(Field)
 
-    // A companion that does not say it took the code (an older one) is taken to have taken it
-    // once the connection has stayed open this long; ours says so at once.
-    static constexpr int acceptanceGraceMs = 2000;
     // Failed attempts in a row after which a retrying session is shown as needing the user.
     static constexpr int failuresBeforeAttention = 3;
-    static constexpr int firstRetryDelayMs = 2000;
-    static constexpr int longestRetryDelayMs = 60'000;
-    // One read takes what has arrived, up to this: a large frame comes in a few slices instead
-    // of hundreds of 64 KiB hops. Unread bytes still wait in the connection, never here.
-    static constexpr qsizetype readMaximum = 1 << 20;
 
     // Loads "host" and "token" from the saved settings; connects to nothing. Both platform
     // objects are chosen at start: connections come from connectionFactory, and the clipboard
@@ -66,7 +60,7 @@ public:
     // for it: nothing was sent, and peerFingerprint shows the new one.
     bool certificateChanged() const { return m_changedCertificate.has_value(); }
     // The fingerprint pinned for a trimmed address; empty before its first session.
-    QString pinnedFingerprint(const QString& address) const;
+    QString pinnedFingerprint(const QString& address) const { return m_pins.pinned(address); }
 
     // The field at fault in the last start(); None once a start passes or the field is edited.
     Field invalidField() const { return m_invalidField; }
@@ -82,17 +76,16 @@ public:
     // The service is trying again by itself, waiting or connecting: a session ended, or an
     // attempt found nobody.
     bool isReconnecting() const { return m_reconnecting; }
-    // The wait before the given retry (0 for the first): doubling from two seconds, at most a
-    // minute.
-    static int retryDelayMs(int retry);
     // Between two attempts: the seconds left before the next one, counted down on the status
     // line; 0 when no wait is under way.
-    int waitLeft() const { return m_waitLeft; }
-    bool isWaiting() const { return m_waitLeft > 0; }
+    int waitLeft() const { return m_wait.secondsLeft(); }
+    bool isWaiting() const { return m_wait.isRunning(); }
     // Each second of a wait; a timer unless replaced (tests end each second by hand).
-    void setRetryDelay(std::unique_ptr<Delay> delay);
+    void setRetryDelay(std::unique_ptr<Delay> delay) { m_wait.setDelay(std::move(delay)); }
     // The grace an older companion gets to take the code; a timer unless replaced.
-    void setAcceptanceDelay(std::unique_ptr<Delay> delay);
+    void setAcceptanceDelay(std::unique_ptr<Delay> delay) {
+        m_session.setAcceptanceDelay(std::move(delay));
+    }
 
     void start();
     void stop();
@@ -121,8 +114,8 @@ public:
     bool isPaused() const { return m_paused; }
     void setPaused(bool paused);
 
-    // The bridge's private state, read-only, for diagnostics and tests.
-    const QByteArray& receiveBuffer() const { return m_buffer; }
+    // The session's and the bridge's private state, read-only, for diagnostics and tests.
+    const QByteArray& receiveBuffer() const { return m_session.receiveBuffer(); }
     const std::optional<QByteArray>& lastDigest() const { return m_bridge.lastDigest(); }
     bool isWatching() const { return m_bridge.isWatching(); }
     // What crosses and what does not, for whoever tells the user.
@@ -135,46 +128,32 @@ Q_SIGNALS:
     void objectWillChange();
 
 private:
-    void assignHost(const QString& value);
-    void assignToken(const QString& value);
-    void assignConnected(bool value);
-    void assignStatus(const QString& value);
-    void assignPeerFingerprint(const QString& value);
-    void assignChangedCertificate(std::optional<QString> value);
-    void assignReconnecting(bool value);
-    void assignWaitLeft(int value);
-    void assignInvalidField(Field value);
-    void assignCodeRefused(bool value);
-    void assignClipboardLost(bool value);
-    void assignPaused(bool value);
+    // Every assignment announces itself first, even when the value does not change.
+    template <class T>
+    void assign(T& member, std::type_identity_t<T> value) {
+        Q_EMIT objectWillChange();
+        member = std::move(value);
+    }
 
+    void listenToSession();
+    void listenToClipboard();
     bool validateInput(const QString& address);
     void open(const QString& address);
     void close();
-    bool isTrusted(const QString& fingerprint) const;
-    void pinOnFirstUse(const QString& fingerprint);
     void refuseChangedCertificate(const QString& fingerprint);
     bool willRetry() const;
     void retryLater(const QString& reason);
-    void countDown();
     void showWait();
     void retryNow();
     void stopRetrying();
 
-    bool isCurrent(quint64 generation) const;
-    void onMain(std::function<void()> task);
-    void handle(quint64 generation, Connection::State state, const QString& error);
+    void linkFailed(const QString& error);
     void becomeReady();
     void accept();
     void showSyncing();
-    void hear(SessionNotice notice);
+    void refuseCode();
     void endSession(const QString& reason);
-    void sendJSON(const Message& message);
-    void sendFrame(const QByteArray& frame);
-    void receive();
-    void received(quint64 generation, Connection::Received chunk);
-    void parseFrames();
-    void apply(const QByteArray& body);
+    void streamEnded(const QString& reason, bool broken);
 
     // In the order the service is built.
     // The saved settings; a save that fails is said on the status line, since what the user
@@ -193,7 +172,6 @@ private:
     std::optional<QString> m_changedCertificate;
     bool m_reconnects = false;
     bool m_reconnecting = false;
-    int m_waitLeft = 0;
     Field m_invalidField = Field::None;
     bool m_codeRefused = false;
     bool m_clipboardLost = false;
@@ -202,23 +180,15 @@ private:
     bool m_accepted = false;
     // The code the current session's hello carried: the one saved once it is taken.
     QString m_offeredCode;
-    std::unique_ptr<Connection> m_connection;
-    QByteArray m_buffer;
+    PinStore m_pins;
+    ClientSession m_session;
 
     const QString m_deviceID;
 
-    // Tells a connection's late reports and completions from the current connection's.
-    quint64 m_generation = 0;
-    // The current connection's stream ended with a read error.
-    bool m_streamBroken = false;
-    // The trimmed address of the current or last connection, and whether it became ready.
+    // The trimmed address of the current or last connection.
     QString m_address;
-    bool m_sessionReady = false;
     QString m_endReason;
-    int m_retry = 0;
-    std::unique_ptr<Delay> m_retryDelay;
-    ConnectionFactory m_connectionFactory;
-    std::unique_ptr<Delay> m_acceptance;
+    RetryCountdown m_wait;
     Pasteboard& m_pasteboard;
     ClipboardBridge m_bridge;
 };

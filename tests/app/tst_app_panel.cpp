@@ -23,6 +23,7 @@
 #include "TrayItem.h"
 #include "platform/PlatformSetup.h"
 #include "platform/SettingsStore.h"
+#include "service/ClientSession.h"
 #include "support/FakeConnection.h"
 #include "support/Testing.h"
 
@@ -422,7 +423,8 @@ private Q_SLOTS:
         // The service takes a failure before the panel has redrawn: the stale "Disconnetti"
         // starts anew, as the service's own state says.
         link->report(Connection::State::Failed, u"Rete irraggiungibile"_s);
-        QCoreApplication::sendPostedEvents(&panel.app.sync(), QEvent::MetaCall);
+        QCoreApplication::sendPostedEvents(panel.app.sync().findChild<ClientSession*>(),
+                                           QEvent::MetaCall);
         QCOMPARE(panel.text("connect"), u"Disconnetti"_s);
         panel.click("connect");
         QCOMPARE(panel.network.made.size(), 4);

@@ -23,9 +23,8 @@ bool NotificationBus::start() {
     if (!m_daemon.waitForReadyRead(10'000)) return false;
     m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
     QDBusConnection service = QDBusConnection::connectToBus(m_address, m_address);
-    return service.registerObject(
-               QStringLiteral("/org/freedesktop/Notifications"), this,
-               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) &&
+    return service.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
+                                  QDBusConnection::ExportAllSlots) &&
            service.registerService(serviceName);
 }
 

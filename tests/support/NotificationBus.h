@@ -33,19 +33,11 @@ public:
     // A connection of the test's own, other than the service's.
     QDBusConnection client() const;
     const QList<Shown>& shown() const { return m_shown; }
-    // The user picks an action of a notification shown.
-    void invoke(uint id, const QString& key) { Q_EMIT ActionInvoked(id, key); }
 
 public Q_SLOTS:
     uint Notify(const QString& application, uint replaces, const QString& icon,
                 const QString& title, const QString& body, const QStringList& actions,
                 const QVariantMap& hints, int timeout);
-    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
-    void CloseNotification(uint id) { Q_EMIT NotificationClosed(id, 3); }
-
-Q_SIGNALS:
-    void ActionInvoked(uint id, const QString& key);
-    void NotificationClosed(uint id, uint reason);
 
 private:
     QProcess m_daemon;

@@ -3,15 +3,11 @@
 
 #pragma once
 
-#include <QHash>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSslKey>
 #include <QSslServer>
 #include <QTest>
 
 #include "platform/net/SelfSignedCertificate.h"
-#include "protocol/FrameCodec.h"
 
 namespace clipwren::test {
 
@@ -40,21 +36,6 @@ public:
         client->setParent(this);
         return client;
     }
-    // Reads until count messages from client have arrived; fewer after timeoutMs.
-    QList<QJsonObject> readMessages(QSslSocket* client, int count, int timeoutMs = 10000) {
-        QList<QJsonObject> messages;
-        QByteArray& buffer = m_buffers[client];
-        std::ignore = QTest::qWaitFor(
-            [&] {
-                buffer.append(client->readAll());
-                cutFrames(buffer, [&](const QByteArray& body) {
-                    messages.append(QJsonDocument::fromJson(body).object());
-                });
-                return messages.size() >= count;
-            },
-            timeoutMs);
-        return messages;
-    }
 
 private:
     static const SelfSignedCertificate& certificate() {
@@ -63,7 +44,6 @@ private:
         return made;
     }
 
-    QHash<QSslSocket*, QByteArray> m_buffers;
     QSslServer m_server;
 };
 
