@@ -92,7 +92,7 @@ void isolatedCopy(Stages& stages, const Pasteboard& pasteboard) {
     {
         const auto payload =
             stages.time("send: read the file", [&] { return clipboardPayload(pasteboard); });
-        stages.time("send: SHA-256", [&] { return contentDigest("file", payload->bytes); });
+        stages.time("send: SHA-256", [&] { return contentDigest(payload->kind, payload->bytes); });
         const auto frame = stages.time("send: Base64 and JSON", [&] {
             return *clipMessage(payload->kind, payload->bytes, QStringLiteral("ABCDEFGHJKLMNPQR"),
                                 QStringLiteral("mac-X"))
@@ -179,8 +179,8 @@ int main(int argc, char** argv) {
 
     QByteArray frame;
     row("clip message built and framed", medianMs([&] {
-            frame = *clipMessage(QStringLiteral("file"), payload,
-                                 QStringLiteral("ABCDEFGHJKLMNPQR"), QStringLiteral("mac-X"))
+            frame = *clipMessage(ContentKind::File, payload, QStringLiteral("ABCDEFGHJKLMNPQR"),
+                                 QStringLiteral("mac-X"))
                          .toFrame();
         }),
         encodeFloor);

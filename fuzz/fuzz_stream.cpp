@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 fuzz::require(pasteboard.fileURLs() == before, "clipboard kept");
                 return;
             }
-            if (clip->kind != "file") return;
+            if (clip->kind != ContentKind::File) return;
             const QString path = applied.detail;
             fuzz::require(pasteboard.fileURLs() == QList<QUrl>{QUrl::fromLocalFile(path)},
                           "the stored file offered");

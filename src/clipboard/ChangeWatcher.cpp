@@ -11,14 +11,14 @@ namespace clipwren {
 
 QByteArray ChangeWatcher::digestOf(const ClipboardPayload& payload) {
     // A file's is kept by its identity instead, without holding its bytes.
-    if (payload.kind == u"file") return contentDigest("file", payload.bytes);
+    if (payload.kind == ContentKind::File) return contentDigest(payload.kind, payload.bytes);
     // The same buffer (the backend's cached read) has the same bytes: it is held here, so its
     // address cannot have been reused for others.
     const bool same = payload.kind == m_hashed.kind &&
                       payload.bytes.constData() == m_hashed.bytes.constData() &&
                       payload.bytes.size() == m_hashed.bytes.size();
     if (!same) {
-        m_hashedDigest = contentDigest(payload.kind.toUtf8(), payload.bytes);
+        m_hashedDigest = contentDigest(payload.kind, payload.bytes);
         m_hashed = payload;
     }
     return m_hashedDigest;
@@ -35,9 +35,8 @@ QByteArray ChangeWatcher::digestOf(const ClipboardSnapshot& snapshot) {
         if (snapshot.file) m_cache.keep(*snapshot.file, payloadDigest);
     }
     if (!snapshot.notSent) return payloadDigest;
-    if (payloadDigest.isEmpty()) {
-        return digestOf(ClipboardPayload{QStringLiteral("notSent"), snapshot.notSentIdentity});
-    }
+    // Under a name no kind has, so that it is never taken for a content that crossed.
+    if (payloadDigest.isEmpty()) return contentDigest("notSent", snapshot.notSentIdentity);
     return sha256({payloadDigest, snapshot.notSentIdentity});
 }
 

@@ -104,7 +104,7 @@ void ClipboardBridge::send(const ClipboardPayload& payload) {
 }
 
 // A message that could not be built is not sent.
-void ClipboardBridge::sendFrame(const std::optional<QByteArray>& frame, const QString& kind,
+void ClipboardBridge::sendFrame(const std::optional<QByteArray>& frame, ContentKind kind,
                                 qsizetype size) {
     if (!frame) return;
     Q_EMIT frameReady(*frame);
@@ -123,7 +123,8 @@ void ClipboardBridge::buildNext() {
                 size = next.payload.bytes.size(), partly = next.notSent, taken] {
             m_building = false;
             if (taken != m_taken) {
-                qCDebug(lcClipboard) << "superseded before its message was built:" << kind;
+                qCDebug(lcClipboard)
+                    << "superseded before its message was built:" << wireName(kind);
             } else {
                 sendFrame(frame, kind, size);
                 if (partly) sendNotSent(*partly);
@@ -155,7 +156,7 @@ void ClipboardBridge::receiveNext() {
         }
         const auto clip = m_reader.read(body, m_token(), m_deviceID);
         if (!clip) continue;
-        report(QString::fromUtf8(clip->kind), clip->data.size(),
+        report(clip->kind, clip->data.size(),
                applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed));
     }
 }
@@ -178,8 +179,8 @@ void ClipboardBridge::applyRead(const std::optional<ClipMessage>& clip, const QB
     };
     if (!clip) return done();
     // Known already, or not a file: applied here and now, as a small one is.
-    if (clip->kind != "file" || isKnownDigest(digest, m_lastDigest, m_renamed)) {
-        report(QString::fromUtf8(clip->kind), clip->data.size(),
+    if (clip->kind != ContentKind::File || isKnownDigest(digest, m_lastDigest, m_renamed)) {
+        report(clip->kind, clip->data.size(),
                applyClip(*clip, digest, m_pasteboard, m_lastDigest, m_renamed));
         return done();
     }
@@ -199,7 +200,7 @@ void ClipboardBridge::applyRead(const std::optional<ClipMessage>& clip, const QB
             if (stored.applied.outcome == Applied::Outcome::Written && !stored.renamedDigest) {
                 m_watcher.knowStoredFile(stored.applied.detail, digest);
             }
-            report(QStringLiteral("file"), clip->data.size(), stored.applied);
+            report(ContentKind::File, clip->data.size(), stored.applied);
             done();
         };
     });
@@ -215,16 +216,16 @@ void ClipboardBridge::dropSuperseded(const StoredClip& stored) {
     QDir().rmdir(QFileInfo(path).path());
 }
 
-void ClipboardBridge::report(const QString& kind, qsizetype size, const Applied& result) {
+void ClipboardBridge::report(ContentKind kind, qsizetype size, const Applied& result) {
     switch (result.outcome) {
         case Applied::Outcome::Known:
-            qCDebug(lcClipboard) << "received content already known:" << kind;
+            qCDebug(lcClipboard) << "received content already known:" << wireName(kind);
             Q_EMIT alreadyKnown(kind, size);
             break;
         case Applied::Outcome::Written:
             // Said only once the content is on the clipboard.
             Q_EMIT applied(kind, size);
-            if (kind == u"file") Q_EMIT fileStored(result.detail);
+            if (kind == ContentKind::File) Q_EMIT fileStored(result.detail);
             break;
         case Applied::Outcome::NotStored:
             m_watcher.keepPresentContent();

@@ -71,18 +71,18 @@ public:
 
 Q_SIGNALS:
     void frameReady(const QByteArray& frame);
-    void sent(const QString& kind, qsizetype size);
+    void sent(clipwren::ContentKind kind, qsizetype size);
     // A new content, or a part of one, that does not cross (too large, a folder, several
     // files, a kind that cannot be sent): reported once, and told to the other side.
     void notSent(const NotSent& notSent);
     // The other side's clipboard now holds something that did not cross; ours is left as it is.
     void otherSideNotSent(const NotSent& notSent);
     // A new content marked by a password manager: never sent, reported once.
-    void secretKept(const QString& kind, qsizetype size);
+    void secretKept(clipwren::ContentKind kind, qsizetype size);
     // Only once the content is on the clipboard.
-    void applied(const QString& kind, qsizetype size);
+    void applied(clipwren::ContentKind kind, qsizetype size);
     // A valid clip message whose content this side already had: sent by it, or received.
-    void alreadyKnown(const QString& kind, qsizetype size);
+    void alreadyKnown(clipwren::ContentKind kind, qsizetype size);
     void fileStored(const QString& path);
     void fileNotStored(const QString& error);
 
@@ -92,13 +92,13 @@ private:
     void onWorker(Work work);
     void send(const ClipboardPayload& payload);
     void sendNotSent(const NotSent& what);
-    void sendFrame(const std::optional<QByteArray>& frame, const QString& kind, qsizetype size);
+    void sendFrame(const std::optional<QByteArray>& frame, ContentKind kind, qsizetype size);
     void buildNext();
     void receiveNext();
     void receiveLarge(const QByteArray& body);
     void applyRead(const std::optional<ClipMessage>& clip, const QByteArray& digest);
     void dropSuperseded(const StoredClip& stored);
-    void report(const QString& kind, qsizetype size, const Applied& result);
+    void report(ContentKind kind, qsizetype size, const Applied& result);
 
     Pasteboard& m_pasteboard;
     TokenSource m_token;

@@ -24,17 +24,15 @@ Applied notWritten(const char* why) {
     return {Outcome::NotWritten, QString::fromLatin1(why)};
 }
 
+// A text or an image.
 Applied writeClip(const ClipMessage& clip, Pasteboard& pasteboard) {
-    if (clip.kind == "text") {
+    if (clip.kind == ContentKind::Text) {
         if (!isValidUtf8(clip.data)) return notWritten("text that is not UTF-8");
         pasteboard.setString(clip.data);
-        return {Outcome::Written, {}};
-    }
-    if (clip.kind == "image") {
+    } else {
         pasteboard.setPNG(clip.data);
-        return {Outcome::Written, {}};
     }
-    return notWritten("a kind no one knows");
+    return {Outcome::Written, {}};
 }
 
 }  // namespace
@@ -93,7 +91,7 @@ Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
 Applied applyClip(const ClipMessage& clip, const QByteArray& digest, Pasteboard& pasteboard,
                   std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed) {
     if (!recordNewDigest(digest, lastDigest, renamed)) return {Outcome::Known, {}};
-    if (clip.kind != "file") return writeClip(clip, pasteboard);
+    if (clip.kind != ContentKind::File) return writeClip(clip, pasteboard);
     const StoredClip stored = storeFile(clip.data, &ReceivedFiles::store);
     offerStoredFile(stored, digest, pasteboard, lastDigest, renamed);
     return stored.applied;

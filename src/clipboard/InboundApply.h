@@ -31,7 +31,7 @@ struct Applied {
     enum class Outcome {
         Known,       // already known by lastDigest: nothing done
         Written,     // on the clipboard
-        NotWritten,  // nothing to write (a kind no one knows, text not UTF-8, a bad file)
+        NotWritten,  // nothing to write (text not UTF-8, a bad file)
         NotStored,   // a file that could not be stored
     };
     Outcome outcome;
