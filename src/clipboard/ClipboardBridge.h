@@ -22,13 +22,13 @@ class Pasteboard;
 
 // This machine's side of the sync, the same in both programs: while a session runs, every
 // new clipboard content leaves as a clip message, and every clip message that passes the
-// checks lands on the clipboard. One digest of the last content sent, received or present
-// when the session began keeps a content from going back where it came from.
+// checks lands on the clipboard. The known content (the last one sent, received or present
+// when the session began) keeps a content from going back where it came from.
 //
 // The heavy part of a large content (the message's JSON and Base64 both ways, the digest of
 // what arrives, the received file's write) runs on a worker thread of the bridge's own, one
-// piece at a time; each result comes back to the main thread in order, where the last digest
-// and the clipboard change together, in one step, as for a small content. At most one large
+// piece at a time; each result comes back to the main thread in order, where the known
+// content and the clipboard change together, in one step, as for a small content. At most one large
 // content is worked on each way. A content taken from the clipboard while an earlier one's
 // message is still being built supersedes it: the earlier one is never sent; and one taken
 // while a received file is being written supersedes the file: it is never offered. Once large
@@ -54,7 +54,7 @@ public:
     void setFileStore(FileStore store) { m_fileStore = std::move(store); }
 
     const QString& deviceID() const { return m_deviceID; }
-    const std::optional<QByteArray>& lastDigest() const { return m_lastDigest; }
+    const std::optional<QByteArray>& lastDigest() const { return m_known.lastDigest(); }
     bool isWatching() const { return m_watching; }
     // Whether a large content is still being worked on, either way.
     bool isWorking() const { return m_receiving || m_building || !m_inbound.empty(); }
@@ -71,18 +71,18 @@ public:
 
 Q_SIGNALS:
     void frameReady(const QByteArray& frame);
-    void sent(const QString& kind, qsizetype size);
+    void sent(clipwren::ContentKind kind, qsizetype size);
     // A new content, or a part of one, that does not cross (too large, a folder, several
     // files, a kind that cannot be sent): reported once, and told to the other side.
     void notSent(const NotSent& notSent);
     // The other side's clipboard now holds something that did not cross; ours is left as it is.
     void otherSideNotSent(const NotSent& notSent);
     // A new content marked by a password manager: never sent, reported once.
-    void secretKept(const QString& kind, qsizetype size);
+    void secretKept(clipwren::ContentKind kind, qsizetype size);
     // Only once the content is on the clipboard.
-    void applied(const QString& kind, qsizetype size);
+    void applied(clipwren::ContentKind kind, qsizetype size);
     // A valid clip message whose content this side already had: sent by it, or received.
-    void alreadyKnown(const QString& kind, qsizetype size);
+    void alreadyKnown(clipwren::ContentKind kind, qsizetype size);
     void fileStored(const QString& path);
     void fileNotStored(const QString& error);
 
@@ -92,20 +92,19 @@ private:
     void onWorker(Work work);
     void send(const ClipboardPayload& payload);
     void sendNotSent(const NotSent& what);
-    void sendFrame(const std::optional<QByteArray>& frame, const QString& kind, qsizetype size);
+    void sendFrame(const std::optional<QByteArray>& frame, ContentKind kind, qsizetype size);
     void buildNext();
     void receiveNext();
     void receiveLarge(const QByteArray& body);
     void applyRead(const std::optional<ClipMessage>& clip, const QByteArray& digest);
     void dropSuperseded(const StoredClip& stored);
-    void report(const QString& kind, qsizetype size, const Applied& result);
+    void report(ContentKind kind, qsizetype size, const Applied& result);
 
     Pasteboard& m_pasteboard;
     TokenSource m_token;
     QString m_deviceID;
-    std::optional<QByteArray> m_lastDigest;
+    KnownContent m_known;  // its only owner: it changes on this thread alone
     ChangeWatcher m_watcher;
-    std::optional<RenamedFile> m_renamed;
     ClipMessageReader m_reader;        // on this thread
     ClipMessageReader m_workerReader;  // on the worker
     QTimer m_timer{this};              // a child, so it can be found while it runs

@@ -60,14 +60,13 @@ std::optional<ClipboardSnapshot> filesSnapshot(const QList<QUrl>& urls, Snapshot
     if (const auto identity = fileIdentity(path)) {
         if (identity->size > maxBytes) {
             // The size is checked before reading, so a large file is never loaded.
-            snapshot.notSent =
-                NotSent::tooLarge(QStringLiteral("file"), name, identity->size, maxBytes);
+            snapshot.notSent = NotSent::tooLarge(ContentKind::File, name, identity->size, maxBytes);
             snapshot.notSentIdentity = identityBytes(*identity);
         } else if (identity->size > 0) {
             if (const QByteArray* digest = cache ? cache->find(*identity) : nullptr) {
                 snapshot.knownPayloadDigest = *digest;
             } else if (auto bytes = readFilePayload(urls.first(), identity->size)) {
-                snapshot.payload = ClipboardPayload{QStringLiteral("file"), std::move(*bytes)};
+                snapshot.payload = ClipboardPayload{ContentKind::File, std::move(*bytes)};
             }
             if (snapshot.payload || snapshot.knownPayloadDigest) snapshot.file = *identity;
         }
@@ -93,7 +92,7 @@ std::optional<ClipboardPayload> pngFrom(const QByteArray& image) {
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "PNG");
     if (!writer.write(decoded) || png.isEmpty()) return std::nullopt;
-    return ClipboardPayload{QStringLiteral("image"), std::move(png)};
+    return ClipboardPayload{ContentKind::Image, std::move(png)};
 }
 
 std::optional<ClipboardPayload> textFromHtml(const QByteArray& html) {
@@ -101,19 +100,19 @@ std::optional<ClipboardPayload> textFromHtml(const QByteArray& html) {
     // Non-breaking spaces are what HTML spells its spaces with; nobody pastes them on purpose.
     text.replace(QChar::Nbsp, u' ');
     if (text.trimmed().isEmpty()) return std::nullopt;
-    return ClipboardPayload{QStringLiteral("text"), text.toUtf8()};
+    return ClipboardPayload{ContentKind::Text, text.toUtf8()};
 }
 
 // An image or a text, of any size: what the clipboard offers, best first.
 std::optional<ClipboardPayload> contentPayload(const Pasteboard& pasteboard) {
     if (auto png = pasteboard.data(Pasteboard::DataType::PNG)) {
-        return ClipboardPayload{QStringLiteral("image"), std::move(*png)};
+        return ClipboardPayload{ContentKind::Image, std::move(*png)};
     }
     if (auto image = pasteboard.data(Pasteboard::DataType::Image)) {
         if (auto converted = pngFrom(*image)) return converted;
     }
     if (auto text = pasteboard.string(); text && !text->isEmpty()) {
-        return ClipboardPayload{QStringLiteral("text"), std::move(*text)};
+        return ClipboardPayload{ContentKind::Text, std::move(*text)};
     }
     if (const auto html = pasteboard.data(Pasteboard::DataType::HTML)) return textFromHtml(*html);
     return std::nullopt;

@@ -128,13 +128,18 @@ Message helloMessage(const QString& token, const QString& deviceID) {
     return hello;
 }
 
-Message clipMessage(const QString& kind, const QByteArray& bytes, const QString& token,
+Message clipMessage(ContentKind kind, const QByteArray& bytes, const QString& token,
+                    const QString& deviceID) {
+    return clipMessage(QString(wireName(kind)), bytes, token, deviceID);
+}
+
+Message clipMessage(const QString& kindName, const QByteArray& bytes, const QString& token,
                     const QString& deviceID) {
     Message clip;
     clip.set("v", protocolVersion)
         .set("device", deviceID)
         .set("id", newUuidText())
-        .set("kind", kind)
+        .set("kind", kindName)
         .setBase64("data", bytes)
         .set("token", token);
     return clip;

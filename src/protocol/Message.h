@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/net/OutgoingBytes.h"
+#include "protocol/ContentKind.h"
 
 namespace clipwren {
 
@@ -52,7 +53,10 @@ inline constexpr qint64 protocolVersion = 1;
 
 Message helloMessage(const QString& token, const QString& deviceID);
 // "data" is the Base64 of bytes; "id" a new UUID.
-Message clipMessage(const QString& kind, const QByteArray& bytes, const QString& token,
+Message clipMessage(ContentKind kind, const QByteArray& bytes, const QString& token,
+                    const QString& deviceID);
+// The same under any kind name, known or not, as a peer of a later version might send.
+Message clipMessage(const QString& kindName, const QByteArray& bytes, const QString& token,
                     const QString& deviceID);
 
 }  // namespace clipwren
