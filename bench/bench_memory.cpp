@@ -321,7 +321,7 @@ int peerSide(const QString& self, int mixedRounds) {
         child.await(QStringLiteral("clip file"));
     });
     phase("24 MiB dense JSON -> program", [&] {
-        server.send(largestDenseFrame() + marker("ok"));
+        server.send(QByteArray(largestDenseFrame() + marker("ok")));
         child.await(QStringLiteral("clip text 2"));
     });
     phase(

@@ -57,14 +57,12 @@ void ClipboardBridge::onWorker(Work work) {
 }
 
 void ClipboardBridge::begin() {
-    ++m_taken;
     m_watcher.recordPresentContent(m_known);
     m_watching = true;
     m_timer.start();  // once, however many sessions begin
 }
 
 void ClipboardBridge::end() {
-    ++m_taken;
     m_watching = false;
     m_timer.stop();
 }
@@ -72,22 +70,14 @@ void ClipboardBridge::end() {
 void ClipboardBridge::poll() {
     const auto content = m_watcher.takeNewContent(m_known);
     if (!content) return;
-    ++m_taken;
-    m_nextToBuild.reset();
     const std::optional<ClipboardPayload>& payload = content->payload;
     if (content->secret && payload) {
         Q_EMIT secretKept(payload->kind, payload->bytes.size());
         return;
     }
-    if (!payload) return sendNotSent(*content->notSent);
+    if (payload) send(*payload);
     // What did not cross is said after what did, so that it is the last word on this copy.
-    if (payload->bytes.size() < workerThreshold) {
-        send(*payload);
-        if (content->notSent) sendNotSent(*content->notSent);
-        return;
-    }
-    m_nextToBuild = NextToBuild{*payload, content->notSent};
-    buildNext();
+    if (content->notSent) sendNotSent(*content->notSent);
 }
 
 // Said here, and to the other side, whose user would otherwise paste the old content
@@ -95,44 +85,18 @@ void ClipboardBridge::poll() {
 void ClipboardBridge::sendNotSent(const NotSent& what) {
     qCDebug(lcClipboard) << "not sent:" << int(what.reason) << what.content << what.name;
     Q_EMIT notSent(what);
-    if (const auto frame = notSentMessage(what).toFrame()) Q_EMIT frameReady(*frame);
+    if (const auto frame = notSentMessage(what).toOutgoing()) Q_EMIT frameReady(*frame);
 }
 
-void ClipboardBridge::send(const ClipboardPayload& payload) {
-    sendFrame(clipMessage(payload.kind, payload.bytes, m_token(), m_deviceID).toFrame(),
-              payload.kind, payload.bytes.size());
-}
-
+// Even the largest content's message is ready at once: its Base64 is made as it leaves.
 // A message that could not be built is not sent.
-void ClipboardBridge::sendFrame(const std::optional<QByteArray>& frame, ContentKind kind,
-                                qsizetype size) {
+void ClipboardBridge::send(const ClipboardPayload& payload) {
+    const auto frame =
+        clipMessage(payload.kind, payload.bytes, m_token(), m_deviceID).toOutgoing();
     if (!frame) return;
     Q_EMIT frameReady(*frame);
-    Q_EMIT sent(kind, size);
-}
-
-// The newest large content's message, built on the worker once the one before is done.
-void ClipboardBridge::buildNext() {
-    if (m_building || !m_nextToBuild) return;
-    m_building = true;
-    NextToBuild next = *std::exchange(m_nextToBuild, std::nullopt);
-    onWorker([this, next = std::move(next), token = m_token(), device = m_deviceID,
-              taken = m_taken] {
-        auto frame = clipMessage(next.payload.kind, next.payload.bytes, token, device).toFrame();
-        return [this, frame = std::move(frame), kind = next.payload.kind,
-                size = next.payload.bytes.size(), partly = next.notSent, taken] {
-            m_building = false;
-            if (taken != m_taken) {
-                qCDebug(lcClipboard)
-                    << "superseded before its message was built:" << wireName(kind);
-            } else {
-                sendFrame(frame, kind, size);
-                if (partly) sendNotSent(*partly);
-            }
-            m_release.start();
-            buildNext();
-        };
-    });
+    Q_EMIT sent(payload.kind, payload.bytes.size());
+    if (payload.bytes.size() >= workerThreshold) m_release.start();
 }
 
 void ClipboardBridge::receive(const QByteArray& body) {

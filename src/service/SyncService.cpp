@@ -505,10 +505,10 @@ void SyncService::endSession(const QString& reason) {
 }
 
 void SyncService::sendJSON(const Message& message) {
-    if (const auto frame = message.toFrame()) sendFrame(*frame);
+    if (const auto frame = message.toOutgoing()) sendFrame(*frame);
 }
 
-void SyncService::sendFrame(const QByteArray& frame) {
+void SyncService::sendFrame(const OutgoingBytes& frame) {
     if (!m_connection) return;
     const quint64 generation = m_generation;
     m_connection->send(frame, [self = QPointer(this), generation](Result<void> sent) {

@@ -170,7 +170,7 @@ private:
     void hear(SessionNotice notice);
     void endSession(const QString& reason);
     void sendJSON(const Message& message);
-    void sendFrame(const QByteArray& frame);
+    void sendFrame(const OutgoingBytes& frame);
     void receive();
     void received(quint64 generation, Connection::Received chunk);
     void parseFrames();

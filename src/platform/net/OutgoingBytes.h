@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMetaType>
 
 namespace clipwren {
 
@@ -36,3 +37,5 @@ private:
 };
 
 }  // namespace clipwren
+
+Q_DECLARE_METATYPE(clipwren::OutgoingBytes)
