@@ -54,13 +54,18 @@ std::optional<NewContent> ChangeWatcher::takeNewContent(KnownContent& known) {
         recordPresentContent(known);
         return std::nullopt;
     }
-    ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
+    const qint64 readUpTo = std::exchange(m_readAnyway, false) ? maxBytes : readHereUpTo;
+    ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache, readUpTo);
+    // A file read elsewhere that this look did not take is of a content gone since.
+    m_cache.takeRead();
+    if (snapshot.fileToRead) return readElsewhere(*snapshot.fileToRead);
     if (isEmpty(snapshot)) return std::nullopt;
     QByteArray digest = digestOf(snapshot);
     if (isKnown(digest, known)) return std::nullopt;
-    if (snapshot.knownPayloadDigest) {
+    if (snapshot.knownPayloadDigest && !snapshot.payload) {
         // A file known by its digest is new again (copied anew after another content): its
         // bytes are needed now.
+        if (snapshot.file->size > readUpTo) return readElsewhere(*snapshot.file);
         snapshot = clipboardSnapshot(m_pasteboard);
         if (isEmpty(snapshot)) return std::nullopt;
         digest = digestOf(snapshot);
@@ -71,6 +76,20 @@ std::optional<NewContent> ChangeWatcher::takeNewContent(KnownContent& known) {
     // Asked only of a new content, so an unchanged clipboard costs no extra look.
     return NewContent{std::move(snapshot.payload), std::move(snapshot.notSent),
                       m_pasteboard.isSecret()};
+}
+
+std::nullopt_t ChangeWatcher::readElsewhere(const SnapshotCache::FileIdentity& identity) {
+    m_fileToRead = identity;
+    return std::nullopt;
+}
+
+void ChangeWatcher::fileRead(const SnapshotCache::FileIdentity& identity,
+                             std::optional<QByteArray> payload, const QByteArray& digest) {
+    if (!payload) {
+        m_readAnyway = true;
+        return;
+    }
+    m_cache.keepRead(identity, digest, std::move(*payload));
 }
 
 void ChangeWatcher::keepPresentContent() {

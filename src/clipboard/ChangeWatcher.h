@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <optional>
+#include <utility>
 
 #include "clipboard/ClipboardPayload.h"
 #include "clipboard/KnownContent.h"
@@ -47,15 +48,30 @@ public:
     // look finds it known without reading or hashing it again.
     void knowStoredFile(const QString& path, const QByteArray& digest);
 
+    // A file larger than this is not read where the watcher looks, since its reading and
+    // hashing would hold up that thread: the look finds nothing and leaves the file to be
+    // read elsewhere; fileRead then hands it back for the next look.
+    static constexpr qint64 readHereUpTo = 1 << 20;
+    std::optional<SnapshotCache::FileIdentity> takeFileToRead() {
+        return std::exchange(m_fileToRead, std::nullopt);
+    }
+    // The payload of that file and its digest; nothing when it could not be read, and then
+    // the next look reads it itself, as any other file.
+    void fileRead(const SnapshotCache::FileIdentity& identity, std::optional<QByteArray> payload,
+                  const QByteArray& digest);
+
 private:
     QByteArray digestOf(const ClipboardPayload& payload);
     QByteArray digestOf(const ClipboardSnapshot& snapshot);
     bool isKnown(const QByteArray& digest, const KnownContent& known) const;
     static bool isEmpty(const ClipboardSnapshot& snapshot);
+    std::nullopt_t readElsewhere(const SnapshotCache::FileIdentity& identity);
 
     const Pasteboard& m_pasteboard;
     SnapshotCache m_cache;
     bool m_recordPending = false;
+    std::optional<SnapshotCache::FileIdentity> m_fileToRead;
+    bool m_readAnyway = false;
     std::optional<QByteArray> m_kept;
     // The last image or text hashed, held so that the same buffer can be told again by its
     // address (the backend's, so holding it costs nothing).

@@ -69,7 +69,7 @@ void ClipboardBridge::end() {
 
 void ClipboardBridge::poll() {
     const auto content = m_watcher.takeNewContent(m_known);
-    if (!content) return;
+    if (!content) return readFileElsewhere();
     const std::optional<ClipboardPayload>& payload = content->payload;
     if (content->secret && payload) {
         Q_EMIT secretKept(payload->kind, payload->bytes.size());
@@ -78,6 +78,24 @@ void ClipboardBridge::poll() {
     if (payload) send(*payload);
     // What did not cross is said after what did, so that it is the last word on this copy.
     if (content->notSent) sendNotSent(*content->notSent);
+}
+
+// A large file copied here is read and hashed on the worker, then looked at again; one at a
+// time, since a look while it is read leaves the same file again.
+void ClipboardBridge::readFileElsewhere() {
+    if (m_readingFile) return;
+    const auto file = m_watcher.takeFileToRead();
+    if (!file) return;
+    m_readingFile = true;
+    onWorker([this, file = *file] {
+        auto payload = filePayload(file);
+        QByteArray digest = payload ? contentDigest(ContentKind::File, *payload) : QByteArray();
+        return [this, file, payload = std::move(payload), digest = std::move(digest)] {
+            m_readingFile = false;
+            m_watcher.fileRead(file, payload, digest);
+            if (isWatching()) poll();
+        };
+    });
 }
 
 // Said here, and to the other side, whose user would otherwise paste the old content

@@ -56,8 +56,8 @@ public:
     const QString& deviceID() const { return m_deviceID; }
     const std::optional<QByteArray>& lastDigest() const { return m_known.lastDigest(); }
     bool isWatching() const { return m_watching; }
-    // Whether a large received content is still being worked on.
-    bool isWorking() const { return m_receiving || !m_inbound.empty(); }
+    // Whether a large content is still being worked on, either way.
+    bool isWorking() const { return m_readingFile || m_receiving || !m_inbound.empty(); }
 
     // A session has begun: what is on the clipboard now is known, not sent; what comes next
     // is, at once on a change and at the latest at the next tick.
@@ -92,6 +92,7 @@ private:
     void onWorker(Work work);
     void send(const ClipboardPayload& payload);
     void sendNotSent(const NotSent& what);
+    void readFileElsewhere();
     void receiveNext();
     void receiveLarge(const QByteArray& body);
     void applyRead(const std::optional<ClipMessage>& clip, const QByteArray& digest);
@@ -109,6 +110,7 @@ private:
     QTimer m_release{this};
     bool m_watching = false;
     FileStore m_fileStore = &ReceivedFiles::store;
+    bool m_readingFile = false;
     std::deque<QByteArray> m_inbound;
     bool m_receiving = false;
     // Last: it goes first, while everything its work comes back to still exists.

@@ -21,11 +21,11 @@ namespace clipwren {
 
 namespace {
 
-std::optional<QByteArray> readFilePayload(const QUrl& url, qint64 size) {
-    QFile file(url.toLocalFile());
+std::optional<QByteArray> readFilePayload(const QString& path, qint64 size) {
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     // The contents go straight behind the name: a 12 MiB file is never held twice.
-    QByteArray bytes = url.fileName().toUtf8();
+    QByteArray bytes = QFileInfo(path).fileName().toUtf8();
     const qsizetype start = bytes.size() + 1;
     bytes.resize(start + size);
     if (size > (1 << 20)) adviseHugePages(bytes.data(), size_t(bytes.size()));
@@ -53,7 +53,8 @@ QByteArray identityBytes(const SnapshotCache::FileIdentity& identity) {
 // The first of the files, if it can cross; a folder, a file over the limit, or the files past
 // the first, named. Nothing when the first is no file at all, or empty: the clipboard's other
 // types are looked at then.
-std::optional<ClipboardSnapshot> filesSnapshot(const QList<QUrl>& urls, SnapshotCache* cache) {
+std::optional<ClipboardSnapshot> filesSnapshot(const QList<QUrl>& urls, SnapshotCache* cache,
+                                               qint64 readUpTo) {
     const QString path = urls.first().toLocalFile();
     const QString name = urls.first().fileName();
     ClipboardSnapshot snapshot;
@@ -65,7 +66,13 @@ std::optional<ClipboardSnapshot> filesSnapshot(const QList<QUrl>& urls, Snapshot
         } else if (identity->size > 0) {
             if (const QByteArray* digest = cache ? cache->find(*identity) : nullptr) {
                 snapshot.knownPayloadDigest = *digest;
-            } else if (auto bytes = readFilePayload(urls.first(), identity->size)) {
+                if (auto read = cache->takeRead())
+                    snapshot.payload = ClipboardPayload{ContentKind::File, std::move(*read)};
+            } else if (identity->size > readUpTo) {
+                ClipboardSnapshot unread;
+                unread.fileToRead = *identity;
+                return unread;
+            } else if (auto bytes = readFilePayload(path, identity->size)) {
                 snapshot.payload = ClipboardPayload{ContentKind::File, std::move(*bytes)};
             }
             if (snapshot.payload || snapshot.knownPayloadDigest) snapshot.file = *identity;
@@ -163,14 +170,19 @@ std::optional<SnapshotCache::FileIdentity> fileIdentity(const QString& path) {
                                        qint64(modified.tv_sec) * 1'000'000'000 + modified.tv_nsec};
 }
 
-ClipboardSnapshot clipboardSnapshot(const Pasteboard& pasteboard, SnapshotCache* cache) {
+ClipboardSnapshot clipboardSnapshot(const Pasteboard& pasteboard, SnapshotCache* cache,
+                                    qint64 readUpTo) {
     const QList<QUrl> urls = pasteboard.fileURLs();
     if (!urls.isEmpty()) {
-        if (auto files = filesSnapshot(urls, cache)) return std::move(*files);
+        if (auto files = filesSnapshot(urls, cache, readUpTo)) return std::move(*files);
     }
     if (auto payload = contentPayload(pasteboard)) return withinLimit(std::move(*payload));
     // Files that could not be used (empty, gone) are not a kind of their own.
     return urls.isEmpty() ? unknownKind(pasteboard.formats()) : ClipboardSnapshot();
+}
+
+std::optional<QByteArray> filePayload(const SnapshotCache::FileIdentity& identity) {
+    return readFilePayload(identity.path, identity.size);
 }
 
 std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard) {

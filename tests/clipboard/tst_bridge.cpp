@@ -9,6 +9,7 @@
 #include "clipboard/Announcer.h"
 #include "clipboard/ClipboardBridge.h"
 #include "clipboard/ClipboardPayload.h"
+#include "platform/AtomicFile.h"
 #include "platform/clipboard/PasswordManagerHint.h"
 #include "platform/clipboard/QtPasteboard.h"
 #include "protocol/FrameCodec.h"
@@ -127,6 +128,19 @@ private Q_SLOTS:
         m.mirror.poll();
         QCOMPARE(m.secretKept.count(), 1);
         QCOMPARE(m.frames.count(), 4);
+
+        // A large file is read and hashed off the loop, then sent once.
+        QTemporaryDir folder;
+        const QByteArray contents(ChangeWatcher::readHereUpTo + 1, 'f');
+        QVERIFY(writeAtomically(folder.filePath(u"grande.bin"_s), contents));
+        m.pasteboard.writeFileURL(folder.filePath(u"grande.bin"_s));
+        m.mirror.poll();
+        QCOMPARE(m.frames.count(), 4);
+        QTRY_COMPARE(m.frames.count(), 5);
+        QCOMPARE(dataOf(m.frames, 4), "grande.bin\0"_ba + contents);
+        m.mirror.poll();
+        QTRY_VERIFY(!m.mirror.isWorking());
+        QCOMPARE(m.frames.count(), 5);
     }
 
     void appliesWhatPassesAndEchoesNothing() {
