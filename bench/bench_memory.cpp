@@ -141,7 +141,7 @@ QByteArray framed(const QByteArray& json) {
 // A valid clip of the largest file, padded with white space to the largest frame. A file,
 // so that what is measured afterwards is not the content itself sitting on the clipboard.
 QByteArray largestValidFrame(unsigned seed) {
-    QByteArray json = *clipMessage(QStringLiteral("file"),
+    QByteArray json = *clipMessage(ContentKind::File,
                                    "grande.txt" + QByteArray(1, '\0') + randomBytes(maxBytes, seed),
                                    code, QStringLiteral("bench"))
                            .toJson();
@@ -160,7 +160,7 @@ QByteArray largestDenseFrame() {
 }
 
 QByteArray marker(const QByteArray& text) {
-    return *clipMessage(QStringLiteral("text"), text, code, QStringLiteral("bench")).toFrame();
+    return *clipMessage(ContentKind::Text, text, code, QStringLiteral("bench")).toFrame();
 }
 
 void say(const QString& line) {
@@ -255,10 +255,10 @@ int peerSide(const QString& self, int mixedRounds) {
     QObject::connect(&server, &peer::PeerServer::frameReceived, &mirror, &ClipboardBridge::receive);
     QObject::connect(&mirror, &ClipboardBridge::frameReady, &server, &peer::PeerServer::send);
     int stored = 0;
-    QStringList texts;
+    QList<ContentKind> texts;
     QObject::connect(&mirror, &ClipboardBridge::fileStored, [&] { ++stored; });
     QObject::connect(&mirror, &ClipboardBridge::applied,
-                     [&](const QString& kind) { texts.append(kind); });
+                     [&](ContentKind kind) { texts.append(kind); });
     if (!server.listen(QHostAddress::LocalHost, 0)) return 1;
 
     Child child;
@@ -321,7 +321,7 @@ int peerSide(const QString& self, int mixedRounds) {
         child.await(QStringLiteral("clip file"));
     });
     phase("24 MiB dense JSON -> program", [&] {
-        server.send(largestDenseFrame() + marker("ok"));
+        server.send(QByteArray(largestDenseFrame() + marker("ok")));
         child.await(QStringLiteral("clip text 2"));
     });
     phase(

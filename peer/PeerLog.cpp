@@ -10,14 +10,20 @@
 namespace clipwren::peer {
 
 namespace {
-// The kinds in the words of the log's reader; one that no one knows, as it came.
-QString kindName(const QString& kind) {
-    if (kind == u"text") return QStringLiteral("testo");
-    if (kind == u"image") return QStringLiteral("immagine");
-    return kind;
+// The kinds in the words of the log's reader.
+QString kindName(ContentKind kind) {
+    switch (kind) {
+        case ContentKind::File:
+            return QStringLiteral("file");
+        case ContentKind::Image:
+            return QStringLiteral("immagine");
+        case ContentKind::Text:
+            return QStringLiteral("testo");
+    }
+    return QString();
 }
 
-QString sized(const QString& kind, qsizetype size) {
+QString sized(ContentKind kind, qsizetype size) {
     return kindName(kind) + QStringLiteral(", ") + QString::number(size) + QStringLiteral(" byte");
 }
 }  // namespace
@@ -52,23 +58,22 @@ void PeerLog::watch(const PeerServer& server) {
 }
 
 void PeerLog::watch(const ClipboardBridge& bridge) {
-    connect(&bridge, &ClipboardBridge::sent, this, [this](const QString& kind, qsizetype size) {
+    connect(&bridge, &ClipboardBridge::sent, this, [this](ContentKind kind, qsizetype size) {
         line(QStringLiteral("Inviato: ") + sized(kind, size));
     });
     connect(&bridge, &ClipboardBridge::notSent, this,
             [this](const NotSent& notSent) { line(notSentHere(notSent)); });
     connect(&bridge, &ClipboardBridge::otherSideNotSent, this,
             [this](const NotSent& notSent) { line(notSentThere(notSent)); });
-    connect(&bridge, &ClipboardBridge::secretKept, this,
-            [this](const QString& kind, qsizetype size) {
-                line(QStringLiteral("Password non inviata: copiata da un gestore di password (") +
-                     sized(kind, size) + QStringLiteral(")"));
-            });
-    connect(&bridge, &ClipboardBridge::applied, this, [this](const QString& kind, qsizetype size) {
+    connect(&bridge, &ClipboardBridge::secretKept, this, [this](ContentKind kind, qsizetype size) {
+        line(QStringLiteral("Password non inviata: copiata da un gestore di password (") +
+             sized(kind, size) + QStringLiteral(")"));
+    });
+    connect(&bridge, &ClipboardBridge::applied, this, [this](ContentKind kind, qsizetype size) {
         line(QStringLiteral("Applicato: ") + sized(kind, size));
     });
     connect(&bridge, &ClipboardBridge::alreadyKnown, this,
-            [this](const QString& kind, qsizetype size) {
+            [this](ContentKind kind, qsizetype size) {
                 line(QStringLiteral("Già presente, ignorato: ") + sized(kind, size));
             });
     connect(&bridge, &ClipboardBridge::fileStored, this,

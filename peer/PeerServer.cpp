@@ -112,7 +112,7 @@ quint16 PeerServer::serverPort() const {
     return m_listener->serverPort();
 }
 
-bool PeerServer::send(const QByteArray& frame) {
+bool PeerServer::send(const OutgoingBytes& frame) {
     return m_client && m_writer && m_writer->write(frame);
 }
 

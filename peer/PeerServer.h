@@ -58,7 +58,7 @@ public:
 
     bool hasClient() const { return !m_client.isNull(); }
     // Sends a frame to the connection that showed the code; nothing when there is none.
-    bool send(const QByteArray& frame);
+    bool send(const OutgoingBytes& frame);
 
 Q_SIGNALS:
     void connected(const QString& who);

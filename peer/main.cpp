@@ -149,8 +149,9 @@ QString clipboardNotice(const ClipboardBackend& clipboard) {
                 "Xwayland, e un'applicazione Wayland incolla ciò che arriva solo mentre ha il "
                 "focus, come sempre.");
         case ClipboardReach::WaylandUnreached:
-            return QStringLiteral("Compositore Wayland non raggiungibile (") + clipboard.detail +
-                   QStringLiteral("): uso gli appunti di ") + displayDescription();
+            return QStringLiteral("Compositore Wayland non raggiungibile (") +
+                   waylandUnreachedText(clipboard) + QStringLiteral("): uso gli appunti di ") +
+                   displayDescription();
         case ClipboardReach::NoDataControlNoXwayland:
             return QStringLiteral("il compositore Wayland non offre data-control e ") +
                    (qEnvironmentVariableIsEmpty("DISPLAY")
@@ -176,9 +177,9 @@ std::variant<ClipboardBackend, int> reachClipboard() {
     // display of Qt's own it would be a clipboard of this process alone.
     if (qobject_cast<QtPasteboard*>(clipboard.pasteboard.get()) &&
         QGuiApplication::platformName() == u"offscreen") {
-        printError(
-            QStringLiteral("non raggiungo gli appunti di ") + displayDescription() +
-            (clipboard.detail.isEmpty() ? QString() : QStringLiteral(": ") + clipboard.detail));
+        const QString why = waylandUnreachedText(clipboard);
+        printError(QStringLiteral("non raggiungo gli appunti di ") + displayDescription() +
+                   (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
         return exitNoClipboard;
     }
     return clipboard;

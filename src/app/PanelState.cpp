@@ -3,6 +3,8 @@
 
 #include "PanelState.h"
 
+#include "clipboard/SharedTexts.h"
+
 namespace clipwren {
 
 namespace {
@@ -19,8 +21,8 @@ QString noticeFor(const ClipboardBackend& clipboard) {
                 "data-control); un'applicazione Wayland incolla ciò che arriva solo mentre ha il "
                 "focus, come sempre.");
         case ClipboardReach::WaylandUnreached:
-            return QStringLiteral("Appunti Wayland non raggiungibili (") + clipboard.detail +
-                   QStringLiteral("): si usano quelli di X11.");
+            return QStringLiteral("Appunti Wayland non raggiungibili (") +
+                   waylandUnreachedText(clipboard) + QStringLiteral("): si usano quelli di X11.");
         case ClipboardReach::NoDataControlNoXwayland:
             return QStringLiteral(
                 "Questa sessione Wayland non offre data-control e non ha Xwayland: gli appunti si "

@@ -28,12 +28,18 @@ QString inUnits(qint64 bytes, qint64 unit, const QString& name) {
     return number + u' ' + name;
 }
 
+// What was copied; the other side may name a kind this side does not know.
+QString copiedContent(const NotSent& notSent) {
+    const auto kind = contentKindFrom(notSent.content.toUtf8());
+    if (kind == ContentKind::File) return QStringLiteral("il file ") + quoted(notSent.name);
+    if (kind == ContentKind::Image) return QStringLiteral("l'immagine copiata");
+    if (kind == ContentKind::Text) return QStringLiteral("il testo copiato");
+    return QStringLiteral("il contenuto copiato");
+}
+
 QString tooLarge(const NotSent& notSent) {
     const QString limit = sizeText(notSent.limit);
-    QString what = QStringLiteral("il contenuto copiato");
-    if (notSent.content == u"file") what = QStringLiteral("il file ") + quoted(notSent.name);
-    if (notSent.content == u"text") what = QStringLiteral("il testo copiato");
-    if (notSent.content == u"image") what = QStringLiteral("l'immagine copiata");
+    const QString what = copiedContent(notSent);
     // A backend that stops reading one byte past the limit knows no more than that.
     if (notSent.size <= notSent.limit + 1) {
         return what + QStringLiteral(" supera il massimo di ") + limit;

@@ -11,14 +11,14 @@ namespace clipwren {
 
 QByteArray ChangeWatcher::digestOf(const ClipboardPayload& payload) {
     // A file's is kept by its identity instead, without holding its bytes.
-    if (payload.kind == u"file") return contentDigest("file", payload.bytes);
+    if (payload.kind == ContentKind::File) return contentDigest(payload.kind, payload.bytes);
     // The same buffer (the backend's cached read) has the same bytes: it is held here, so its
     // address cannot have been reused for others.
     const bool same = payload.kind == m_hashed.kind &&
                       payload.bytes.constData() == m_hashed.bytes.constData() &&
                       payload.bytes.size() == m_hashed.bytes.size();
     if (!same) {
-        m_hashedDigest = contentDigest(payload.kind.toUtf8(), payload.bytes);
+        m_hashedDigest = contentDigest(payload.kind, payload.bytes);
         m_hashed = payload;
     }
     return m_hashedDigest;
@@ -35,9 +35,8 @@ QByteArray ChangeWatcher::digestOf(const ClipboardSnapshot& snapshot) {
         if (snapshot.file) m_cache.keep(*snapshot.file, payloadDigest);
     }
     if (!snapshot.notSent) return payloadDigest;
-    if (payloadDigest.isEmpty()) {
-        return digestOf(ClipboardPayload{QStringLiteral("notSent"), snapshot.notSentIdentity});
-    }
+    // Under a name no kind has, so that it is never taken for a content that crossed.
+    if (payloadDigest.isEmpty()) return contentDigest("notSent", snapshot.notSentIdentity);
     return sha256({payloadDigest, snapshot.notSentIdentity});
 }
 
@@ -45,29 +44,52 @@ bool ChangeWatcher::isEmpty(const ClipboardSnapshot& snapshot) {
     return !snapshot.payload && !snapshot.notSent && !snapshot.knownPayloadDigest;
 }
 
-std::optional<NewContent> ChangeWatcher::takeNewContent(std::optional<QByteArray>& lastDigest) {
+bool ChangeWatcher::isKnown(const QByteArray& digest, const KnownContent& known) const {
+    return known.lastDigest() == digest || m_kept == digest;
+}
+
+std::optional<NewContent> ChangeWatcher::takeNewContent(KnownContent& known) {
     if (!m_pasteboard.isSettled()) return std::nullopt;
     if (m_recordPending) {
-        recordPresentContent(lastDigest);
+        recordPresentContent(known);
         return std::nullopt;
     }
-    ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
+    const qint64 readUpTo = std::exchange(m_readAnyway, false) ? maxBytes : readHereUpTo;
+    ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache, readUpTo);
+    // A file read elsewhere that this look did not take is of a content gone since.
+    m_cache.takeRead();
+    if (snapshot.fileToRead) return readElsewhere(*snapshot.fileToRead);
     if (isEmpty(snapshot)) return std::nullopt;
     QByteArray digest = digestOf(snapshot);
-    if (lastDigest == digest || m_kept == digest) return std::nullopt;
-    if (snapshot.knownPayloadDigest) {
+    if (isKnown(digest, known)) return std::nullopt;
+    if (snapshot.knownPayloadDigest && !snapshot.payload) {
         // A file known by its digest is new again (copied anew after another content): its
         // bytes are needed now.
+        if (snapshot.file->size > readUpTo) return readElsewhere(*snapshot.file);
         snapshot = clipboardSnapshot(m_pasteboard);
         if (isEmpty(snapshot)) return std::nullopt;
         digest = digestOf(snapshot);
-        if (lastDigest == digest || m_kept == digest) return std::nullopt;
+        if (isKnown(digest, known)) return std::nullopt;
     }
     m_kept.reset();
-    lastDigest = std::move(digest);
+    known.recordFound(std::move(digest));
     // Asked only of a new content, so an unchanged clipboard costs no extra look.
     return NewContent{std::move(snapshot.payload), std::move(snapshot.notSent),
                       m_pasteboard.isSecret()};
+}
+
+std::nullopt_t ChangeWatcher::readElsewhere(const SnapshotCache::FileIdentity& identity) {
+    m_fileToRead = identity;
+    return std::nullopt;
+}
+
+void ChangeWatcher::fileRead(const SnapshotCache::FileIdentity& identity,
+                             std::optional<QByteArray> payload, const QByteArray& digest) {
+    if (!payload) {
+        m_readAnyway = true;
+        return;
+    }
+    m_cache.keepRead(identity, digest, std::move(*payload));
 }
 
 void ChangeWatcher::keepPresentContent() {
@@ -79,11 +101,11 @@ void ChangeWatcher::knowStoredFile(const QString& path, const QByteArray& digest
     if (const auto identity = fileIdentity(path)) m_cache.keep(*identity, digest);
 }
 
-void ChangeWatcher::recordPresentContent(std::optional<QByteArray>& lastDigest) {
+void ChangeWatcher::recordPresentContent(KnownContent& known) {
     m_recordPending = !m_pasteboard.isSettled();
     if (m_recordPending) return;
     const ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
-    if (!isEmpty(snapshot)) lastDigest = digestOf(snapshot);
+    if (!isEmpty(snapshot)) known.recordFound(digestOf(snapshot));
 }
 
 }  // namespace clipwren

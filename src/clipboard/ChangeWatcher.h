@@ -5,16 +5,18 @@
 
 #include <QByteArray>
 #include <optional>
+#include <utility>
 
 #include "clipboard/ClipboardPayload.h"
+#include "clipboard/KnownContent.h"
 #include "clipboard/Snapshot.h"
 
 namespace clipwren {
 
 class Pasteboard;
 
-// A content the clipboard holds that lastDigest does not know yet: what of it crosses, and
-// what does not, named once, since it is now known too.
+// A content the clipboard holds that is not known yet: what of it crosses, and what does not,
+// named once, since it is now known too.
 struct NewContent {
     std::optional<ClipboardPayload> payload;
     std::optional<NotSent> notSent;
@@ -22,22 +24,22 @@ struct NewContent {
     bool secret = false;
 };
 
-// Looks at one clipboard for contents that lastDigest does not know. A look at an unchanged
+// Looks at one clipboard for contents not known yet. A look at an unchanged
 // clipboard costs next to nothing: a file is not read again while its identity stays the
 // same, and bytes already hashed are not hashed again.
 class ChangeWatcher {
 public:
     explicit ChangeWatcher(const Pasteboard& pasteboard) : m_pasteboard(pasteboard) {}
 
-    // The clipboard's content if its digest differs from lastDigest, which then takes the new
-    // digest (before anything is sent, so a content whose sending fails is not retried).
-    std::optional<NewContent> takeNewContent(std::optional<QByteArray>& lastDigest);
+    // The clipboard's content if its digest differs from the last known one, which it then
+    // becomes (before anything is sent, so a content whose sending fails is not retried).
+    std::optional<NewContent> takeNewContent(KnownContent& known);
 
     // Records the content present now as known, whatever its size, so it is never sent. A
     // content the backend is still reading is recorded once it has been read.
-    void recordPresentContent(std::optional<QByteArray>& lastDigest);
+    void recordPresentContent(KnownContent& known);
 
-    // Keeps the content present now known after lastDigest has moved on without the
+    // Keeps the content present now known after the known content has moved on without the
     // clipboard changing (a received content that could not be written), so that what the
     // user had is not taken for a new copy and sent back; until the next new content.
     void keepPresentContent();
@@ -46,14 +48,30 @@ public:
     // look finds it known without reading or hashing it again.
     void knowStoredFile(const QString& path, const QByteArray& digest);
 
+    // A file larger than this is not read where the watcher looks, since its reading and
+    // hashing would hold up that thread: the look finds nothing and leaves the file to be
+    // read elsewhere; fileRead then hands it back for the next look.
+    static constexpr qint64 readHereUpTo = 1 << 20;
+    std::optional<SnapshotCache::FileIdentity> takeFileToRead() {
+        return std::exchange(m_fileToRead, std::nullopt);
+    }
+    // The payload of that file and its digest; nothing when it could not be read, and then
+    // the next look reads it itself, as any other file.
+    void fileRead(const SnapshotCache::FileIdentity& identity, std::optional<QByteArray> payload,
+                  const QByteArray& digest);
+
 private:
     QByteArray digestOf(const ClipboardPayload& payload);
     QByteArray digestOf(const ClipboardSnapshot& snapshot);
+    bool isKnown(const QByteArray& digest, const KnownContent& known) const;
     static bool isEmpty(const ClipboardSnapshot& snapshot);
+    std::nullopt_t readElsewhere(const SnapshotCache::FileIdentity& identity);
 
     const Pasteboard& m_pasteboard;
     SnapshotCache m_cache;
     bool m_recordPending = false;
+    std::optional<SnapshotCache::FileIdentity> m_fileToRead;
+    bool m_readAnyway = false;
     std::optional<QByteArray> m_kept;
     // The last image or text hashed, held so that the same buffer can be told again by its
     // address (the backend's, so holding it costs nothing).

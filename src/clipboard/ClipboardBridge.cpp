@@ -57,37 +57,45 @@ void ClipboardBridge::onWorker(Work work) {
 }
 
 void ClipboardBridge::begin() {
-    ++m_taken;
-    m_watcher.recordPresentContent(m_lastDigest);
+    m_watcher.recordPresentContent(m_known);
     m_watching = true;
     m_timer.start();  // once, however many sessions begin
 }
 
 void ClipboardBridge::end() {
-    ++m_taken;
     m_watching = false;
     m_timer.stop();
 }
 
 void ClipboardBridge::poll() {
-    const auto content = m_watcher.takeNewContent(m_lastDigest);
-    if (!content) return;
-    ++m_taken;
-    m_nextToBuild.reset();
+    const auto content = m_watcher.takeNewContent(m_known);
+    if (!content) return readFileElsewhere();
     const std::optional<ClipboardPayload>& payload = content->payload;
     if (content->secret && payload) {
         Q_EMIT secretKept(payload->kind, payload->bytes.size());
         return;
     }
-    if (!payload) return sendNotSent(*content->notSent);
+    if (payload) send(*payload);
     // What did not cross is said after what did, so that it is the last word on this copy.
-    if (payload->bytes.size() < workerThreshold) {
-        send(*payload);
-        if (content->notSent) sendNotSent(*content->notSent);
-        return;
-    }
-    m_nextToBuild = NextToBuild{*payload, content->notSent};
-    buildNext();
+    if (content->notSent) sendNotSent(*content->notSent);
+}
+
+// A large file copied here is read and hashed on the worker, then looked at again; one at a
+// time, since a look while it is read leaves the same file again.
+void ClipboardBridge::readFileElsewhere() {
+    if (m_readingFile) return;
+    const auto file = m_watcher.takeFileToRead();
+    if (!file) return;
+    m_readingFile = true;
+    onWorker([this, file = *file] {
+        auto payload = filePayload(file);
+        QByteArray digest = payload ? contentDigest(ContentKind::File, *payload) : QByteArray();
+        return [this, file, payload = std::move(payload), digest = std::move(digest)] {
+            m_readingFile = false;
+            m_watcher.fileRead(file, payload, digest);
+            if (isWatching()) poll();
+        };
+    });
 }
 
 // Said here, and to the other side, whose user would otherwise paste the old content
@@ -95,43 +103,18 @@ void ClipboardBridge::poll() {
 void ClipboardBridge::sendNotSent(const NotSent& what) {
     qCDebug(lcClipboard) << "not sent:" << int(what.reason) << what.content << what.name;
     Q_EMIT notSent(what);
-    if (const auto frame = notSentMessage(what).toFrame()) Q_EMIT frameReady(*frame);
+    if (const auto frame = notSentMessage(what).toOutgoing()) Q_EMIT frameReady(*frame);
 }
 
-void ClipboardBridge::send(const ClipboardPayload& payload) {
-    sendFrame(clipMessage(payload.kind, payload.bytes, m_token(), m_deviceID).toFrame(),
-              payload.kind, payload.bytes.size());
-}
-
+// Even the largest content's message is ready at once: its Base64 is made as it leaves.
 // A message that could not be built is not sent.
-void ClipboardBridge::sendFrame(const std::optional<QByteArray>& frame, const QString& kind,
-                                qsizetype size) {
+void ClipboardBridge::send(const ClipboardPayload& payload) {
+    const auto frame =
+        clipMessage(payload.kind, payload.bytes, m_token(), m_deviceID).toOutgoing();
     if (!frame) return;
     Q_EMIT frameReady(*frame);
-    Q_EMIT sent(kind, size);
-}
-
-// The newest large content's message, built on the worker once the one before is done.
-void ClipboardBridge::buildNext() {
-    if (m_building || !m_nextToBuild) return;
-    m_building = true;
-    NextToBuild next = *std::exchange(m_nextToBuild, std::nullopt);
-    onWorker([this, next = std::move(next), token = m_token(), device = m_deviceID,
-              taken = m_taken] {
-        auto frame = clipMessage(next.payload.kind, next.payload.bytes, token, device).toFrame();
-        return [this, frame = std::move(frame), kind = next.payload.kind,
-                size = next.payload.bytes.size(), partly = next.notSent, taken] {
-            m_building = false;
-            if (taken != m_taken) {
-                qCDebug(lcClipboard) << "superseded before its message was built:" << kind;
-            } else {
-                sendFrame(frame, kind, size);
-                if (partly) sendNotSent(*partly);
-            }
-            m_release.start();
-            buildNext();
-        };
-    });
+    Q_EMIT sent(payload.kind, payload.bytes.size());
+    if (payload.bytes.size() >= workerThreshold) m_release.start();
 }
 
 void ClipboardBridge::receive(const QByteArray& body) {
@@ -155,8 +138,7 @@ void ClipboardBridge::receiveNext() {
         }
         const auto clip = m_reader.read(body, m_token(), m_deviceID);
         if (!clip) continue;
-        report(QString::fromUtf8(clip->kind), clip->data.size(),
-               applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed));
+        report(clip->kind, clip->data.size(), applyClip(*clip, m_pasteboard, m_known));
     }
 }
 
@@ -178,28 +160,27 @@ void ClipboardBridge::applyRead(const std::optional<ClipMessage>& clip, const QB
     };
     if (!clip) return done();
     // Known already, or not a file: applied here and now, as a small one is.
-    if (clip->kind != "file" || isKnownDigest(digest, m_lastDigest, m_renamed)) {
-        report(QString::fromUtf8(clip->kind), clip->data.size(),
-               applyClip(*clip, digest, m_pasteboard, m_lastDigest, m_renamed));
+    if (clip->kind != ContentKind::File || m_known.knows(digest)) {
+        report(clip->kind, clip->data.size(), applyClip(*clip, digest, m_pasteboard, m_known));
         return done();
     }
     // The digest is recorded as the file is offered, not before: while it is being written the
     // clipboard still shows what it showed, and that must stay known, or it would be sent back.
-    onWorker([this, clip, digest, store = m_fileStore, before = m_lastDigest, done] {
+    onWorker([this, clip, digest, store = m_fileStore, before = m_known.lastDigest(), done] {
         const StoredClip stored = storeFile(clip->data, store);
         return [this, stored, clip, digest, before, done] {
-            if (m_lastDigest != before) {
+            if (m_known.lastDigest() != before) {
                 dropSuperseded(stored);
                 return done();
             }
-            recordNewDigest(digest, m_lastDigest, m_renamed);
-            offerStoredFile(stored, digest, m_pasteboard, m_lastDigest, m_renamed);
+            m_known.recordReceived(digest);
+            offerStoredFile(stored, digest, m_pasteboard, m_known);
             // What the clipboard offers now is known, bytes and digest: the next look reads
             // nothing.
             if (stored.applied.outcome == Applied::Outcome::Written && !stored.renamedDigest) {
                 m_watcher.knowStoredFile(stored.applied.detail, digest);
             }
-            report(QStringLiteral("file"), clip->data.size(), stored.applied);
+            report(ContentKind::File, clip->data.size(), stored.applied);
             done();
         };
     });
@@ -215,16 +196,16 @@ void ClipboardBridge::dropSuperseded(const StoredClip& stored) {
     QDir().rmdir(QFileInfo(path).path());
 }
 
-void ClipboardBridge::report(const QString& kind, qsizetype size, const Applied& result) {
+void ClipboardBridge::report(ContentKind kind, qsizetype size, const Applied& result) {
     switch (result.outcome) {
         case Applied::Outcome::Known:
-            qCDebug(lcClipboard) << "received content already known:" << kind;
+            qCDebug(lcClipboard) << "received content already known:" << wireName(kind);
             Q_EMIT alreadyKnown(kind, size);
             break;
         case Applied::Outcome::Written:
             // Said only once the content is on the clipboard.
             Q_EMIT applied(kind, size);
-            if (kind == u"file") Q_EMIT fileStored(result.detail);
+            if (kind == ContentKind::File) Q_EMIT fileStored(result.detail);
             break;
         case Applied::Outcome::NotStored:
             m_watcher.keepPresentContent();

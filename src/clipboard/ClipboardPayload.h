@@ -4,16 +4,15 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
 
+#include "protocol/ContentKind.h"
 #include "protocol/Limits.h"
 
 namespace clipwren {
 
-// One clipboard content: "file" (UTF-8 name, 0x00, contents), "image" (PNG) or "text"
-// (UTF-8).
+// One clipboard content: its kind, and its bytes as they cross.
 struct ClipboardPayload {
-    QString kind;
+    ContentKind kind;
     QByteArray bytes;
 };
 

@@ -12,7 +12,7 @@ QByteArray contentDigest(QByteArrayView kindUtf8, QByteArrayView bytes) {
 }
 
 QByteArray fileDigest(QByteArrayView nameUtf8, QByteArrayView contents) {
-    return sha256({"file", nameUtf8, QByteArrayView("", 1), contents});
+    return sha256({wireName(ContentKind::File), nameUtf8, QByteArrayView("", 1), contents});
 }
 
 }  // namespace clipwren

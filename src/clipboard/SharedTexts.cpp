@@ -54,4 +54,21 @@ QString clipboardLossText(Pasteboard::Loss loss, int error) {
     return QString();
 }
 
+QString waylandUnreachedText(const ClipboardBackend& clipboard) {
+    if (clipboard.reach != ClipboardReach::WaylandUnreached) return QString();
+    switch (CompositorFault(clipboard.unreached.code)) {
+        case CompositorFault::Unreachable:
+            // The reason is the system's own text.
+            return QStringLiteral("non raggiungo il compositore Wayland: ") +
+                   clipboard.unreached.reason;
+        case CompositorFault::Silent:
+            return QStringLiteral("il compositore Wayland non risponde");
+        case CompositorFault::NoSeat:
+            return QStringLiteral("il compositore Wayland non ha un seat");
+        case CompositorFault::NoDataControl:
+            break;  // never unreached: the clipboard is Xwayland's then
+    }
+    return QString();
+}
+
 }  // namespace clipwren

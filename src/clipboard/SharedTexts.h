@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "platform/clipboard/ClipboardBackend.h"
 #include "platform/clipboard/Pasteboard.h"
 
 namespace clipwren {
@@ -17,5 +18,8 @@ QString systemErrorText(int error);
 
 // Why the clipboard went out of reach; error is the system's error number when one is known.
 QString clipboardLossText(Pasteboard::Loss loss, int error);
+
+// Why the Wayland compositor did not answer; empty unless the clipboard was WaylandUnreached.
+QString waylandUnreachedText(const ClipboardBackend& clipboard);
 
 }  // namespace clipwren

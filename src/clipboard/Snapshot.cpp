@@ -21,11 +21,11 @@ namespace clipwren {
 
 namespace {
 
-std::optional<QByteArray> readFilePayload(const QUrl& url, qint64 size) {
-    QFile file(url.toLocalFile());
+std::optional<QByteArray> readFilePayload(const QString& path, qint64 size) {
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     // The contents go straight behind the name: a 12 MiB file is never held twice.
-    QByteArray bytes = url.fileName().toUtf8();
+    QByteArray bytes = QFileInfo(path).fileName().toUtf8();
     const qsizetype start = bytes.size() + 1;
     bytes.resize(start + size);
     if (size > (1 << 20)) adviseHugePages(bytes.data(), size_t(bytes.size()));
@@ -53,21 +53,27 @@ QByteArray identityBytes(const SnapshotCache::FileIdentity& identity) {
 // The first of the files, if it can cross; a folder, a file over the limit, or the files past
 // the first, named. Nothing when the first is no file at all, or empty: the clipboard's other
 // types are looked at then.
-std::optional<ClipboardSnapshot> filesSnapshot(const QList<QUrl>& urls, SnapshotCache* cache) {
+std::optional<ClipboardSnapshot> filesSnapshot(const QList<QUrl>& urls, SnapshotCache* cache,
+                                               qint64 readUpTo) {
     const QString path = urls.first().toLocalFile();
     const QString name = urls.first().fileName();
     ClipboardSnapshot snapshot;
     if (const auto identity = fileIdentity(path)) {
         if (identity->size > maxBytes) {
             // The size is checked before reading, so a large file is never loaded.
-            snapshot.notSent =
-                NotSent::tooLarge(QStringLiteral("file"), name, identity->size, maxBytes);
+            snapshot.notSent = NotSent::tooLarge(ContentKind::File, name, identity->size, maxBytes);
             snapshot.notSentIdentity = identityBytes(*identity);
         } else if (identity->size > 0) {
             if (const QByteArray* digest = cache ? cache->find(*identity) : nullptr) {
                 snapshot.knownPayloadDigest = *digest;
-            } else if (auto bytes = readFilePayload(urls.first(), identity->size)) {
-                snapshot.payload = ClipboardPayload{QStringLiteral("file"), std::move(*bytes)};
+                if (auto read = cache->takeRead())
+                    snapshot.payload = ClipboardPayload{ContentKind::File, std::move(*read)};
+            } else if (identity->size > readUpTo) {
+                ClipboardSnapshot unread;
+                unread.fileToRead = *identity;
+                return unread;
+            } else if (auto bytes = readFilePayload(path, identity->size)) {
+                snapshot.payload = ClipboardPayload{ContentKind::File, std::move(*bytes)};
             }
             if (snapshot.payload || snapshot.knownPayloadDigest) snapshot.file = *identity;
         }
@@ -93,7 +99,7 @@ std::optional<ClipboardPayload> pngFrom(const QByteArray& image) {
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "PNG");
     if (!writer.write(decoded) || png.isEmpty()) return std::nullopt;
-    return ClipboardPayload{QStringLiteral("image"), std::move(png)};
+    return ClipboardPayload{ContentKind::Image, std::move(png)};
 }
 
 std::optional<ClipboardPayload> textFromHtml(const QByteArray& html) {
@@ -101,19 +107,19 @@ std::optional<ClipboardPayload> textFromHtml(const QByteArray& html) {
     // Non-breaking spaces are what HTML spells its spaces with; nobody pastes them on purpose.
     text.replace(QChar::Nbsp, u' ');
     if (text.trimmed().isEmpty()) return std::nullopt;
-    return ClipboardPayload{QStringLiteral("text"), text.toUtf8()};
+    return ClipboardPayload{ContentKind::Text, text.toUtf8()};
 }
 
 // An image or a text, of any size: what the clipboard offers, best first.
 std::optional<ClipboardPayload> contentPayload(const Pasteboard& pasteboard) {
     if (auto png = pasteboard.data(Pasteboard::DataType::PNG)) {
-        return ClipboardPayload{QStringLiteral("image"), std::move(*png)};
+        return ClipboardPayload{ContentKind::Image, std::move(*png)};
     }
     if (auto image = pasteboard.data(Pasteboard::DataType::Image)) {
         if (auto converted = pngFrom(*image)) return converted;
     }
     if (auto text = pasteboard.string(); text && !text->isEmpty()) {
-        return ClipboardPayload{QStringLiteral("text"), std::move(*text)};
+        return ClipboardPayload{ContentKind::Text, std::move(*text)};
     }
     if (const auto html = pasteboard.data(Pasteboard::DataType::HTML)) return textFromHtml(*html);
     return std::nullopt;
@@ -164,14 +170,19 @@ std::optional<SnapshotCache::FileIdentity> fileIdentity(const QString& path) {
                                        qint64(modified.tv_sec) * 1'000'000'000 + modified.tv_nsec};
 }
 
-ClipboardSnapshot clipboardSnapshot(const Pasteboard& pasteboard, SnapshotCache* cache) {
+ClipboardSnapshot clipboardSnapshot(const Pasteboard& pasteboard, SnapshotCache* cache,
+                                    qint64 readUpTo) {
     const QList<QUrl> urls = pasteboard.fileURLs();
     if (!urls.isEmpty()) {
-        if (auto files = filesSnapshot(urls, cache)) return std::move(*files);
+        if (auto files = filesSnapshot(urls, cache, readUpTo)) return std::move(*files);
     }
     if (auto payload = contentPayload(pasteboard)) return withinLimit(std::move(*payload));
     // Files that could not be used (empty, gone) are not a kind of their own.
     return urls.isEmpty() ? unknownKind(pasteboard.formats()) : ClipboardSnapshot();
+}
+
+std::optional<QByteArray> filePayload(const SnapshotCache::FileIdentity& identity) {
+    return readFilePayload(identity.path, identity.size);
 }
 
 std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard) {

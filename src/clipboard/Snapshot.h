@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <utility>
 
 #include "clipboard/ClipboardPayload.h"
 #include "protocol/SessionNotice.h"
@@ -36,11 +37,20 @@ public:
     void keep(FileIdentity identity, QByteArray digest) {
         m_identity = std::move(identity);
         m_digest = std::move(digest);
+        m_payload.reset();
     }
+    // The same, with the payload read elsewhere, for the next look to take.
+    void keepRead(FileIdentity identity, QByteArray digest, QByteArray payload) {
+        keep(std::move(identity), std::move(digest));
+        m_payload = std::move(payload);
+    }
+    // The payload read elsewhere, once; only the digest stays.
+    std::optional<QByteArray> takeRead() { return std::exchange(m_payload, std::nullopt); }
 
 private:
     std::optional<FileIdentity> m_identity;
     QByteArray m_digest;
+    std::optional<QByteArray> m_payload;
 };
 
 // A regular file's identity; nothing when it is not one.
@@ -57,16 +67,24 @@ struct ClipboardSnapshot {
     // The first file's identity, when its payload was read or is known.
     std::optional<SnapshotCache::FileIdentity> file;
     // The cached digest of a file unchanged since: its payload was not read, and this stands
-    // for it.
+    // for it (or it was read elsewhere, and is the payload).
     std::optional<QByteArray> knownPayloadDigest;
+    // A file larger than the snapshot was to read: nothing else was looked at.
+    std::optional<SnapshotCache::FileIdentity> fileToRead;
 };
 
 // The clipboard's content now: the first file of the URL list (1 to maxBytes bytes of
 // contents), else PNG data as stored, else an image of another type converted to PNG, else
 // non-empty text, else HTML as its text. A file list that cannot cross whole, a content over
 // maxBytes, and a clipboard that offers only what none of these is, are named in notSent.
-// A file the cache knows is not read: knownPayloadDigest stands for its payload.
-ClipboardSnapshot clipboardSnapshot(const Pasteboard& pasteboard, SnapshotCache* cache = nullptr);
+// A file the cache knows is not read: knownPayloadDigest stands for its payload. A file of
+// more than readUpTo bytes is not read either: it is left in fileToRead.
+ClipboardSnapshot clipboardSnapshot(const Pasteboard& pasteboard, SnapshotCache* cache = nullptr,
+                                    qint64 readUpTo = maxBytes);
+
+// The payload of the file of that identity (its name, 0x00, its contents), if it is still
+// 1 to maxBytes bytes long and can be read.
+std::optional<QByteArray> filePayload(const SnapshotCache::FileIdentity& identity);
 
 // Only what crosses, read in full.
 std::optional<ClipboardPayload> clipboardPayload(const Pasteboard& pasteboard);

@@ -281,6 +281,10 @@ std::optional<ClipMessage> ClipMessageReader::read(const QByteArray& body, const
     if (fields->device && sameText(*fields->device, deviceID)) return passOver("our own device");
     if (!fields->versionOne || !fields->kind || !fields->data)
         return passOver("not version 1, or no kind or data");
+    // A kind no one knows could not be written: nothing to do with it but pass it over.
+    const auto kind =
+        contentKindFrom(QByteArrayView(fields->kind->data(), qsizetype(fields->kind->size())));
+    if (!kind) return passOver("a kind no one knows");
 
     const std::string_view data = *fields->data;
     // Too long to decode within the limit: not worth decoding at all.
@@ -290,8 +294,7 @@ std::optional<ClipMessage> ClipMessageReader::read(const QByteArray& body, const
     if (decoded->isEmpty() || decoded->size() > maxReceivedData)
         return passOver("data empty or too long");
 
-    return ClipMessage{QByteArray(fields->kind->data(), qsizetype(fields->kind->size())),
-                       std::move(*decoded)};
+    return ClipMessage{*kind, std::move(*decoded)};
 }
 
 }  // namespace clipwren

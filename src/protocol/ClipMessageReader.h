@@ -8,19 +8,20 @@
 #include <memory>
 #include <optional>
 
+#include "protocol/ContentKind.h"
 #include "protocol/Limits.h"
 
 namespace clipwren {
 
 // What a received clip message carries once its checks have passed.
 struct ClipMessage {
-    QByteArray kind;  // UTF-8, as received: any kind passes here
+    ContentKind kind;
     QByteArray data;  // the decoded bytes
 };
 
 // Checks one frame body as a clip message from the paired peer, in this order: a JSON object,
-// "token" equal to ours, "device" not ours, "v" 1, "kind" and "data" strings, "data" strict
-// Base64 of 1 to maxReceivedData bytes.
+// "token" equal to ours, "device" not ours, "v" 1, "kind" and "data" strings, "kind" one we
+// know, "data" strict Base64 of 1 to maxReceivedData bytes.
 //
 // Memory stays within about twice the body whatever the JSON's shape: the body is read in
 // place (bodies cut from the stream carry spare bytes for that), "data" is taken from the

@@ -63,11 +63,12 @@ std::optional<QByteArray> Message::toJson() const {
     return write(0);
 }
 
-std::optional<QByteArray> Message::write(qsizetype headroom) const {
+std::optional<QByteArray> Message::write(qsizetype headroom, Deferred* deferred) const {
     qsizetype size = headroom + 2;
     for (const auto& [key, value] : m_entries) {
         size += qsizetype(std::strlen(key)) + 4;
-        if (const auto* base64 = std::get_if<Base64Of>(&value))
+        // A deferred value takes no room here; any later one is rare enough to grow into.
+        if (const auto* base64 = std::get_if<Base64Of>(&value); base64 && !deferred)
             size += base64Length(base64->bytes.size()) + 2;
     }
     QByteArray json;
@@ -85,8 +86,13 @@ std::optional<QByteArray> Message::write(qsizetype headroom) const {
         } else if (const auto* number = std::get_if<qint64>(&value)) {
             json.append(QByteArray::number(*number));
         } else {
+            const QByteArray& bytes = std::get<Base64Of>(value).bytes;
             json.append('"');
-            appendBase64(json, std::get<Base64Of>(value).bytes);
+            if (deferred && deferred->at < 0) {
+                *deferred = {bytes, json.size()};
+            } else {
+                appendBase64(json, bytes);
+            }
             json.append('"');
         }
     }
@@ -95,12 +101,22 @@ std::optional<QByteArray> Message::write(qsizetype headroom) const {
 }
 
 std::optional<QByteArray> Message::toFrame() const {
-    // Written behind room for the length, so a 16 MiB message is not copied once more.
-    auto frame = write(frameHeaderSize);
-    const qsizetype length = frame ? frame->size() - frameHeaderSize : 0;
-    if (!frame || quint64(length) > maxFrameBody) return std::nullopt;
+    const auto frame = toOutgoing();
+    if (!frame) return std::nullopt;
+    return frame->whole();
+}
+
+std::optional<OutgoingBytes> Message::toOutgoing() const {
+    // Written behind room for the length, so that a message without Base64 is not copied.
+    Deferred deferred;
+    auto frame = write(frameHeaderSize, &deferred);
+    if (!frame) return std::nullopt;
+    const qsizetype length = frame->size() - frameHeaderSize + base64Length(deferred.bytes.size());
+    if (quint64(length) > maxFrameBody) return std::nullopt;
     qToBigEndian(quint32(length), frame->data());
-    return frame;
+    if (deferred.at < 0) return OutgoingBytes(*std::move(frame));
+    return OutgoingBytes(frame->first(deferred.at), std::move(deferred.bytes),
+                         frame->sliced(deferred.at));
 }
 
 Message helloMessage(const QString& token, const QString& deviceID) {
@@ -112,13 +128,18 @@ Message helloMessage(const QString& token, const QString& deviceID) {
     return hello;
 }
 
-Message clipMessage(const QString& kind, const QByteArray& bytes, const QString& token,
+Message clipMessage(ContentKind kind, const QByteArray& bytes, const QString& token,
+                    const QString& deviceID) {
+    return clipMessage(QString(wireName(kind)), bytes, token, deviceID);
+}
+
+Message clipMessage(const QString& kindName, const QByteArray& bytes, const QString& token,
                     const QString& deviceID) {
     Message clip;
     clip.set("v", protocolVersion)
         .set("device", deviceID)
         .set("id", newUuidText())
-        .set("kind", kind)
+        .set("kind", kindName)
         .setBase64("data", bytes)
         .set("token", token);
     return clip;

@@ -77,10 +77,10 @@ std::optional<SessionNotice> readNotice(const QByteArray& body) {
     return std::nullopt;
 }
 
-NotSent NotSent::tooLarge(QString content, QString name, qint64 size, qint64 limit) {
+NotSent NotSent::tooLarge(ContentKind content, QString name, qint64 size, qint64 limit) {
     NotSent made;
     made.reason = Reason::TooLarge;
-    made.content = std::move(content);
+    made.content = wireName(content);
     made.name = std::move(name);
     made.size = size;
     made.limit = limit;

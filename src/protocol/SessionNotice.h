@@ -7,6 +7,7 @@
 #include <QString>
 #include <optional>
 
+#include "protocol/ContentKind.h"
 #include "protocol/Message.h"
 
 namespace clipwren {
@@ -36,14 +37,14 @@ struct NotSent {
         UnknownKind,   // content: the type offered
     };
     Reason reason = Reason::UnknownKind;
-    QString content;  // TooLarge: "file", "image" or "text"; UnknownKind: a MIME type
+    QString content;  // TooLarge: a ContentKind's wire name; UnknownKind: a MIME type
     QString name;
     qint64 size = 0;
     qint64 limit = 0;
     qint64 count = 0;
     friend bool operator==(const NotSent&, const NotSent&) = default;
 
-    static NotSent tooLarge(QString content, QString name, qint64 size, qint64 limit);
+    static NotSent tooLarge(ContentKind content, QString name, qint64 size, qint64 limit);
     static NotSent folder(QString name);
     static NotSent severalFiles(qint64 count, QString sentName);
     static NotSent unknownKind(QString type);

@@ -50,7 +50,7 @@ QString ClientSession::peerFingerprint() const {
 
 void ClientSession::greet(const QString& code, const QString& deviceID) {
     m_acceptance->start(acceptanceGraceMs);
-    if (const auto hello = helloMessage(code, deviceID).toFrame()) send(*hello);
+    if (const auto hello = helloMessage(code, deviceID).toOutgoing()) send(*hello);
     receive();
 }
 
@@ -88,7 +88,7 @@ void ClientSession::reported(quint64 generation, Connection::State state, const 
     }
 }
 
-void ClientSession::send(const QByteArray& frame) {
+void ClientSession::send(const OutgoingBytes& frame) {
     if (!m_connection) return;
     const quint64 generation = m_generation;
     m_connection->send(frame, [self = QPointer(this), generation](Result<void> sent) {

@@ -52,7 +52,7 @@ public:
     // when the companion says it took the code, or once the grace has run out.
     void greet(const QString& code, const QString& deviceID);
     // Queues a frame; a failure comes back as sendFailed.
-    void send(const QByteArray& frame);
+    void send(const OutgoingBytes& frame);
 
     const QByteArray& receiveBuffer() const { return m_buffer; }
 

@@ -25,7 +25,8 @@ const QString ourToken = u"caff\u00e8caff\u00e8caff\u00e8caff\u00e8"_s;
 QByteArray clipJson(const QByteArray& data, const QString& key = {},
                     const QJsonValue& value = QJsonValue::Undefined) {
     QJsonObject message =
-        QJsonDocument::fromJson(*clipMessage(u"text"_s, data, ourToken, u"linux-1"_s).toJson())
+        QJsonDocument::fromJson(
+            *clipMessage(ContentKind::Text, data, ourToken, u"linux-1"_s).toJson())
             .object();
     if (value.isUndefined())
         message.remove(key);
@@ -41,11 +42,10 @@ class InboundApplyTest : public QObject {
 
     QClipboard* const clipboard = QGuiApplication::clipboard();
     QtPasteboard m_pasteboard;
-    std::optional<QByteArray> m_lastDigest;
-    std::optional<RenamedFile> m_renamed;
+    KnownContent m_known;
 
-    Applied apply(const QByteArray& kind, const QByteArray& data) {
-        return applyClip(ClipMessage{kind, data}, m_pasteboard, m_lastDigest, m_renamed);
+    Applied apply(ContentKind kind, const QByteArray& data) {
+        return applyClip(ClipMessage{kind, data}, m_pasteboard, m_known);
     }
 
 private Q_SLOTS:
@@ -54,7 +54,7 @@ private Q_SLOTS:
     void init() {
         clipboard->clear();
         QDir(test::dataHome() + u"/ClipwrenPlus"_s).removeRecursively();
-        m_lastDigest.reset();
+        m_known = {};
     }
 
     void onlyWellFormedClipsOfThePeerLand_data() {
@@ -72,6 +72,7 @@ private Q_SLOTS:
         ignored("version 2", clipJson("hi", u"v"_s, 2));
         ignored("version as text", clipJson("hi", u"v"_s, u"1"_s));
         ignored("no kind", clipJson("hi", u"kind"_s, none));
+        ignored("a kind no one knows", clipJson("hi", u"kind"_s, u"rtf"_s));
         ignored("no data", clipJson("hi", u"data"_s, none));
         ignored("data with a line break", clipJson("hi", u"data"_s, u"aGVs\nbG8="_s));
         ignored("empty data", clipJson("hi", u"data"_s, QString()));
@@ -123,39 +124,39 @@ private Q_SLOTS:
     }
 
     void eachKindReachesTheClipboard_data() {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<ContentKind>("kind");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("format");  // none: the clipboard keeps what it had
         QTest::addRow("an image, as it came")
-            << u"image"_s << "\x00\x01 not a png"_ba << u"image/png"_s;
+            << ContentKind::Image << "\x00\x01 not a png"_ba << u"image/png"_s;
         QTest::addRow("UTF-8 text, its byte order mark kept")
-            << u"text"_s << "\xef\xbb\xbf\xc3\xa8 \xe2\x80\xa2"_ba << u"text/plain"_s;
-        const auto kept = [](const char* name, const QString& kind, const QByteArray& data) {
+            << ContentKind::Text << "\xef\xbb\xbf\xc3\xa8 \xe2\x80\xa2"_ba << u"text/plain"_s;
+        const auto kept = [](const char* name, ContentKind kind, const QByteArray& data) {
             QTest::newRow(name) << kind << data << QString();
         };
-        kept("overlong UTF-8", u"text"_s, "\xc0\xaf");
-        kept("a kind we do not know", u"rtf"_s, "{\\rtf1}");
-        kept("a file without a name", u"file"_s, "no separator");
-        kept("an empty file", u"file"_s, "empty.txt\0"_ba);
-        kept("a name not in UTF-8", u"file"_s, "\xc0\xaf.txt\0x"_ba);
-        kept("a file too large", u"file"_s, "big.bin\0"_ba + QByteArray(maxBytes + 1, 'z'));
+        const ContentKind file = ContentKind::File;
+        kept("overlong UTF-8", ContentKind::Text, "\xc0\xaf");
+        kept("a file without a name", file, "no separator");
+        kept("an empty file", file, "empty.txt\0"_ba);
+        kept("a name not in UTF-8", file, "\xc0\xaf.txt\0x"_ba);
+        kept("a file too large", file, "big.bin\0"_ba + QByteArray(maxBytes + 1, 'z'));
     }
     void eachKindReachesTheClipboard() {
-        QFETCH(QString, kind);
+        QFETCH(ContentKind, kind);
         QFETCH(QByteArray, data);
         QFETCH(QString, format);
         clipboard->setText(u"before"_s);
         QSignalSpy changes(clipboard, &QClipboard::dataChanged);
-        apply(kind.toUtf8(), data);
+        apply(kind, data);
         // Written in one change, or not at all; sent again with an id of its own, it is known.
         QCOMPARE(changes.count(), format.isEmpty() ? 0 : 1);
-        QCOMPARE(apply(kind.toUtf8(), data).outcome, Applied::Outcome::Known);
+        QCOMPARE(apply(kind, data).outcome, Applied::Outcome::Known);
         QCOMPARE(changes.count(), format.isEmpty() ? 0 : 1);
         const QString shown = format.isEmpty() ? u"text/plain"_s : format;
         QCOMPARE(clipboard->mimeData()->formats(), QStringList{shown});
         QCOMPARE(clipboard->mimeData()->data(shown), format.isEmpty() ? "before"_ba : data);
         // Applied or not, the content is known from now on.
-        QCOMPARE(m_lastDigest, std::optional(contentDigest(kind.toUtf8(), data)));
+        QCOMPARE(m_known.lastDigest(), std::optional(contentDigest(kind, data)));
         QVERIFY(test::receivedFiles().isEmpty());
     }
 
@@ -175,7 +176,7 @@ private Q_SLOTS:
     void receivedNamesStayInsideTheirFolder() {
         QFETCH(QByteArray, name);
         QFETCH(QString, storedName);
-        apply("file", name + '\0' + QByteArray("x\0y", 3));
+        apply(ContentKind::File, name + '\0' + QByteArray("x\0y", 3));
         const QString path = m_pasteboard.fileURLs().value(0).toLocalFile();
         const QString folder = test::receivedFolder() + u'/';
         QVERIFY2(path.startsWith(folder) && path.count(u'/') == folder.count(u'/') + 1,
@@ -187,7 +188,7 @@ private Q_SLOTS:
         QCOMPARE(stored.readAll(), QByteArray("x\0y", 3));
 
         // The same name again: a folder of its own.
-        apply("file", name + '\0' + "other");
+        apply(ContentKind::File, name + '\0' + "other");
         const QStringList files = test::receivedFiles();
         QCOMPARE(files.size(), 2);
         QVERIFY(files[0].section(u'/', 0, 0) != files[1].section(u'/', 0, 0));
@@ -228,7 +229,7 @@ private Q_SLOTS:
         clipboard->setText(u"before"_s);
         QTRY_COMPARE(bridge.connection->sent.size(), 2);  // the hello, then "before"
         // A clip that is not written does not send back what the user had either.
-        bridge.deliver(bridge.clipFrame(u"rtf"_s, "{\\rtf1}"));
+        bridge.deliver(bridge.clipFrame(u"text"_s, "\xc0\xaf"));
         bridge.lookTwice();
         QCOMPARE(bridge.connection->sent.size(), 2);
         const QByteArray message = "a.txt\0"_ba + contents;
@@ -241,7 +242,8 @@ private Q_SLOTS:
         QVERIFY2(status.startsWith(prefix) && status.size() > prefix.size(), qPrintable(status));
         QVERIFY2(!status.contains(u"sconosciuto"_s), qPrintable(status));
         if (full) QCOMPARE(status, prefix + reason);
-        QCOMPARE(bridge.service.lastDigest(), std::optional(contentDigest("file", message)));
+        QCOMPARE(bridge.service.lastDigest(),
+                 std::optional(contentDigest(ContentKind::File, message)));
         QVERIFY(bridge.service.isConnected());  // nothing is torn down
         if (full) {
             QCOMPARE(

@@ -24,6 +24,11 @@ void offer(const Formats& formats, const Urls& urls = {}) {
     QGuiApplication::clipboard()->setMimeData(mime);
 }
 
+// What a payload sends: its kind's name, ':', its bytes.
+QByteArray sent(const ClipboardPayload& payload) {
+    return QByteArrayView(wireName(payload.kind)).toByteArray() + ':' + payload.bytes;
+}
+
 const QString png = u"image/png"_s;
 const QString tiff = u"image/tiff"_s;
 const QString text = u"text/plain"_s;
@@ -101,7 +106,7 @@ private Q_SLOTS:
         offer(formats, urls);
         const ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard);
         const auto& payload = snapshot.payload;
-        QTEST(payload ? payload->kind.toUtf8() + ':' + payload->bytes : QByteArray(), "sent");
+        QTEST(payload ? sent(*payload) : QByteArray(), "sent");
         const auto& notSent = snapshot.notSent;
         const QString reasons[] = {u"tooLarge"_s, u"folder"_s, u"files"_s, u"kind"_s};
         QTEST(notSent ? reasons[int(notSent->reason)] + u' ' +
@@ -125,7 +130,7 @@ private Q_SLOTS:
         const QString type = u"image/"_s + QString::fromLatin1(format.toLower());
         offer({{type, test::samplePicture(format.constData())}, {text, "words"}});
         const auto payload = clipboardPayload(m_pasteboard);
-        QCOMPARE(payload->kind, u"image"_s);
+        QCOMPARE(payload->kind, ContentKind::Image);
         QVERIFY(payload->bytes.startsWith("\x89PNG\r\n\x1a\n"));
         const QImage image =
             QImage::fromData(payload->bytes, "PNG").convertToFormat(QImage::Format_RGB32);
@@ -135,22 +140,20 @@ private Q_SLOTS:
     }
 
     void watcherSendsEachNewContentOnce() {
-        std::optional<QByteArray> lastDigest;
+        KnownContent known;
         ChangeWatcher watcher(m_pasteboard);
         // What the watcher has to send once the clipboard holds this: kind, ':', bytes.
         const auto next = [&](const Formats& formats) -> QByteArray {
             offer(formats);
-            const auto content = watcher.takeNewContent(lastDigest);
+            const auto content = watcher.takeNewContent(known);
             if (!content) return "nothing";
-            return content->payload
-                       ? content->payload->kind.toUtf8() + ':' + content->payload->bytes
-                       : QByteArray("not sent");
+            return content->payload ? sent(*content->payload) : QByteArray("not sent");
         };
         QCOMPARE(next({{text, "A"}}), "text:A");
         QCOMPARE(next({{text, "A"}}), "nothing");
         QCOMPARE(next({{text, "B"}}), "text:B");
         QCOMPARE(next({{text, "A"}}), "text:A");
-        QCOMPARE(lastDigest, std::optional(contentDigest("text", "A")));
+        QCOMPARE(known.lastDigest(), std::optional(contentDigest(ContentKind::Text, "A")));
         // What cannot cross is named once, like any content.
         const Formats sheet{{u"application/x-foglio"_s, "celle"}};
         QCOMPARE(next(sheet), "not sent");
@@ -163,14 +166,14 @@ private Q_SLOTS:
         // Kept where a received clip could not be written: still not new, until it changes.
         offer({{text, "C"}});
         watcher.keepPresentContent();
-        lastDigest = contentDigest("file", "not written");
+        known.recordReceived(contentDigest(ContentKind::File, "not written"));
         QCOMPARE(next({{text, "C"}}), "nothing");
         QCOMPARE(next({{text, "D"}}), "text:D");
         // A file known by its digest alone is read again once it is new again.
         const QUrl url = makeFile(u"di nuovo.txt"_s, "contenuto");
         const auto nextFile = [&] {
             offer({}, {url});
-            const auto content = watcher.takeNewContent(lastDigest);
+            const auto content = watcher.takeNewContent(known);
             return content ? content->payload->bytes : QByteArray("nothing");
         };
         const QByteArray payload("di nuovo.txt\0contenuto", 22);

@@ -32,7 +32,7 @@ QByteArray hello(const QString& token) {
 }
 
 QByteArray clip(const QString& token, const QByteArray& text) {
-    return *clipMessage(u"text"_s, text, token, u"mac-TEST"_s).toFrame();
+    return *clipMessage(ContentKind::Text, text, token, u"mac-TEST"_s).toFrame();
 }
 
 QByteArray header(quint32 length) {

@@ -3,6 +3,7 @@
 
 #include <QtEndian>
 
+#include "platform/Crypto.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/Message.h"
 #include "support/Testing.h"
@@ -30,6 +31,26 @@ private Q_SLOTS:
         const QString text(maxFrameBody - 8, u'x');  // {"d":"..."}: the largest body
         QCOMPARE(Message().set("d", text).toFrame()->size(), qsizetype(maxFrameBody) + 4);
         QVERIFY(!Message().set("d", text + u'x').toFrame());
+
+        // Handed over a slice at a time, the Base64 made as it goes: the same bytes, whatever
+        // the slice and however the payload ends against Base64's groups of three.
+        for (const qsizetype size : {0, 1, 2, 3, 100'000}) {
+            const QByteArray payload(size, '\xfe');
+            const Message clip = Message().set("a", u"x"_s).setBase64("data", payload).set("z", 1);
+            const QByteArray json = *clip.toJson();
+            QByteArray expected(4, '\0');
+            qToBigEndian(quint32(json.size()), expected.data());
+            expected += json;
+            QVERIFY(json.contains(QByteArray(base64Encode(payload) + "\",\"z\":1}")));
+            for (const qsizetype slice : {4, 7, 1 << 18}) {
+                OutgoingBytes outgoing = *clip.toOutgoing();
+                QCOMPARE(outgoing.size(), expected.size());
+                QByteArray taken;
+                while (!outgoing.atEnd()) taken += outgoing.take(slice);
+                QCOMPARE(taken, expected);
+            }
+            QCOMPARE(*clip.toFrame(), expected);
+        }
 
         // A message that cannot be written as UTF-8 is not sent at all.
         Message broken;

@@ -25,8 +25,8 @@ class FakeConnection final : public Connection {
 
 public:
     void start() override {}
-    void send(const QByteArray& bytes, SendCompletion done) override {
-        sent.append(bytes);
+    void send(OutgoingBytes bytes, SendCompletion done) override {
+        sent.append(bytes.whole());
         m_sends.push_back(std::move(done));
     }
     void receive(qsizetype, qsizetype max, ReceiveCompletion done) override {

@@ -16,28 +16,30 @@ namespace clipwren {
 
 ClipboardBackend chooseClipboardBackend(qint64 readCap) {
     ClipboardReach reach = ClipboardReach::Own;
-    QString detail;
+    Failure unreached;
 #if CLIPWREN_LINUX_BACKENDS
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        bool lacksDataControl = false;
-        auto opened = wayland::WaylandConnection::open(&lacksDataControl);
+        auto opened = wayland::WaylandConnection::open();
         if (opened) {
             qCDebug(lcClipboard) << "Wayland data-control";
             return {
                 std::make_unique<wayland::WaylandPasteboard>(std::move(opened.value()), readCap),
-                reach, detail};
+                reach, unreached};
         }
         qCDebug(lcClipboard) << "no Wayland clipboard:" << opened.error();
-        reach =
-            lacksDataControl ? ClipboardReach::ThroughXwayland : ClipboardReach::WaylandUnreached;
-        if (!lacksDataControl) detail = opened.error();
+        if (opened.failure().code == int(CompositorFault::NoDataControl)) {
+            reach = ClipboardReach::ThroughXwayland;
+        } else {
+            reach = ClipboardReach::WaylandUnreached;
+            unreached = opened.failure();
+        }
     }
     if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
         auto opened = x11::XcbConnection::open();
         if (opened) {
             qCDebug(lcClipboard) << "X11 on a connection of its own";
             return {std::make_unique<x11::X11Pasteboard>(std::move(opened.value()), readCap), reach,
-                    detail};
+                    unreached};
         }
         qCDebug(lcClipboard) << "no X11 clipboard:" << opened.error();
     }
@@ -46,7 +48,7 @@ ClipboardBackend chooseClipboardBackend(qint64 readCap) {
     Q_UNUSED(readCap)  // Qt's clipboard hands over each content whole
 #endif
     qCDebug(lcClipboard) << "Qt's clipboard";
-    return {std::make_unique<QtPasteboard>(), reach, detail};
+    return {std::make_unique<QtPasteboard>(), reach, unreached};
 }
 
 }  // namespace clipwren

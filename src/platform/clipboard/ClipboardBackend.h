@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+#include "platform/Result.h"
 #include "platform/clipboard/Pasteboard.h"
 
 namespace clipwren {
@@ -18,19 +19,27 @@ enum class ClipboardReach {
     // in step with its own (mutter does in every focus state). A Wayland application still
     // pastes only while it has the focus, as it always does.
     ThroughXwayland,
-    // The compositor did not answer (the detail says why): X11's clipboard, where one answers.
+    // The compositor did not answer (unreached says why): X11's clipboard, where one answers.
     WaylandUnreached,
     // The compositor offers no data-control and no X display answers: only Qt's clipboard,
     // which a Wayland compositor gives a program only while one of its windows has the focus.
     NoDataControlNoXwayland,
 };
 
+// Why a Wayland compositor's clipboard cannot be used: the code of the failure that says so.
+enum class CompositorFault {
+    Unreachable = 1,  // no compositor to connect to; the reason is the system's
+    Silent,           // it did not answer
+    NoDataControl,    // it offers no data-control manager
+    NoSeat,
+};
+
 // The clipboard backend of this run, chosen once at start.
 struct ClipboardBackend {
     std::unique_ptr<Pasteboard> pasteboard;
     ClipboardReach reach = ClipboardReach::Own;
-    // Why the compositor did not answer, with WaylandUnreached; empty otherwise.
-    QString detail;
+    // Why the compositor did not answer, with WaylandUnreached: a CompositorFault as its code.
+    Failure unreached;
 };
 
 // In a Wayland session whose compositor offers data-control, the session's own clipboard

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/Result.h"
+#include "platform/net/OutgoingBytes.h"
 
 namespace clipwren {
 
@@ -35,7 +36,7 @@ public:
 
     virtual void start() = 0;
     // Queues bytes for sending, in call order; done is called once.
-    virtual void send(const QByteArray& bytes, SendCompletion done) = 0;
+    virtual void send(OutgoingBytes bytes, SendCompletion done) = 0;
     // Asks for the next min to max bytes; done is called once. One read at a time.
     virtual void receive(qsizetype min, qsizetype max, ReceiveCompletion done) = 0;
     // SHA-256 of the certificate the peer presented (DER); empty before Ready.

@@ -13,9 +13,9 @@ PacedWriter::PacedWriter(QSslSocket& socket) : QObject(&socket), m_socket(socket
     connect(&socket, &QSslSocket::encrypted, this, &PacedWriter::pump);
 }
 
-bool PacedWriter::write(const QByteArray& bytes) {
+bool PacedWriter::write(OutgoingBytes bytes) {
     if (!m_socket.isWritable()) return false;
-    if (!bytes.isEmpty()) m_queue.push_back(bytes);
+    if (!bytes.atEnd()) m_queue.push_back(std::move(bytes));
     pump();
     return true;
 }
@@ -23,14 +23,9 @@ bool PacedWriter::write(const QByteArray& bytes) {
 void PacedWriter::pump() {
     while (!m_queue.empty() && m_socket.isEncrypted() &&
            m_socket.bytesToWrite() + m_socket.encryptedBytesToWrite() < slice) {
-        const QByteArray& front = m_queue.front();
-        const qsizetype size = std::min(slice, front.size() - m_offset);
-        if (m_socket.write(front.constData() + m_offset, size) != size) return;
-        m_offset += size;
-        if (m_offset == front.size()) {
-            m_queue.pop_front();
-            m_offset = 0;
-        }
+        const QByteArray bytes = m_queue.front().take(slice);
+        if (m_queue.front().atEnd()) m_queue.pop_front();
+        if (m_socket.write(bytes) != bytes.size()) return;
     }
 }
 

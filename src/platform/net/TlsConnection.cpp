@@ -110,9 +110,10 @@ void TlsConnection::onError(QAbstractSocket::SocketError error) {
     report(State::Failed, description);
 }
 
-void TlsConnection::send(const QByteArray& bytes, SendCompletion done) {
+void TlsConnection::send(OutgoingBytes bytes, SendCompletion done) {
     const bool writable = m_socket && m_ready && !m_ended && !m_readError;
-    if (!writable || !m_writer->write(bytes)) {
+    const qsizetype size = bytes.size();
+    if (!writable || !m_writer->write(std::move(bytes))) {
         const QString error =
             m_socket ? m_socket->errorString()
                      : QCoreApplication::translate("QAbstractSocket", "Socket is not connected");
@@ -120,7 +121,7 @@ void TlsConnection::send(const QByteArray& bytes, SendCompletion done) {
             this, [done = std::move(done), error] { done(Failure{error}); }, Qt::QueuedConnection);
         return;
     }
-    m_queued += bytes.size();
+    m_queued += size;
     m_sends.push_back({m_queued, std::move(done)});
 }
 

@@ -36,7 +36,7 @@ public:
     ~TlsConnection() override;
 
     void start() override;
-    void send(const QByteArray& bytes, SendCompletion done) override;
+    void send(OutgoingBytes bytes, SendCompletion done) override;
     void receive(qsizetype min, qsizetype max, ReceiveCompletion done) override;
     QByteArray peerCertificateDigest() const override;
 

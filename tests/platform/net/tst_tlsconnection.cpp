@@ -89,7 +89,7 @@ private Q_SLOTS:
         QCOMPARE(test::keepaliveOf(peer->peerPort(), server.port()), test::expectedKeepalive());
 
         std::optional<Result<void>> sent;
-        connection.send("hello", [&](Result<void> done) { sent = done; });
+        connection.send("hello"_ba, [&](Result<void> done) { sent = done; });
         QTRY_VERIFY(sent && *sent);
         QByteArray arrived;
         QTRY_COMPARE((arrived += peer->readAll()), QByteArray("hello"));
@@ -130,7 +130,7 @@ private Q_SLOTS:
 
         // Nothing can be sent any more, and saying so is the completion's job.
         sent.reset();
-        connection.send("late", [&](Result<void> done) { sent = done; });
+        connection.send("late"_ba, [&](Result<void> done) { sent = done; });
         QTRY_VERIFY(sent && !*sent && !sent->error().isEmpty());
     }
 };

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "Logging.h"
+#include "platform/clipboard/ClipboardBackend.h"
 
 namespace clipwren::wayland {
 
@@ -41,23 +42,20 @@ const wl_registry_listener registryListener{
     [](void*, wl_registry*, std::uint32_t) {},
 };
 
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+Failure fault(CompositorFault code, const char* reason) {
+    return Failure{QString::fromLatin1(reason), int(code)};
 }
 
 }  // namespace
 
-Result<std::unique_ptr<WaylandConnection>> WaylandConnection::open(bool* lacksDataControl) {
+Result<std::unique_ptr<WaylandConnection>> WaylandConnection::open() {
     wl_display* display = wl_display_connect(nullptr);
     if (!display) {
-        return Failure{QStringLiteral("non raggiungo il compositore Wayland: ") +
-                       systemError(errno)};
+        return Failure{QString::fromLocal8Bit(std::strerror(errno)),
+                       int(CompositorFault::Unreachable)};
     }
     std::unique_ptr<WaylandConnection> connection(new WaylandConnection(display));
-    if (const Result<void> bound = connection->bindGlobals(); !bound) {
-        if (lacksDataControl) *lacksDataControl = connection->m_lacksDataControl;
-        return Failure{bound.error()};
-    }
+    if (const Result<void> bound = connection->bindGlobals(); !bound) return bound.failure();
     return connection;
 }
 
@@ -77,7 +75,7 @@ Result<void> WaylandConnection::bindGlobals() {
     m_registry = wl_display_get_registry(m_display);
     wl_registry_add_listener(m_registry, &registryListener, &globals);
     if (wl_display_roundtrip(m_display) < 0) {
-        return Failure{QStringLiteral("il compositore Wayland non risponde")};
+        return fault(CompositorFault::Silent, "no answer");
     }
     if (globals.extName != 0) {
         m_protocol = &extDataControl();
@@ -89,11 +87,9 @@ Result<void> WaylandConnection::bindGlobals() {
             wl_registry_bind(m_registry, globals.wlrName, m_protocol->managerInterface,
                              std::min(globals.wlrVersion, m_protocol->highestVersion)));
     } else {
-        m_lacksDataControl = true;
-        return Failure{QStringLiteral("il compositore Wayland non offre data-control")};
+        return fault(CompositorFault::NoDataControl, "no data-control manager");
     }
-    if (globals.seatName == 0)
-        return Failure{QStringLiteral("il compositore Wayland non ha un seat")};
+    if (globals.seatName == 0) return fault(CompositorFault::NoSeat, "no seat");
     m_seat = static_cast<wl_seat*>(
         wl_registry_bind(m_registry, globals.seatName, &wl_seat_interface, 1));
     qCDebug(lcWayland) << "using" << m_protocol->managerName;

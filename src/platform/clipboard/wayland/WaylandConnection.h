@@ -23,11 +23,10 @@ class WaylandConnection : public QObject {
 
 public:
     // Connects to the compositor that WAYLAND_DISPLAY names and finds what the backend needs,
-    // or says why not: no compositor to reach, or no data-control or seat offered. Works
-    // before the application object exists, so a program can look before choosing Qt's
-    // platform. lacksDataControl, if given, is set when the compositor answered but offers no
-    // data-control: the session's own clipboard cannot be reached from the background.
-    static Result<std::unique_ptr<WaylandConnection>> open(bool* lacksDataControl = nullptr);
+    // or says why not, a CompositorFault as the failure's code: no compositor to reach, or no
+    // data-control or seat offered. Works before the application object exists, so a program
+    // can look before choosing Qt's platform.
+    static Result<std::unique_ptr<WaylandConnection>> open();
     ~WaylandConnection() override;
 
     const DataControlProtocol& protocol() const { return *m_protocol; }
@@ -61,7 +60,6 @@ private:
     const DataControlProtocol* m_protocol = nullptr;
     std::unique_ptr<QSocketNotifier> m_notifier;
     bool m_lost = false;
-    bool m_lacksDataControl = false;
 };
 
 }  // namespace clipwren::wayland
