@@ -164,13 +164,13 @@ int main(int argc, char** argv) {
     // and hands it on. Forgetting the digest makes every run find the content new, as after a
     // copy.
     row("poll tick, the largest file (read + hash)", medianMs([&] {
-            std::optional<QByteArray> lastDigest;
-            if (!ChangeWatcher(pasteboard).takeNewContent(lastDigest)) std::abort();
+            KnownContent forgotten;
+            if (!ChangeWatcher(pasteboard).takeNewContent(forgotten)) std::abort();
         }),
         encodeFloor);
     // The idle tick: the same file still on the clipboard, already known.
     ChangeWatcher watcher(pasteboard);
-    std::optional<QByteArray> known;
+    KnownContent known;
     watcher.takeNewContent(known);
     row("idle tick, unchanged file", medianMs([&] {
             if (watcher.takeNewContent(known)) std::abort();
@@ -189,14 +189,12 @@ int main(int argc, char** argv) {
     QByteArray buffer = frame;
     row("received frame applied (file stored)", medianMs([&] {
             QByteArray stream = buffer;
-            std::optional<QByteArray> lastDigest;
-            std::optional<RenamedFile> renamed;
+            KnownContent received;
             cutFrames(stream, [&](const QByteArray& body) {
                 const auto clip =
                     reader.read(body, QStringLiteral("ABCDEFGHJKLMNPQR"), QStringLiteral("mac-Y"));
                 if (!clip) std::abort();
-                if (applyClip(*clip, pasteboard, lastDigest, renamed).outcome !=
-                    Applied::Outcome::Written)
+                if (applyClip(*clip, pasteboard, received).outcome != Applied::Outcome::Written)
                     std::abort();
             });
         }),

@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const size_t step = size_t(data[0]) + 1;
     fuzz::FakePasteboard pasteboard;
-    std::optional<QByteArray> lastDigest;
-    std::optional<RenamedFile> renamed;
+    KnownContent known;
     QByteArray buffer;
     for (size_t at = 1; at < size; at += step) {
         buffer.append(reinterpret_cast<const char*>(data) + at,
@@ -36,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             fuzz::require(!clip->data.isEmpty() && clip->data.size() <= maxReceivedData,
                           "decoded data within its limits");
             const QList<QUrl> before = pasteboard.fileURLs();
-            const Applied applied = applyClip(*clip, pasteboard, lastDigest, renamed);
+            const Applied applied = applyClip(*clip, pasteboard, known);
             // What is not written leaves the clipboard as it was.
             if (applied.outcome != Applied::Outcome::Written) {
                 fuzz::require(pasteboard.fileURLs() == before, "clipboard kept");

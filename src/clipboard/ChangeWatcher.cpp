@@ -44,26 +44,30 @@ bool ChangeWatcher::isEmpty(const ClipboardSnapshot& snapshot) {
     return !snapshot.payload && !snapshot.notSent && !snapshot.knownPayloadDigest;
 }
 
-std::optional<NewContent> ChangeWatcher::takeNewContent(std::optional<QByteArray>& lastDigest) {
+bool ChangeWatcher::isKnown(const QByteArray& digest, const KnownContent& known) const {
+    return known.lastDigest() == digest || m_kept == digest;
+}
+
+std::optional<NewContent> ChangeWatcher::takeNewContent(KnownContent& known) {
     if (!m_pasteboard.isSettled()) return std::nullopt;
     if (m_recordPending) {
-        recordPresentContent(lastDigest);
+        recordPresentContent(known);
         return std::nullopt;
     }
     ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
     if (isEmpty(snapshot)) return std::nullopt;
     QByteArray digest = digestOf(snapshot);
-    if (lastDigest == digest || m_kept == digest) return std::nullopt;
+    if (isKnown(digest, known)) return std::nullopt;
     if (snapshot.knownPayloadDigest) {
         // A file known by its digest is new again (copied anew after another content): its
         // bytes are needed now.
         snapshot = clipboardSnapshot(m_pasteboard);
         if (isEmpty(snapshot)) return std::nullopt;
         digest = digestOf(snapshot);
-        if (lastDigest == digest || m_kept == digest) return std::nullopt;
+        if (isKnown(digest, known)) return std::nullopt;
     }
     m_kept.reset();
-    lastDigest = std::move(digest);
+    known.recordFound(std::move(digest));
     // Asked only of a new content, so an unchanged clipboard costs no extra look.
     return NewContent{std::move(snapshot.payload), std::move(snapshot.notSent),
                       m_pasteboard.isSecret()};
@@ -78,11 +82,11 @@ void ChangeWatcher::knowStoredFile(const QString& path, const QByteArray& digest
     if (const auto identity = fileIdentity(path)) m_cache.keep(*identity, digest);
 }
 
-void ChangeWatcher::recordPresentContent(std::optional<QByteArray>& lastDigest) {
+void ChangeWatcher::recordPresentContent(KnownContent& known) {
     m_recordPending = !m_pasteboard.isSettled();
     if (m_recordPending) return;
     const ClipboardSnapshot snapshot = clipboardSnapshot(m_pasteboard, &m_cache);
-    if (!isEmpty(snapshot)) lastDigest = digestOf(snapshot);
+    if (!isEmpty(snapshot)) known.recordFound(digestOf(snapshot));
 }
 
 }  // namespace clipwren

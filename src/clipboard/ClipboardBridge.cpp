@@ -58,7 +58,7 @@ void ClipboardBridge::onWorker(Work work) {
 
 void ClipboardBridge::begin() {
     ++m_taken;
-    m_watcher.recordPresentContent(m_lastDigest);
+    m_watcher.recordPresentContent(m_known);
     m_watching = true;
     m_timer.start();  // once, however many sessions begin
 }
@@ -70,7 +70,7 @@ void ClipboardBridge::end() {
 }
 
 void ClipboardBridge::poll() {
-    const auto content = m_watcher.takeNewContent(m_lastDigest);
+    const auto content = m_watcher.takeNewContent(m_known);
     if (!content) return;
     ++m_taken;
     m_nextToBuild.reset();
@@ -156,8 +156,7 @@ void ClipboardBridge::receiveNext() {
         }
         const auto clip = m_reader.read(body, m_token(), m_deviceID);
         if (!clip) continue;
-        report(clip->kind, clip->data.size(),
-               applyClip(*clip, m_pasteboard, m_lastDigest, m_renamed));
+        report(clip->kind, clip->data.size(), applyClip(*clip, m_pasteboard, m_known));
     }
 }
 
@@ -179,22 +178,21 @@ void ClipboardBridge::applyRead(const std::optional<ClipMessage>& clip, const QB
     };
     if (!clip) return done();
     // Known already, or not a file: applied here and now, as a small one is.
-    if (clip->kind != ContentKind::File || isKnownDigest(digest, m_lastDigest, m_renamed)) {
-        report(clip->kind, clip->data.size(),
-               applyClip(*clip, digest, m_pasteboard, m_lastDigest, m_renamed));
+    if (clip->kind != ContentKind::File || m_known.knows(digest)) {
+        report(clip->kind, clip->data.size(), applyClip(*clip, digest, m_pasteboard, m_known));
         return done();
     }
     // The digest is recorded as the file is offered, not before: while it is being written the
     // clipboard still shows what it showed, and that must stay known, or it would be sent back.
-    onWorker([this, clip, digest, store = m_fileStore, before = m_lastDigest, done] {
+    onWorker([this, clip, digest, store = m_fileStore, before = m_known.lastDigest(), done] {
         const StoredClip stored = storeFile(clip->data, store);
         return [this, stored, clip, digest, before, done] {
-            if (m_lastDigest != before) {
+            if (m_known.lastDigest() != before) {
                 dropSuperseded(stored);
                 return done();
             }
-            recordNewDigest(digest, m_lastDigest, m_renamed);
-            offerStoredFile(stored, digest, m_pasteboard, m_lastDigest, m_renamed);
+            m_known.recordReceived(digest);
+            offerStoredFile(stored, digest, m_pasteboard, m_known);
             // What the clipboard offers now is known, bytes and digest: the next look reads
             // nothing.
             if (stored.applied.outcome == Applied::Outcome::Written && !stored.renamedDigest) {

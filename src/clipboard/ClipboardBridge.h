@@ -22,13 +22,13 @@ class Pasteboard;
 
 // This machine's side of the sync, the same in both programs: while a session runs, every
 // new clipboard content leaves as a clip message, and every clip message that passes the
-// checks lands on the clipboard. One digest of the last content sent, received or present
-// when the session began keeps a content from going back where it came from.
+// checks lands on the clipboard. The known content (the last one sent, received or present
+// when the session began) keeps a content from going back where it came from.
 //
 // The heavy part of a large content (the message's JSON and Base64 both ways, the digest of
 // what arrives, the received file's write) runs on a worker thread of the bridge's own, one
-// piece at a time; each result comes back to the main thread in order, where the last digest
-// and the clipboard change together, in one step, as for a small content. At most one large
+// piece at a time; each result comes back to the main thread in order, where the known
+// content and the clipboard change together, in one step, as for a small content. At most one large
 // content is worked on each way. A content taken from the clipboard while an earlier one's
 // message is still being built supersedes it: the earlier one is never sent; and one taken
 // while a received file is being written supersedes the file: it is never offered. Once large
@@ -54,7 +54,7 @@ public:
     void setFileStore(FileStore store) { m_fileStore = std::move(store); }
 
     const QString& deviceID() const { return m_deviceID; }
-    const std::optional<QByteArray>& lastDigest() const { return m_lastDigest; }
+    const std::optional<QByteArray>& lastDigest() const { return m_known.lastDigest(); }
     bool isWatching() const { return m_watching; }
     // Whether a large content is still being worked on, either way.
     bool isWorking() const { return m_receiving || m_building || !m_inbound.empty(); }
@@ -103,9 +103,8 @@ private:
     Pasteboard& m_pasteboard;
     TokenSource m_token;
     QString m_deviceID;
-    std::optional<QByteArray> m_lastDigest;
+    KnownContent m_known;  // its only owner: it changes on this thread alone
     ChangeWatcher m_watcher;
-    std::optional<RenamedFile> m_renamed;
     ClipMessageReader m_reader;        // on this thread
     ClipMessageReader m_workerReader;  // on the worker
     QTimer m_timer{this};              // a child, so it can be found while it runs

@@ -57,43 +57,22 @@ StoredClip storeFile(const QByteArray& data, const FileStore& store) {
 }
 
 void offerStoredFile(const StoredClip& stored, const QByteArray& receivedDigest,
-                     Pasteboard& pasteboard, std::optional<QByteArray>& lastDigest,
-                     std::optional<RenamedFile>& renamed) {
+                     Pasteboard& pasteboard, KnownContent& known) {
     if (stored.applied.outcome != Outcome::Written) return;
     pasteboard.writeFileURL(stored.applied.detail);
-    if (stored.renamedDigest) {
-        lastDigest = *stored.renamedDigest;
-        renamed = RenamedFile{receivedDigest, *stored.renamedDigest};
-    }
+    if (stored.renamedDigest) known.recordRenamed(receivedDigest, *stored.renamedDigest);
 }
 
-bool isKnownDigest(const QByteArray& digest, const std::optional<QByteArray>& lastDigest,
-                   const std::optional<RenamedFile>& renamed) {
-    if (lastDigest == digest) return true;
-    // Still the renamed file on the clipboard, and the same message again.
-    return renamed && renamed->receivedDigest == digest && renamed->storedDigest == lastDigest;
-}
-
-bool recordNewDigest(const QByteArray& digest, std::optional<QByteArray>& lastDigest,
-                     std::optional<RenamedFile>& renamed) {
-    if (isKnownDigest(digest, lastDigest, renamed)) return false;
-    renamed.reset();
-    // Known from here on, written or not: the same message is not tried again.
-    lastDigest = digest;
-    return true;
-}
-
-Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard,
-                  std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed) {
-    return applyClip(clip, contentDigest(clip.kind, clip.data), pasteboard, lastDigest, renamed);
+Applied applyClip(const ClipMessage& clip, Pasteboard& pasteboard, KnownContent& known) {
+    return applyClip(clip, contentDigest(clip.kind, clip.data), pasteboard, known);
 }
 
 Applied applyClip(const ClipMessage& clip, const QByteArray& digest, Pasteboard& pasteboard,
-                  std::optional<QByteArray>& lastDigest, std::optional<RenamedFile>& renamed) {
-    if (!recordNewDigest(digest, lastDigest, renamed)) return {Outcome::Known, {}};
+                  KnownContent& known) {
+    if (!known.recordReceived(digest)) return {Outcome::Known, {}};
     if (clip.kind != ContentKind::File) return writeClip(clip, pasteboard);
     const StoredClip stored = storeFile(clip.data, &ReceivedFiles::store);
-    offerStoredFile(stored, digest, pasteboard, lastDigest, renamed);
+    offerStoredFile(stored, digest, pasteboard, known);
     return stored.applied;
 }
 

@@ -42,11 +42,10 @@ class InboundApplyTest : public QObject {
 
     QClipboard* const clipboard = QGuiApplication::clipboard();
     QtPasteboard m_pasteboard;
-    std::optional<QByteArray> m_lastDigest;
-    std::optional<RenamedFile> m_renamed;
+    KnownContent m_known;
 
     Applied apply(ContentKind kind, const QByteArray& data) {
-        return applyClip(ClipMessage{kind, data}, m_pasteboard, m_lastDigest, m_renamed);
+        return applyClip(ClipMessage{kind, data}, m_pasteboard, m_known);
     }
 
 private Q_SLOTS:
@@ -55,7 +54,7 @@ private Q_SLOTS:
     void init() {
         clipboard->clear();
         QDir(test::dataHome() + u"/ClipwrenPlus"_s).removeRecursively();
-        m_lastDigest.reset();
+        m_known = {};
     }
 
     void onlyWellFormedClipsOfThePeerLand_data() {
@@ -157,7 +156,7 @@ private Q_SLOTS:
         QCOMPARE(clipboard->mimeData()->formats(), QStringList{shown});
         QCOMPARE(clipboard->mimeData()->data(shown), format.isEmpty() ? "before"_ba : data);
         // Applied or not, the content is known from now on.
-        QCOMPARE(m_lastDigest, std::optional(contentDigest(kind, data)));
+        QCOMPARE(m_known.lastDigest(), std::optional(contentDigest(kind, data)));
         QVERIFY(test::receivedFiles().isEmpty());
     }
 

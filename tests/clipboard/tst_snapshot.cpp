@@ -140,12 +140,12 @@ private Q_SLOTS:
     }
 
     void watcherSendsEachNewContentOnce() {
-        std::optional<QByteArray> lastDigest;
+        KnownContent known;
         ChangeWatcher watcher(m_pasteboard);
         // What the watcher has to send once the clipboard holds this: kind, ':', bytes.
         const auto next = [&](const Formats& formats) -> QByteArray {
             offer(formats);
-            const auto content = watcher.takeNewContent(lastDigest);
+            const auto content = watcher.takeNewContent(known);
             if (!content) return "nothing";
             return content->payload ? sent(*content->payload) : QByteArray("not sent");
         };
@@ -153,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(next({{text, "A"}}), "nothing");
         QCOMPARE(next({{text, "B"}}), "text:B");
         QCOMPARE(next({{text, "A"}}), "text:A");
-        QCOMPARE(lastDigest, std::optional(contentDigest(ContentKind::Text, "A")));
+        QCOMPARE(known.lastDigest(), std::optional(contentDigest(ContentKind::Text, "A")));
         // What cannot cross is named once, like any content.
         const Formats sheet{{u"application/x-foglio"_s, "celle"}};
         QCOMPARE(next(sheet), "not sent");
@@ -166,14 +166,14 @@ private Q_SLOTS:
         // Kept where a received clip could not be written: still not new, until it changes.
         offer({{text, "C"}});
         watcher.keepPresentContent();
-        lastDigest = contentDigest(ContentKind::File, "not written");
+        known.recordReceived(contentDigest(ContentKind::File, "not written"));
         QCOMPARE(next({{text, "C"}}), "nothing");
         QCOMPARE(next({{text, "D"}}), "text:D");
         // A file known by its digest alone is read again once it is new again.
         const QUrl url = makeFile(u"di nuovo.txt"_s, "contenuto");
         const auto nextFile = [&] {
             offer({}, {url});
-            const auto content = watcher.takeNewContent(lastDigest);
+            const auto content = watcher.takeNewContent(known);
             return content ? content->payload->bytes : QByteArray("nothing");
         };
         const QByteArray payload("di nuovo.txt\0contenuto", 22);

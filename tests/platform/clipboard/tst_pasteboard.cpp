@@ -194,10 +194,8 @@ private Q_SLOTS:
         }
         QVERIFY2(watching, watcher->string().value_or("nothing").constData());
         QSignalSpy seen(watcher.get(), &Pasteboard::changed);
-        std::optional<QByteArray> lastDigest;
-        std::optional<RenamedFile> renamed;
-        const Applied applied =
-            applyClip(ClipMessage{kind, data}, *m_pasteboard, lastDigest, renamed);
+        KnownContent known;
+        const Applied applied = applyClip(ClipMessage{kind, data}, *m_pasteboard, known);
         QCOMPARE(applied.outcome == Applied::Outcome::Written, changes == 1);
         QTest::qWait(300);  // time enough for a change, or for a first empty one, to show
         QTRY_VERIFY_WITH_TIMEOUT(watcher->isSettled(), deadlineMs);
@@ -208,11 +206,11 @@ private Q_SLOTS:
 
     void contentPresentAtStartIsKnownNotNew() {
         const QByteArray present = "già qui";
-        std::optional<QByteArray> lastDigest;
+        const QByteArray digest = contentDigest(ContentKind::Text, present);
+        KnownContent known;
         // As for the watcher above: a starved xclip may answer after the read's time limit,
         // and the program starting then holds nothing; it is started again.
-        for (int tries = 3; tries > 0 && lastDigest != contentDigest(ContentKind::Text, present);
-             --tries) {
+        for (int tries = 3; tries > 0 && known.lastDigest() != digest; --tries) {
             m_session->copyText(QString::fromUtf8(present));
             QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->isSettled() && m_pasteboard->string() == present,
                                      deadlineMs);
@@ -220,12 +218,12 @@ private Q_SLOTS:
             const std::unique_ptr<Pasteboard> starting = pasteboardOf(*m_session);
             QVERIFY(!starting->isSettled());
             ChangeWatcher watcher(*starting);
-            lastDigest.reset();
-            watcher.recordPresentContent(lastDigest);
+            known = KnownContent();
+            watcher.recordPresentContent(known);
             QTRY_VERIFY_WITH_TIMEOUT(starting->isSettled(), deadlineMs);
-            if (starting->string() == present) QVERIFY(!watcher.takeNewContent(lastDigest));
+            if (starting->string() == present) QVERIFY(!watcher.takeNewContent(known));
         }
-        QCOMPARE(lastDigest, contentDigest(ContentKind::Text, present));
+        QCOMPARE(known.lastDigest(), digest);
     }
 
     // A SelectionClear can be older than our last write (another program took the clipboard
