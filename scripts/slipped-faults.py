@@ -20,8 +20,8 @@ mending), "not unique" (the snippet occurs more than once: the list needs mendin
 Tests left out of every run:
   fuzz_smoke, tst_package, licence_headers: they do not exercise the behaviour under test
     (fuzzers' crash smoke, the package's files, licence lines);
-  *_sway, *_kwin, *_wayland: the same test programs again on other desktops; tst_pasteboard
-    and tst_e2e run once, on X11.
+  *_sway, *_kwin, *_gnome, *_wayland: the same test programs again on other desktops;
+    tst_pasteboard and tst_e2e run once, on X11.
 So a fault that only the Wayland runs would see survives here.
 
 Each fault takes the build lock (shared with everyone building on this machine) for its own
@@ -44,7 +44,7 @@ import time
 from dataclasses import dataclass
 from pathlib import Path
 
-EXCLUDED = r"^(fuzz_smoke|tst_package|licence_headers)$|_(sway|kwin|wayland)$"
+EXCLUDED = r"^(fuzz_smoke|tst_package|licence_headers)$|_(sway|kwin|gnome|wayland)$"
 BUILD_TIME_LIMIT_S = 3600
 
 
