@@ -66,7 +66,9 @@ private Q_SLOTS:
         ignored("an array", "[1,2]");
         ignored("no token", clipJson("hi", u"token"_s, none));
         ignored("the token in upper case", clipJson("hi", u"token"_s, ourToken.toUpper()));
-        ignored("our own device", clipJson("hi", u"device"_s, u"mac-1"_s));
+        ignored("our own device", clipJson("hi", u"device"_s, u"mac-caff\u00e8"_s));
+        ignored("our own device spelt another way",
+                clipJson("hi", u"device"_s, u"mac-caffe\u0300"_s));
         ignored("version 2", clipJson("hi", u"v"_s, 2));
         ignored("version as text", clipJson("hi", u"v"_s, u"1"_s));
         ignored("no kind", clipJson("hi", u"kind"_s, none));
@@ -92,7 +94,7 @@ private Q_SLOTS:
     void onlyWellFormedClipsOfThePeerLand() {
         QFETCH(QByteArray, json);
         QFETCH(QByteArray, landed);
-        const auto clip = ClipMessageReader().read(json, ourToken, u"mac-1"_s);
+        const auto clip = ClipMessageReader().read(json, ourToken, u"mac-caff\u00e8"_s);
         QCOMPARE(clip.has_value(), !landed.isNull());
         if (clip) QCOMPARE(clip->data, landed);
     }
