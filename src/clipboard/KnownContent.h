@@ -32,7 +32,8 @@ public:
     bool recordReceived(const QByteArray& digest);
     // The received file of receivedDigest is offered under another name, as storedDigest.
     void recordRenamed(const QByteArray& receivedDigest, const QByteArray& storedDigest);
-    // A content found on the clipboard: sent, or there when the session began.
+    // A content found on the clipboard: a new one (sent, or named as not crossing), or the
+    // one there when the session began.
     void recordFound(QByteArray digest);
 
 private:

@@ -12,6 +12,7 @@
 
 namespace {
 
+using enum ContentKind;
 using Formats = QMap<QString, QByteArray>;
 using Urls = QList<QUrl>;
 
@@ -43,11 +44,10 @@ class SnapshotTest : public QObject {
 
     // A file of these contents, or of size bytes that take no room on the disk.
     QUrl makeFile(const QString& name, const QByteArray& contents, qint64 size = -1) {
-        QFile file(m_dir.filePath(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(contents);
-        if (size >= 0) file.resize(size);
-        return QUrl::fromLocalFile(file.fileName());
+        const QString path = m_dir.filePath(name);
+        test::writeFile(path, contents);
+        if (size >= 0) QFile::resize(path, size);
+        return QUrl::fromLocalFile(path);
     }
 
 private Q_SLOTS:
@@ -130,7 +130,7 @@ private Q_SLOTS:
         const QString type = u"image/"_s + QString::fromLatin1(format.toLower());
         offer({{type, test::samplePicture(format.constData())}, {text, "words"}});
         const auto payload = clipboardPayload(m_pasteboard);
-        QCOMPARE(payload->kind, ContentKind::Image);
+        QCOMPARE(payload->kind, Image);
         QVERIFY(payload->bytes.startsWith("\x89PNG\r\n\x1a\n"));
         const QImage image =
             QImage::fromData(payload->bytes, "PNG").convertToFormat(QImage::Format_RGB32);
@@ -153,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(next({{text, "A"}}), "nothing");
         QCOMPARE(next({{text, "B"}}), "text:B");
         QCOMPARE(next({{text, "A"}}), "text:A");
-        QCOMPARE(known.lastDigest(), std::optional(contentDigest(ContentKind::Text, "A")));
+        QCOMPARE(known.lastDigest(), std::optional(contentDigest(Text, "A")));
         // What cannot cross is named once, like any content.
         const Formats sheet{{u"application/x-foglio"_s, "celle"}};
         QCOMPARE(next(sheet), "not sent");
@@ -166,7 +166,7 @@ private Q_SLOTS:
         // Kept where a received clip could not be written: still not new, until it changes.
         offer({{text, "C"}});
         watcher.keepPresentContent();
-        known.recordReceived(contentDigest(ContentKind::File, "not written"));
+        known.recordReceived(contentDigest(File, "not written"));
         QCOMPARE(next({{text, "C"}}), "nothing");
         QCOMPARE(next({{text, "D"}}), "text:D");
         // A file known by its digest alone is read again once it is new again.

@@ -31,8 +31,6 @@ private Q_SLOTS:
             QCOMPARE(base64Encode(QByteArray("foobar").left(n)), encoded[n]);
             QCOMPARE(base64DecodeStrict(encoded[n]), std::optional(QByteArray("foobar").left(n)));
         }
-        const QByteArray binary("\x00\xff\xfe\x80\x7f", 5);
-        QCOMPARE(base64DecodeStrict(base64Encode(binary)), std::optional<QByteArray>(binary));
         QVERIFY(!base64Encode(QByteArray(100'000, 'x')).contains('\n'));
         // Decoded piece by piece into one buffer: the allocation of the first piece serves all.
         QByteArray out;

@@ -9,7 +9,6 @@
 #include "clipboard/ChangeWatcher.h"
 #include "clipboard/Digest.h"
 #include "clipboard/InboundApply.h"
-#include "clipboard/ReceivedFiles.h"
 #include "clipboard/SharedTexts.h"
 #include "clipboard/Snapshot.h"
 #include "platform/PlatformSetup.h"
@@ -24,6 +23,7 @@
 
 namespace {
 
+using enum ContentKind;
 constexpr int deadlineMs = 15000;
 using Bytes = QList<QByteArray>;
 
@@ -50,9 +50,8 @@ private:
 
     std::optional<ClipboardPayload> snapshot() const { return clipboardPayload(*m_pasteboard); }
     QString makeFile(const QString& name, const QByteArray& contents) {
-        QFile file(m_files.filePath(name));
-        return file.open(QIODevice::WriteOnly) && file.write(contents) ? file.fileName()
-                                                                       : QString();
+        const QString path = m_files.filePath(name);
+        return test::writeFile(path, contents) ? path : QString();
     }
 
 private Q_SLOTS:
@@ -72,18 +71,17 @@ private Q_SLOTS:
         const QString text = m_session->textType();
         const QByteArray marked(
             "\xef\xbb\xbf gr\xc3\xbc\xc3\x9f \xf0\x9f\x98\x80");  // BOM kept too
-        QTest::addRow("UTF-8 text with a BOM") << text << marked << ContentKind::Text << marked;
+        QTest::addRow("UTF-8 text with a BOM") << text << marked << Text << marked;
         QTest::addRow("plain text")
-            << "text/plain" << QByteArray("plain") << ContentKind::Text << QByteArray("plain");
+            << "text/plain" << QByteArray("plain") << Text << QByteArray("plain");
         const QByteArray tiff = test::samplePicture("TIFF");
-        QTest::addRow("TIFF, read as the same picture")
-            << "image/tiff" << tiff << ContentKind::Image << tiff;
+        QTest::addRow("TIFF, read as the same picture") << "image/tiff" << tiff << Image << tiff;
         const QByteArray contents("prima\n\0dopo", 11);
         const QString path = makeFile(u"nota bene.txt"_s, contents);
         QTest::addRow("file") << "text/uri-list" << QUrl::fromLocalFile(path).toEncoded() + "\r\n"
-                              << ContentKind::File << QByteArray("nota bene.txt\0", 14) + contents;
+                              << File << QByteArray("nota bene.txt\0", 14) + contents;
         const QByteArray large(maxBytes, 'x');
-        QTest::addRow("12 MiB of PNG bytes") << "image/png" << large << ContentKind::Image << large;
+        QTest::addRow("12 MiB of PNG bytes") << "image/png" << large << Image << large;
     }
     void snapshotReadsWhatOtherProgramsCopy() {
         QFETCH(QString, type);
@@ -105,8 +103,7 @@ private Q_SLOTS:
             QCOMPARE(snapshot()->bytes, payload);
         }
         // Read once per offer: every later look gets the same bytes without a new read.
-        if (kind != ContentKind::File)
-            QCOMPARE(snapshot()->bytes.constData(), snapshot()->bytes.constData());
+        if (kind != File) QCOMPARE(snapshot()->bytes.constData(), snapshot()->bytes.constData());
     }
 
     void otherProgramsReadWhatWeWrite_data() {
@@ -117,33 +114,32 @@ private Q_SLOTS:
         const QByteArray text("caff\xc3\xa8 \xe2\x80\xa2 ok");
         // mutter answers a Wayland program's text/plain with an X owner's STRING, in Latin-1.
         const bool mutter = test::DesktopSession::mutterChosen();
-        QTest::addRow("text") << ContentKind::Text << text
+        QTest::addRow("text") << Text << text
                               << Bytes{"text/plain;charset=utf-8", "text/plain", "UTF8_STRING",
                                        "TEXT"}
                               << Bytes{text, mutter ? "caff\xe8 ? ok" : text, text, text};
         const QByteArray latin("caff\xc3\xa8");
         QTest::addRow("text as STRING")
-            << ContentKind::Text << latin << Bytes{"STRING"}
+            << Text << latin << Bytes{"STRING"}
             << Bytes{test::DesktopSession::waylandChosen() && !mutter ? latin : "caff\xe8"};
         const QString path = makeFile(u"ricevuto.txt"_s, "ok");
         const QByteArray url = QUrl::fromLocalFile(path).toEncoded();
-        QTest::addRow("file") << ContentKind::File << path.toUtf8()
+        QTest::addRow("file") << File << path.toUtf8()
                               << Bytes{"text/uri-list", "x-special/gnome-copied-files"}
                               << Bytes{url + "\r\n", "copy\n" + url};
         const QByteArray large(maxBytes, 'p');
-        QTest::addRow("12 MiB") << ContentKind::Image << large << Bytes{"image/png"}
-                                << Bytes{large};
+        QTest::addRow("12 MiB") << Image << large << Bytes{"image/png"} << Bytes{large};
     }
     void otherProgramsReadWhatWeWrite() {
         QFETCH(ContentKind, kind);
         QFETCH(QByteArray, bytes);
         QFETCH(Bytes, types);
         QFETCH(Bytes, served);
-        if (kind == ContentKind::Image && test::DesktopSession::mutterChosen())
+        if (kind == Image && test::DesktopSession::mutterChosen())
             QSKIP("12 MiB from an X owner takes 8 s or more to reach Wayland through mutter");
-        if (kind == ContentKind::Text) m_pasteboard->setString(bytes);
-        if (kind == ContentKind::Image) m_pasteboard->setPNG(bytes);
-        if (kind == ContentKind::File) m_pasteboard->writeFileURL(QString::fromUtf8(bytes));
+        if (kind == Text) m_pasteboard->setString(bytes);
+        if (kind == Image) m_pasteboard->setPNG(bytes);
+        if (kind == File) m_pasteboard->writeFileURL(QString::fromUtf8(bytes));
         // Our own selection reads back at once, and still does once announced back to us.
         const auto expected = snapshot();
         QVERIFY(expected);
@@ -157,26 +153,18 @@ private Q_SLOTS:
     }
 
     // What another program watching the clipboard sees of each received content: one change,
-    // from the old content to the new, and none at all for one that cannot be written.
+    // from the old content to the new. (One that cannot be written never reaches the backend:
+    // applyClip's own test.)
     void eachReceivedContentIsOneChange_data() {
         QTest::addColumn<ContentKind>("kind");
         QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<int>("changes");
-        const auto row = [](const char* name, ContentKind kind, const QByteArray& data,
-                            int changes) { QTest::newRow(name) << kind << data << changes; };
-        row("text", ContentKind::Text, "arrivato", 1);
-        row("image", ContentKind::Image, test::samplePicture(), 1);
-        row("file", ContentKind::File, "arrivato.txt\0contenuto"_ba, 1);
-        row("text not UTF-8", ContentKind::Text, "\xc0\xaf", 0);
-        row("a file without a name", ContentKind::File, "senza separatore", 0);
-        row("a file that cannot be stored", ContentKind::File, "a.txt\0x"_ba, 0);
+        QTest::addRow("text") << Text << "arrivato"_ba;
+        QTest::addRow("image") << Image << test::samplePicture();
+        QTest::addRow("file") << File << "arrivato.txt\0contenuto"_ba;
     }
     void eachReceivedContentIsOneChange() {
         QFETCH(ContentKind, kind);
         QFETCH(QByteArray, data);
-        QFETCH(int, changes);
-        const bool blocked = QByteArray(QTest::currentDataTag()).contains("stored");
-        if (blocked) QVERIFY(test::blockWithFile(ReceivedFiles::folder()));
         // Another program, watching "prima". xclip takes the clipboard a moment after it
         // ends, and, starved of the processor, may answer after the read's time limit: the
         // watcher then holds nothing, and is started again.
@@ -196,17 +184,15 @@ private Q_SLOTS:
         QSignalSpy seen(watcher.get(), &Pasteboard::changed);
         KnownContent known;
         const Applied applied = applyClip(ClipMessage{kind, data}, *m_pasteboard, known);
-        QCOMPARE(applied.outcome == Applied::Outcome::Written, changes == 1);
-        QTest::qWait(300);  // time enough for a change, or for a first empty one, to show
+        QCOMPARE(applied.outcome, Applied::Outcome::Written);
+        QTest::qWait(300);  // time enough for a first empty change, if any, to show
         QTRY_VERIFY_WITH_TIMEOUT(watcher->isSettled(), deadlineMs);
-        QCOMPARE(seen.count(), changes);
-        if (changes == 0) QCOMPARE(m_session->text(), u"prima"_s);
-        if (blocked) QVERIFY(QFile::remove(ReceivedFiles::folder()));
+        QCOMPARE(seen.count(), 1);
     }
 
     void contentPresentAtStartIsKnownNotNew() {
         const QByteArray present = "già qui";
-        const QByteArray digest = contentDigest(ContentKind::Text, present);
+        const QByteArray digest = contentDigest(Text, present);
         KnownContent known;
         // As for the watcher above: a starved xclip may answer after the read's time limit,
         // and the program starting then holds nothing; it is started again.
@@ -231,6 +217,8 @@ private Q_SLOTS:
     void aStaleSelectionClearKeepsTheClipboardOurs() {
         if (!m_pasteboard->inherits("clipwren::x11::X11Pasteboard")) QSKIP("X11's own event");
         m_pasteboard->setString("ricevuto");
+        // Through mutter, other programs see it a moment later.
+        QTRY_COMPARE_WITH_TIMEOUT(m_session->text(), u"ricevuto"_s, deadlineMs);
         auto other = x11::XcbConnection::open();
         QVERIFY(other);
         xcb_selection_clear_event_t clear{};
