@@ -160,20 +160,32 @@ int main(int argc, char** argv) {
 
     std::printf("payload: %lld bytes, %d runs each, median\n", qlonglong(payload.size()), runs);
 
+    // A look as the bridge makes it: a large file is left to its worker to read and hash, then
+    // looked at again.
+    const auto look = [](ChangeWatcher& watcher, KnownContent& known) {
+        if (auto content = watcher.takeNewContent(known)) return content;
+        const auto unread = watcher.takeFileToRead();
+        if (!unread) return std::optional<NewContent>();
+        auto read = filePayload(*unread);
+        watcher.fileRead(*unread, read,
+                         read ? contentDigest(ContentKind::File, *read) : QByteArray());
+        return watcher.takeNewContent(known);
+    };
     // The file itself is maxBytes long, the largest that crosses: the tick reads and hashes it
     // and hands it on. Forgetting the digest makes every run find the content new, as after a
     // copy.
     row("poll tick, the largest file (read + hash)", medianMs([&] {
             KnownContent forgotten;
-            if (!ChangeWatcher(pasteboard).takeNewContent(forgotten)) std::abort();
+            ChangeWatcher fresh(pasteboard);
+            if (!look(fresh, forgotten)) std::abort();
         }),
         encodeFloor);
     // The idle tick: the same file still on the clipboard, already known.
     ChangeWatcher watcher(pasteboard);
     KnownContent known;
-    watcher.takeNewContent(known);
+    look(watcher, known);
     row("idle tick, unchanged file", medianMs([&] {
-            if (watcher.takeNewContent(known)) std::abort();
+            if (look(watcher, known)) std::abort();
         }),
         encodeFloor);
 
