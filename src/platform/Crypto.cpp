@@ -26,41 +26,26 @@ constexpr std::array<signed char, 256> base64Values = [] {
     return table;
 }();
 
-// Only an allocation failure inside OpenSSL fails here; carrying on with a wrong digest would
-// silently break change detection.
-void require(bool ok) {
-    if (!ok) std::abort();
-}
-
 }  // namespace
 
-struct Sha256::Context {
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> md{EVP_MD_CTX_new(), &EVP_MD_CTX_free};
-};
-
-Sha256::Sha256() : m_context(std::make_unique<Context>()) {
-    require(m_context->md && EVP_DigestInit_ex(m_context->md.get(), EVP_sha256(), nullptr) == 1);
-}
-
-Sha256::~Sha256() = default;
-
-void Sha256::add(QByteArrayView part) {
-    require(EVP_DigestUpdate(m_context->md.get(), part.data(), size_t(part.size())) == 1);
-}
-
-QByteArray Sha256::result() {
+QByteArray sha256(std::initializer_list<QByteArrayView> parts) {
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
+                                                                    &EVP_MD_CTX_free);
     QByteArray digest(32, Qt::Uninitialized);
     unsigned int length = 0;
-    require(EVP_DigestFinal_ex(m_context->md.get(),
-                               reinterpret_cast<unsigned char*>(digest.data()), &length) == 1 &&
-            length == 32 && EVP_DigestInit_ex(m_context->md.get(), EVP_sha256(), nullptr) == 1);
+    const bool ok =
+        context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1 &&
+        std::all_of(parts.begin(), parts.end(),
+                    [&](QByteArrayView part) {
+                        return EVP_DigestUpdate(context.get(), part.data(), size_t(part.size())) ==
+                               1;
+                    }) &&
+        EVP_DigestFinal_ex(context.get(), reinterpret_cast<unsigned char*>(digest.data()),
+                           &length) == 1;
+    // Only an allocation failure inside OpenSSL gets here; carrying on with a wrong digest
+    // would silently break change detection.
+    if (!ok || length != 32) std::abort();
     return digest;
-}
-
-QByteArray sha256(std::initializer_list<QByteArrayView> parts) {
-    Sha256 hash;
-    for (const QByteArrayView part : parts) hash.add(part);
-    return hash.result();
 }
 
 QByteArray base64Encode(QByteArrayView bytes) {
@@ -79,39 +64,31 @@ void appendBase64(QByteArray& text, QByteArrayView bytes) {
 }
 
 std::optional<QByteArray> base64DecodeStrict(QByteArrayView text) {
-    QByteArray decoded;
-    if (!base64DecodeStrict(text, decoded)) return std::nullopt;
-    return decoded;
-}
-
-bool base64DecodeStrict(QByteArrayView text, QByteArray& out) {
     const qsizetype length = text.size();
-    if (length % 4 != 0) return false;
-    out.resize(0);
-    if (length == 0) return true;
+    if (length % 4 != 0) return std::nullopt;
+    if (length == 0) return QByteArray();
 
     qsizetype padding = 0;
     if (text[length - 1] == '=') padding = text[length - 2] == '=' ? 2 : 1;
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     for (qsizetype i = 0; i < length - padding; ++i) {
-        if (base64Values[bytes[i]] < 0) return false;
+        if (base64Values[bytes[i]] < 0) return std::nullopt;
     }
     // Bits below the last whole byte must be zero: otherwise several texts would decode to the
     // same bytes, and decoding then encoding would not give the text back.
     if (padding > 0) {
         const int unusedBits = padding == 2 ? 0x0F : 0x03;
-        if (base64Values[bytes[length - padding - 1]] & unusedBits) return false;
+        if (base64Values[bytes[length - padding - 1]] & unusedBits) return std::nullopt;
     }
 
-    const qsizetype capacity = out.capacity();
-    out.resize(length / 4 * 3);
-    if (out.capacity() != capacity) adviseHugePages(out.data(), size_t(out.capacity()));
+    QByteArray decoded(length / 4 * 3, Qt::Uninitialized);
+    adviseHugePages(decoded.data(), size_t(decoded.size()));
     const int written =
-        EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()), bytes, int(length));
-    if (written < 0) return false;
+        EVP_DecodeBlock(reinterpret_cast<unsigned char*>(decoded.data()), bytes, int(length));
+    if (written < 0) return std::nullopt;
     // EVP_DecodeBlock counts the pad characters as zero bytes.
-    out.truncate(written - padding);
-    return true;
+    decoded.truncate(written - padding);
+    return decoded;
 }
 
 quint64 secureRandom64() {

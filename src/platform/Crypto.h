@@ -6,30 +6,12 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <initializer_list>
-#include <memory>
 #include <optional>
 
 namespace clipwren {
 
 // SHA-256 over the parts, in order, as if they were one byte string.
 QByteArray sha256(std::initializer_list<QByteArrayView> parts);
-
-// SHA-256 fed part by part, for bytes that are never in memory all at once.
-class Sha256 {
-public:
-    Sha256();
-    ~Sha256();
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
-
-    void add(QByteArrayView part);
-    // The digest of everything added; the hash then starts again from nothing.
-    QByteArray result();
-
-private:
-    struct Context;
-    std::unique_ptr<Context> m_context;
-};
 
 // Standard Base64 (RFC 4648 alphabet, '=' padding), one line.
 QByteArray base64Encode(QByteArrayView bytes);
@@ -45,10 +27,6 @@ constexpr qsizetype base64Length(qsizetype size) {
 // a length that is not a multiple of 4, and non-zero bits after the last byte ("QR=="), so
 // that only the text base64Encode writes is accepted. The empty text yields no bytes.
 std::optional<QByteArray> base64DecodeStrict(QByteArrayView text);
-// The same into out, whose allocation is kept from one call to the next when large enough:
-// a long text decoded a piece at a time touches the same memory again. False, with out
-// unspecified, when the text is not strict Base64.
-bool base64DecodeStrict(QByteArrayView text, QByteArray& out);
 
 // 64 bits from the system's cryptographically secure source.
 quint64 secureRandom64();
