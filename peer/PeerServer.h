@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/net/Connection.h"
 #include "platform/net/PacedWriter.h"
 #include "protocol/ClipMessageReader.h"
 #include "protocol/SessionNotice.h"
@@ -41,9 +42,7 @@ public:
         int maxStrangersPerAddress = 4;
         // A hello is a few hundred bytes: a stranger may not make us hold a 24 MiB frame.
         quint32 maxStrangerFrame = 64 * 1024;
-        // Unread bytes wait in the kernel, not in our memory, when frames come faster than
-        // they are applied.
-        qint64 readBufferSize = 1 << 20;
+        qint64 readBufferSize = socketReadSlice;
     };
 
     PeerServer(QString token, const PeerIdentity& identity, Limits limits,

@@ -3,6 +3,9 @@
 
 #include "platform/Memory.h"
 
+#include <QThread>
+#include <QThreadPool>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>  // defines __GLIBC__ where it applies
 
@@ -38,6 +41,36 @@ void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t s
     const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(hugePage - 1);
     // Advice only: a kernel without huge pages refuses it, and nothing changes.
     if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#endif
+}
+
+void prepareLargeBuffer([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
+#if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__) && defined(MADV_POPULATE_WRITE)
+    constexpr std::uintptr_t page = 4096;
+    const auto start = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+    if (end <= start) return;
+    // Where the kernel gives huge pages unasked, the loop would still wait for 2 MiB at a time.
+    ::madvise(reinterpret_cast<void*>(start), end - start, MADV_NOHUGEPAGE);
+    // Idle priority: it only uses a core that nothing else wants, so it never holds the loop
+    // back; where it falls behind, the loop's writes fault their own pages in as before.
+    static QThreadPool* const pool = [] {
+        auto* threads = new QThreadPool;  // lives as long as the program
+        threads->setMaxThreadCount(1);
+        threads->setThreadPriority(QThread::IdlePriority);
+        return threads;
+    }();
+    pool->start([start, end] {
+        // Small slices: the loop, writing right behind, waits for one 4 KiB page at most.
+        // Advice as well: an older kernel refuses it and nothing changes.
+        // Were the buffer freed meanwhile, its range is gone (the call fails and we stop) or
+        // belongs to a later mapping, whose pages are faulted in a little early.
+        constexpr std::uintptr_t slice = 256 << 10;
+        for (std::uintptr_t at = start; at < end; at += slice) {
+            const std::size_t length = std::min(slice, end - at);
+            if (::madvise(reinterpret_cast<void*>(at), length, MADV_POPULATE_WRITE) != 0) return;
+        }
+    });
 #endif
 }
 

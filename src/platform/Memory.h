@@ -21,6 +21,13 @@ void releaseFreedMemory();
 // they are.
 void adviseHugePages(void* data, std::size_t size);
 
+// Has the pages of [data, data + size) made present on a thread of idle priority, ahead of the
+// bytes that will fill them: an event that writes the next slice then mostly finds its pages
+// there instead of waiting for the kernel to hand out and clear each one. Only pages are
+// faulted in, the bytes are never touched, so the buffer may be written, or freed, at once.
+// Meant for a buffer the event loop fills; one filled on a worker asks for huge pages instead.
+void prepareLargeBuffer(void* data, std::size_t size);
+
 // How long the bridge waits after a large content before giving the heap's free memory back:
 // a burst of contents reuses it instead of paying for fresh pages each time.
 inline constexpr int releaseDelayMs = 1000;

@@ -20,7 +20,7 @@ CutResult cutFrames(QByteArray& buffer, const std::function<void(QByteArray body
             if (buffer.capacity() < frameSize + bodySlack) {
                 buffer.reserve(frameSize + bodySlack);
                 if (frameSize > largeFrame)
-                    adviseHugePages(buffer.data(), size_t(buffer.capacity()));
+                    prepareLargeBuffer(buffer.data(), size_t(buffer.capacity()));
             }
             return CutResult::NeedMore;
         }

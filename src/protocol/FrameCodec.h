@@ -19,7 +19,8 @@ inline constexpr qsizetype bodySlack = 64;
 
 enum class CutResult { NeedMore, Corrupt };
 
-// Frames above this are handed over without a copy, and their buffer asks for huge pages.
+// Frames above this are handed over without a copy, and their buffer's pages are made present
+// ahead of the bytes (prepareLargeBuffer).
 inline constexpr qsizetype largeFrame = 1 << 20;
 
 // Cuts every complete frame off the front of buffer, in stream order, and hands each body to

@@ -102,7 +102,8 @@ void ClientSession::send(const OutgoingBytes& frame) {
 void ClientSession::receive() {
     if (!m_connection) return;
     const quint64 generation = m_generation;
-    m_connection->receive(1, readMaximum,
+    // Each read takes what has arrived, up to one slice.
+    m_connection->receive(1, socketReadSlice,
                           [self = QPointer(this), generation](Connection::Received chunk) {
                               if (!self) return;
                               self->onMain([self, generation, chunk = std::move(chunk)] {

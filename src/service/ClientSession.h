@@ -24,9 +24,6 @@ class ClientSession : public QObject {
     Q_OBJECT
 
 public:
-    // One read takes what has arrived, up to this: a large frame comes in a few slices instead
-    // of hundreds of 64 KiB hops. Unread bytes still wait in the connection, never here.
-    static constexpr qsizetype readMaximum = 1 << 20;
     // A companion that does not say it took the code (an older one) is taken to have taken it
     // once the connection has stayed open this long; ours says so at once.
     static constexpr int acceptanceGraceMs = 2000;

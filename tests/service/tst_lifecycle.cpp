@@ -229,7 +229,7 @@ private Q_SLOTS:
         QCOMPARE(clipboard->text(), u"one"_s);
         // The first read, then one after each delivery (the companion's notice was one).
         QCOMPARE(bridge.connection->reads, 4);
-        QCOMPARE(bridge.connection->lastReadMax, ClientSession::readMaximum);
+        QCOMPARE(bridge.connection->lastReadMax, socketReadSlice);
 
         const QPointer<test::FakeConnection> connection = bridge.connection;
         bridge.deliver(bridge.clipFrame(u"text"_s, "kept") + QByteArray(4, '\0') +

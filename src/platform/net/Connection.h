@@ -14,6 +14,12 @@
 
 namespace clipwren {
 
+// The most a TLS socket holds decrypted and unread, and the most one read takes. Below the size
+// that gets a mapping of its own (returnLargeBlocksToSystem), so every read reuses warm heap
+// memory and no event decrypts and copies more than this. Further bytes wait in the kernel: a
+// peer that sends faster than frames are applied is held back by TCP.
+inline constexpr qint64 socketReadSlice = 256 << 10;
+
 // One outbound byte stream to the peer. Reports its states, sends whole frames with a
 // completion and delivers reads one at a time. Everything it reports happens on the thread
 // that owns it.

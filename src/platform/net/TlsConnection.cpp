@@ -32,7 +32,7 @@ void TlsConnection::attempt() {
     m_socket = std::make_unique<QSslSocket>();
     QSslSocket* socket = m_socket.get();
     socket->setPeerVerifyMode(QSslSocket::VerifyNone);
-    socket->setReadBufferSize(readBufferSize);
+    socket->setReadBufferSize(socketReadSlice);
     m_writer = new PacedWriter(*socket);
     connect(socket, &QSslSocket::connected, socket, [socket] { enableKeepalive(*socket); });
     connect(socket, &QSslSocket::encrypted, this, &TlsConnection::onEncrypted);

@@ -24,9 +24,6 @@ class TlsConnection final : public Connection {
 
 public:
     static constexpr int retryIntervalMs = 2000;
-    // Bytes that no read has asked for wait here; a peer that sends faster than frames are
-    // applied is held back by TCP instead of growing our memory.
-    static constexpr qint64 readBufferSize = 1 << 20;
 
     // A peer that accepts TCP but never completes the handshake counts as unreachable.
     static constexpr int defaultSetupTimeoutMs = 30'000;
