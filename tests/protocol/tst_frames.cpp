@@ -82,6 +82,14 @@ private Q_SLOTS:
             << QByteArrayList{"a", "b", "c", "four"} << QByteArray() << false;
         QTest::addRow("a large frame and a bit") << QByteArrayList{frame(large) + next.left(5)}
                                                  << QByteArrayList{large} << next.left(5) << false;
+        // Its buffer is made ready while it fills: the bytes written meanwhile must stay.
+        QByteArray patterned(3 << 20, Qt::Uninitialized);
+        for (qsizetype i = 0; i < patterned.size(); ++i) patterned[i] = char('a' + i % 23);
+        const QByteArray whole = frame(patterned);
+        QTest::addRow("a large frame in slices")
+            << QByteArrayList{whole.left(3), whole.mid(3, 70'001), whole.mid(70'004, 2 << 20),
+                              whole.mid(70'004 + (2 << 20))}
+            << QByteArrayList{patterned} << QByteArray() << false;
         QTest::addRow("the largest length waits for its body")
             << QByteArrayList{lengthField(maxFrameBody) + "{"} << QByteArrayList()
             << lengthField(maxFrameBody) + "{" << false;
