@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QProcess>
+#include <QScopedValueRollback>
 #include <QSocketNotifier>
 #include <QSslSocket>
 #include <QTemporaryDir>
@@ -177,7 +178,11 @@ int programSide(quint16 port) {
         pasteboard);
     service.setHost(QStringLiteral("127.0.0.1"));
     service.setToken(code);
-    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [] {
+    // Only what arrives is told: a copy of this side's own would answer a later wait for the
+    // other side's content before it has come.
+    bool copyingHere = false;
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [&copyingHere] {
+        if (copyingHere) return;
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
         if (mime && mime->hasUrls()) say(QStringLiteral("clip file"));
         if (mime && mime->hasText() && !mime->hasUrls())
@@ -196,9 +201,11 @@ int programSide(quint16 port) {
         } else if (command == u"report") {
             say(QStringLiteral("rss ") + report());
         } else if (command == u"file") {
+            const QScopedValueRollback copying(copyingHere, true);
             offerFile(writeFile(folder.path(), QStringLiteral("dal-programma.bin"), maxBytes - 64));
         } else if (command.startsWith(u"mixed ")) {
             const int round = command.sliced(6).toInt();
+            const QScopedValueRollback copying(copyingHere, true);
             offerMixed(folder.path() + QStringLiteral("/programma"), round);
         } else if (command == u"flood") {
             // Another client with the code: it takes the place of the service's connection.
@@ -214,6 +221,13 @@ int programSide(quint16 port) {
     if (!waitFor([&] { return service.isConnected(); })) return 1;
     say(QStringLiteral("ready"));
     return QCoreApplication::exec();
+}
+
+// A content that never comes ends the run: its figures would be of nothing.
+void arrived(bool came) {
+    if (came) return;
+    std::fprintf(stderr, "the program side's content never arrived here\n");
+    std::exit(1);
 }
 
 struct Child {
@@ -294,7 +308,7 @@ int peerSide(const QString& self, int mixedRounds) {
     };
     phase("12 MiB file, program -> peer", [&] {
         child.tell("file");
-        waitFor([&] { return stored == 1; });
+        arrived(waitFor([&] { return stored == 1; }));
     });
     phase("12 MiB file, peer -> program", [&] {
         offerFile(writeFile(folder.path(), QStringLiteral("dal-peer.bin"), maxBytes - 64));
@@ -307,7 +321,7 @@ int peerSide(const QString& self, int mixedRounds) {
                 if (round % 2 == 0) {  // program -> peer
                     const auto before = std::pair(stored, texts.size());
                     child.tell(qPrintable(QStringLiteral("mixed %1").arg(round)));
-                    waitFor([&] { return std::pair(stored, texts.size()) != before; });
+                    arrived(waitFor([&] { return std::pair(stored, texts.size()) != before; }));
                 } else {
                     offerMixed(folder.path() + QStringLiteral("/peer"), round);
                     child.await(isMixedText(round) ? QStringLiteral("clip text")
@@ -328,7 +342,7 @@ int peerSide(const QString& self, int mixedRounds) {
         "24 MiB valid + dense -> peer",
         [&] {
             child.tell("flood");
-            waitFor([&] { return texts.size() >= 3; });
+            arrived(waitFor([&] { return texts.size() >= 3; }));
         },
         false);
     child.process.closeWriteChannel();
