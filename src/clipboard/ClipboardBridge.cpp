@@ -109,8 +109,7 @@ void ClipboardBridge::sendNotSent(const NotSent& what) {
 // Even the largest content's message is ready at once: its Base64 is made as it leaves.
 // A message that could not be built is not sent.
 void ClipboardBridge::send(const ClipboardPayload& payload) {
-    const auto frame =
-        clipMessage(payload.kind, payload.bytes, m_token(), m_deviceID).toOutgoing();
+    const auto frame = clipMessage(payload.kind, payload.bytes, m_token(), m_deviceID).toOutgoing();
     if (!frame) return;
     Q_EMIT frameReady(*frame);
     Q_EMIT sent(payload.kind, payload.bytes.size());

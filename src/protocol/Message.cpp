@@ -6,7 +6,6 @@
 #include <QtEndian>
 
 #include "platform/Crypto.h"
-#include "platform/Memory.h"
 #include "platform/Uuid.h"
 #include "protocol/FrameCodec.h"
 
@@ -73,7 +72,6 @@ std::optional<QByteArray> Message::write(qsizetype headroom, Deferred* deferred)
     }
     QByteArray json;
     json.reserve(size + 256);
-    adviseHugePages(json.data(), size_t(json.capacity()));
     json.fill('\0', headroom);
     json.append('{');
     for (const auto& [key, value] : m_entries) {

@@ -117,8 +117,7 @@ private Q_SLOTS:
         QCOMPARE(m.notSent.count(), 1);
         QCOMPARE(m.notSent.at(0).at(0).value<NotSent>(), tooLarge);
         QCOMPARE(m.frames.count(), 4);
-        QCOMPARE(readNotSent(sentBody(m.frames, 3)),
-                 std::optional(tooLarge));
+        QCOMPARE(readNotSent(sentBody(m.frames, 3)), std::optional(tooLarge));
         // A password manager's copy: reported once, never sent.
         auto* mime = new QMimeData;
         mime->setText(u"hunter2"_s);

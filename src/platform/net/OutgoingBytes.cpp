@@ -23,7 +23,8 @@ QByteArray OutgoingBytes::take(qsizetype max) {
     } else if (m_taken < base64End) {
         // Slices of the Base64 start on a group of four characters: three payload bytes.
         const qsizetype from = (m_taken - m_head.size()) / 4 * 3;
-        const qsizetype count = std::min(std::max<qsizetype>(max / 4, 1) * 3, m_payload.size() - from);
+        const qsizetype count =
+            std::min(std::max<qsizetype>(max / 4, 1) * 3, m_payload.size() - from);
         appendBase64(slice, QByteArrayView(m_payload).sliced(from, count));
     } else {
         slice = m_tail.sliced(m_taken - base64End, std::min(max, m_size - m_taken));
