@@ -231,6 +231,32 @@ private Q_SLOTS:
         QCOMPARE(m_session->text(), u"ricevuto"_s);
     }
 
+    // A request read while we wait on the server for something else is answered at the loop's
+    // next turn, even where the loop never sleeps (as here, or in a busy program).
+    void aRequestReadWhileWeWaitIsAnswered() {
+        if (!m_pasteboard->inherits("clipwren::x11::X11Pasteboard")) QSKIP("X11's own event");
+        m_pasteboard->setString("uno");
+        auto other = x11::XcbConnection::open();
+        QVERIFY(other);
+        x11::XcbConnection& reader = *other.value();
+        xcb_convert_selection(reader.connection(), reader.window(), reader.clipboard(),
+                              reader.atom("TARGETS"), reader.atom("LETTO"), XCB_CURRENT_TIME);
+        reader.clipboardOwner();         // a round trip: the request is on our socket
+        m_pasteboard->setString("due");  // waits on the server, reading the request meanwhile
+        bool answered = false;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                while (xcb_generic_event_t* event = xcb_poll_for_event(reader.connection())) {
+                    const auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(event);
+                    answered |= (event->response_type & 0x7f) == XCB_SELECTION_NOTIFY &&
+                                notify->property != XCB_NONE;
+                    std::free(event);
+                }
+                return answered;
+            },
+            deadlineMs));
+    }
+
     void passwordManagerHintIsSeen() {
         ClipboardContents secret = ClipboardContents::ofText("hunter2");
         secret.passwordManagerHint = "secret";

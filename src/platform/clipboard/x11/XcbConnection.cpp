@@ -5,7 +5,6 @@
 
 #include <xcb/xfixes.h>
 
-#include <QAbstractEventDispatcher>
 #include <QHash>
 #include <QSocketNotifier>
 #include <cstdlib>
@@ -86,6 +85,7 @@ xcb_atom_t XcbConnection::atom(const QByteArray& name) {
     const auto reply = owned(xcb_intern_atom_reply(
         m_connection, xcb_intern_atom(m_connection, 0, quint16(name.size()), name.constData()),
         nullptr));
+    dispatchSoon();
     if (!reply) return XCB_NONE;
     m_atoms.insert(name, reply->atom);
     m_names.insert(reply->atom, name);
@@ -104,6 +104,7 @@ QList<QByteArray> XcbConnection::atomNames(const QList<xcb_atom_t>& atoms) {
         if (!m_names.contains(atom) && !cookies.contains(atom))
             cookies.insert(atom, xcb_get_atom_name(m_connection, atom));
     }
+    if (!cookies.isEmpty()) dispatchSoon();
     QList<QByteArray> names;
     for (xcb_atom_t atom : atoms) {
         if (!m_names.contains(atom)) {
@@ -126,6 +127,7 @@ xcb_timestamp_t XcbConnection::serverTime() {
     xcb_change_property(m_connection, XCB_PROP_MODE_APPEND, m_window, m_timeProperty,
                         XCB_ATOM_INTEGER, 32, 0, nullptr);
     flush();
+    dispatchSoon();
     while (xcb_generic_event_t* event = xcb_wait_for_event(m_connection)) {
         const auto* property = reinterpret_cast<xcb_property_notify_event_t*>(event);
         if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && property->window == m_window &&
@@ -141,6 +143,7 @@ xcb_timestamp_t XcbConnection::serverTime() {
 }
 
 xcb_window_t XcbConnection::clipboardOwner() {
+    dispatchSoon();
     const auto reply = owned(xcb_get_selection_owner_reply(
         m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
     return reply ? reply->owner : XCB_NONE;
@@ -154,11 +157,22 @@ void XcbConnection::attachToEventLoop() {
     m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_connection),
                                                    QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &XcbConnection::dispatch);
-    // Events read while waiting for a reply sit in xcb's queue: the socket says nothing of
-    // them, so they are looked for before the loop sleeps.
-    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-            &XcbConnection::dispatch);
     flush();
+    dispatchSoon();
+}
+
+void XcbConnection::dispatchSoon() {
+    // Events read while waiting for a reply sit in a queue, xcb's or ours, and the socket says
+    // nothing of them: they are handled at the loop's next turn, even a turn that never sleeps.
+    if (!m_notifier || m_dispatchQueued) return;
+    m_dispatchQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_dispatchQueued = false;
+            dispatch();
+        },
+        Qt::QueuedConnection);
 }
 
 void XcbConnection::flush() {

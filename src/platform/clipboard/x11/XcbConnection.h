@@ -62,6 +62,7 @@ private:
     explicit XcbConnection(xcb_connection_t* connection, int screen);
     Result<void> setUp();
     void dispatch();
+    void dispatchSoon();
     bool checkAlive();
 
     xcb_connection_t* m_connection;
@@ -77,6 +78,7 @@ private:
     QList<xcb_generic_event_t*> m_pending;
     std::function<void(const xcb_generic_event_t&)> m_handler;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    bool m_dispatchQueued = false;
     bool m_lost = false;
 };
 
