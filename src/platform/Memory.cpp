@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>  // defines __GLIBC__ where it applies
+#include <utility>
 
 #if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__)
 #include <malloc.h>
@@ -34,11 +35,18 @@ void releaseFreedMemory() {
 #endif
 }
 
+namespace {
+// The whole pages of pageSize (a power of two) inside [data, data + size): [start, end).
+[[maybe_unused]] std::pair<std::uintptr_t, std::uintptr_t> pagesWithin(void* data, std::size_t size,
+                                                                       std::uintptr_t pageSize) {
+    const auto at = reinterpret_cast<std::uintptr_t>(data);
+    return {(at + pageSize - 1) & ~(pageSize - 1), (at + size) & ~(pageSize - 1)};
+}
+}  // namespace
+
 void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
 #if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t hugePage = 2 << 20;
-    const auto start = (reinterpret_cast<std::uintptr_t>(data) + hugePage - 1) & ~(hugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(hugePage - 1);
+    const auto [start, end] = pagesWithin(data, size, 2 << 20);
     // Advice only: a kernel without huge pages refuses it, and nothing changes.
     if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 #endif
@@ -46,9 +54,7 @@ void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t s
 
 void prepareLargeBuffer([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
 #if CLIPWREN_LINUX_BACKENDS && defined(__GLIBC__) && defined(MADV_POPULATE_WRITE)
-    constexpr std::uintptr_t page = 4096;
-    const auto start = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+    const auto [start, end] = pagesWithin(data, size, 4096);
     if (end <= start) return;
     // Where the kernel gives huge pages unasked, the loop would still wait for 2 MiB at a time.
     ::madvise(reinterpret_cast<void*>(start), end - start, MADV_NOHUGEPAGE);
@@ -60,7 +66,7 @@ void prepareLargeBuffer([[maybe_unused]] void* data, [[maybe_unused]] std::size_
         threads->setThreadPriority(QThread::IdlePriority);
         return threads;
     }();
-    pool->start([start, end] {
+    pool->start([start = start, end = end] {
         // Small slices: the loop, writing right behind, waits for one 4 KiB page at most.
         // Advice as well: an older kernel refuses it and nothing changes.
         // Were the buffer freed meanwhile, its range is gone (the call fails and we stop) or
